@@ -1,0 +1,18 @@
+# Compiler settings shared by every target of the project.
+#
+# Results must be identical to the bit on every compiler: no fused multiply-add
+# contraction and no fast-math, so each double operation rounds as written.
+add_compile_options(-ffp-contract=off -fno-fast-math)
+
+if(WIN32)
+  # The host SDK headers select their Windows types with _WINDOWS.
+  add_compile_definitions(_WINDOWS WIN32)
+  # Programs and the plug-in carry their own runtime: no MinGW DLLs beside them.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# Warnings as errors on the project's own targets (not on GoogleTest).
+function(tessaline_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
+                                           -Wnon-virtual-dtor -Werror)
+endfunction()
