@@ -1,0 +1,333 @@
+#include "core/GridComposition.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "core/LineStamp.h"
+#include "tests/support/ReferenceGrid.h"
+#include "tests/support/TestImage.h"
+
+namespace tessaline {
+namespace {
+
+using testing::TestImage;
+
+constexpr GridColor kRed{1, 0, 0, 1}, kGreen{0, 1, 0, 1}, kBlue{0, 0, 1, 1}, kYellow{1, 1, 0, 1},
+    kWhite{1, 1, 1, 1};
+
+// Opaque, full-strength settings with no lines; each test adds what it needs.
+GridSettings Bare(std::int32_t blendMode = kBlendGridOnly) {
+  GridSettings s;
+  s.blendMode = blendMode;
+  s.xCount = s.yCount = 0;
+  s.lineWidth = 1.0;
+  s.centerLineWidth = 1.0;
+  s.centerColor = kWhite;
+  s.colors[0] = kRed;
+  s.colors[1] = kGreen;
+  s.colors[2] = kBlue;
+  s.colors[3] = kYellow;
+  for (bool& use : s.useColor) use = true;
+  return s;
+}
+
+template <typename Pixel>
+ErrorCode Render(const PixelBuffer* source, const PixelBuffer& out, const GridSettings& s) {
+  if constexpr (sizeof(Pixel) == 4)
+    return RenderGrid8(source, out, s);
+  else if constexpr (sizeof(Pixel) == 8)
+    return RenderGrid16(source, out, s);
+  else
+    return RenderGridFloat(source, out, s);
+}
+
+// Columns of row `row` whose alpha is not zero.
+std::vector<std::int32_t> DrawnColumns(const TestImage<Pixel8>& image, std::int32_t row) {
+  std::vector<std::int32_t> columns;
+  for (std::int32_t c = 0; c < image.width(); ++c)
+    if (image.at(row, c).alpha != 0) columns.push_back(c);
+  return columns;
+}
+
+TEST(GridComposition, OuterVerticalLinesSitAtMultiplesOfTheSpacing) {
+  TestImage<Pixel8> image(1920, 4);
+  GridSettings s = Bare();
+  s.centerLineWidth = 0.1;
+  s.centerColor.alpha = 0.0;  // center drawn invisibly
+  s.xCount = 5;
+  s.xSpacing = 100;
+  ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+  const std::vector<std::int32_t> expected = {459,  460,  559,  560,  659,  660,  759,
+                                              760,  859,  860,  1059, 1060, 1159, 1160,
+                                              1259, 1260, 1359, 1360, 1459, 1460};
+  EXPECT_EQ(DrawnColumns(image, 2), expected);
+  EXPECT_EQ(image.at(2, 859).alpha, 128);
+  EXPECT_EQ(image.at(2, 860).red, 128);
+}
+
+TEST(GridComposition, ColorsCycleAndSwitchedOffSlotsKeepTheirIndex) {
+  struct Case {
+    std::int32_t slots;
+    bool use[4];
+    std::vector<int> expectedSlot;  // per index 1..9; -1 = nothing drawn
+  };
+  const Case cases[] = {
+      {3, {true, true, true, true}, {0, 1, 2, 0, 1, 2, 0, 1, 2}},
+      {2, {true, false, true, true}, {0, -1, 0, -1, 0, -1, 0, -1, 0}},
+      {4, {true, true, true, false}, {0, 1, 2, -1, 0, 1, 2, -1, 0}},
+  };
+  for (const Case& c : cases) {
+    TestImage<Pixel8> image(200, 3);
+    GridSettings s = Bare();
+    s.centerColor.alpha = 0.0;
+    s.outerColorCount = c.slots;
+    for (int k = 0; k < 4; ++k) s.useColor[k] = c.use[k];
+    s.xCount = 9;
+    s.xSpacing = 10;
+    s.lineWidth = 2.0;
+    ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+    for (int i = 1; i <= 9; ++i) {
+      const Pixel8& right = image.at(1, 100 + 10 * i);
+      const Pixel8& left = image.at(1, 100 - 10 * i);
+      if (c.expectedSlot[i - 1] < 0) {
+        EXPECT_EQ(right.alpha, 0) << "index " << i;
+        EXPECT_EQ(left.alpha, 0) << "index " << i;
+        continue;
+      }
+      const GridColor& color = s.colors[c.expectedSlot[i - 1]];
+      EXPECT_EQ(right.red, color.red * 255) << "index " << i;
+      EXPECT_EQ(right.green, color.green * 255) << "index " << i;
+      EXPECT_EQ(right.blue, color.blue * 255) << "index " << i;
+      EXPECT_EQ(left.green, right.green) << "index " << i;
+    }
+  }
+}
+
+TEST(GridComposition, MarginFrameDrawsOnlyTheTwoOutermostIndices) {
+  struct Case {
+    std::int32_t count, slots;
+    std::vector<std::pair<int, int>> indexAndSlot;
+  };
+  const Case cases[] = {
+      {9, 4, {{8, 3}, {9, 0}}},
+      {10, 2, {{9, 0}, {10, 1}}},
+      {1, 4, {}},
+  };
+  const double spacing = 18;
+  for (const Case& c : cases) {
+    TestImage<Pixel8> image(400, 400);
+    GridSettings s = Bare();
+    s.preset = kPresetMarginFrame;
+    s.outerColorCount = c.slots;
+    s.xCount = s.yCount = c.count;
+    s.xSpacing = s.ySpacing = spacing;
+    s.lineWidth = 2.0;
+    ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+    std::vector<std::int32_t> expected;
+    for (const auto& [index, slot] : c.indexAndSlot) {
+      for (int side : {-1, 1}) {
+        const std::int32_t x = 200 + side * std::int32_t(spacing) * index;
+        expected.push_back(x - 1);
+        expected.push_back(x);
+        EXPECT_EQ(image.at(5, x).red, s.colors[slot].red * 255) << index;
+        EXPECT_EQ(image.at(5, x).green, s.colors[slot].green * 255) << index;
+      }
+    }
+    std::sort(expected.begin(), expected.end());
+    // Row 5 lies away from every horizontal line: no center cross, two frames.
+    EXPECT_EQ(DrawnColumns(image, 5), expected) << "count " << c.count;
+  }
+}
+
+TEST(GridComposition, LaterLinesLieOverEarlierOnesAtCrossings) {
+  TestImage<Pixel8> image(40, 40);
+  GridSettings s = Bare();
+  s.outerColorCount = 2;
+  s.xCount = s.yCount = 1;
+  s.xSpacing = s.ySpacing = 10;
+  s.lineWidth = s.centerLineWidth = 2.0;
+  ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+  // Center cross: horizontal over vertical, both white.
+  EXPECT_EQ(image.at(20, 20).red, 255);
+  EXPECT_EQ(image.at(20, 20).blue, 255);
+  // Outer vertical (red) over the horizontal center line.
+  EXPECT_EQ(image.at(20, 30).red, 255);
+  EXPECT_EQ(image.at(20, 30).blue, 0);
+  // Outer horizontal (red) over the vertical center line.
+  EXPECT_EQ(image.at(10, 20).green, 0);
+  // Outer horizontal over outer vertical: both red; use a second color to see it.
+  s.colors[0] = kGreen;
+  s.yCount = 0;
+  GridSettings both = s;
+  both.yCount = 1;
+  both.colors[0] = kGreen;
+  ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), both), kErrNone);
+  EXPECT_EQ(image.at(10, 30).green, 255);
+}
+
+TEST(GridComposition, HalfOpacityCenterCrossOnEvenFrame) {
+  TestImage<Pixel8> image(10, 8);
+  GridSettings s = Bare();
+  s.opacity = 0.5;
+  s.centerLineWidth = 2.0;
+  ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+  for (std::int32_t r = 0; r < 8; ++r)
+    for (std::int32_t c = 0; c < 10; ++c) {
+      const bool onVertical = c == 4 || c == 5, onHorizontal = r == 3 || r == 4;
+      const std::uint8_t expected = onVertical && onHorizontal   ? 192
+                                    : onVertical || onHorizontal ? 128
+                                                                 : 0;
+      EXPECT_EQ(image.at(r, c).alpha, expected) << r << "," << c;
+      EXPECT_EQ(image.at(r, c).green, expected) << r << "," << c;
+    }
+}
+
+TEST(GridComposition, OneByOneFrameIsCoveredTwice) {
+  TestImage<Pixel8> image(1, 1);
+  GridSettings s = Bare();
+  s.opacity = 0.5;
+  s.centerLineWidth = 1.0;
+  ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+  EXPECT_EQ(image.at(0, 0).alpha, 192);
+}
+
+TEST(GridComposition, OpacityZeroLeavesTheBase) {
+  TestImage<Pixel16> source(7, 5), out(7, 5);
+  for (std::int32_t r = 0; r < 5; ++r)
+    for (std::int32_t c = 0; c < 7; ++c) source.at(r, c) = Pixel16{1, std::uint16_t(r), 3, 4};
+  GridSettings s = Bare(kBlendCompositeOverSource);
+  s.opacity = 0.0;
+  s.xCount = 3;
+  ASSERT_EQ(RenderGrid16(&source.buffer(), out.buffer(), s), kErrNone);
+  EXPECT_EQ(out.PixelBytes(), source.PixelBytes());
+
+  s.blendMode = kBlendGridOnly;
+  out.Fill(Pixel16{9, 9, 9, 9});
+  ASSERT_EQ(RenderGrid16(nullptr, out.buffer(), s), kErrNone);
+  for (std::uint8_t byte : out.PixelBytes()) ASSERT_EQ(byte, 0);
+  EXPECT_TRUE(out.PaddingIntact());
+}
+
+TEST(GridComposition, MissingSourceOrPixelsFailsWhenCompositing) {
+  TestImage<Pixel8> out(4, 4);
+  out.Fill(Pixel8{1, 2, 3, 4});
+  PixelBuffer noData = out.buffer();
+  noData.data = nullptr;
+  const std::int32_t modes[] = {kBlendCompositeOverSource, 3, -1};
+  for (std::int32_t mode : modes) {
+    const GridSettings s = Bare(mode);
+    EXPECT_EQ(RenderGrid8(nullptr, out.buffer(), s), kErrBadCallbackParam);
+    EXPECT_EQ(RenderGrid8(&noData, out.buffer(), s), kErrBadCallbackParam);
+    EXPECT_EQ(RenderGrid8(&out.buffer(), noData, s), kErrBadCallbackParam);
+  }
+  EXPECT_EQ(out.at(2, 2).green, 3);
+  EXPECT_EQ(RenderGrid8(nullptr, noData, Bare(kBlendGridOnly)), kErrBadCallbackParam);
+}
+
+TEST(CopySourceRows, SmallerSourceFillsOnlyTheTopRows) {
+  TestImage<Pixel8> source(3, 2), out(5, 4);
+  source.Fill(Pixel8{1, 1, 1, 1});
+  out.Fill(Pixel8{9, 9, 9, 9});
+  ASSERT_EQ(CopySourceRows(&source.buffer(), &out.buffer()), kErrNone);
+  for (std::int32_t r = 0; r < 4; ++r)
+    for (std::int32_t c = 0; c < 5; ++c)
+      EXPECT_EQ(out.at(r, c).red, r < 2 && c < 3 ? 1 : 9) << r << "," << c;
+}
+
+TEST(CopySourceRows, FollowsNegativeStridesAndSkipsEmptySources) {
+  TestImage<PixelFloat> source(4, 3, 0, true), out(4, 3, 0, false);
+  for (std::int32_t r = 0; r < 3; ++r)
+    for (std::int32_t c = 0; c < 4; ++c) source.at(r, c).red = float(r * 10 + c);
+  ASSERT_EQ(CopySourceRows(&source.buffer(), &out.buffer()), kErrNone);
+  EXPECT_EQ(out.PixelBytes(), source.PixelBytes());
+
+  TestImage<PixelFloat> empty(4, 0);
+  out.Fill(PixelFloat{5, 5, 5, 5});
+  ASSERT_EQ(CopySourceRows(&empty.buffer(), &out.buffer()), kErrNone);
+  EXPECT_EQ(out.at(0, 0).red, 5.0f);
+  EXPECT_EQ(CopySourceRows(nullptr, &out.buffer()), kErrBadCallbackParam);
+  EXPECT_EQ(CopySourceRows(&source.buffer(), nullptr), kErrBadCallbackParam);
+}
+
+// Random settings, sizes and strides, compared with the literal algorithm.
+template <typename Pixel>
+class GridCompositionDifferential : public ::testing::Test {};
+using PixelTypes = ::testing::Types<Pixel8, Pixel16, PixelFloat>;
+TYPED_TEST_SUITE(GridCompositionDifferential, PixelTypes);
+
+GridColor RandomColor(std::mt19937& rng) {
+  std::uniform_int_distribution<int> byte(0, 255);
+  return UnpackColor(PackedColor(byte(rng)) | PackedColor(byte(rng)) << 8 |
+                     PackedColor(byte(rng)) << 16 | PackedColor(byte(rng)) << 24);
+}
+
+GridSettings RandomSettings(std::mt19937& rng) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::uniform_int_distribution<int> pick(0, 9);
+  GridSettings s;
+  s.preset = pick(rng) < 2 ? kPresetMarginFrame : 1 + pick(rng);
+  s.blendMode = pick(rng) < 5 ? kBlendGridOnly : kBlendCompositeOverSource;
+  s.xSpacing = pick(rng) < 3 ? 1.0 + pick(rng) : 1.0 + unit(rng) * 40.0;
+  s.ySpacing = pick(rng) < 3 ? 1.0 + pick(rng) : 1.0 + unit(rng) * 40.0;
+  s.xCount = std::uniform_int_distribution<int>(0, 30)(rng);
+  s.yCount = std::uniform_int_distribution<int>(0, 30)(rng);
+  if (s.preset == kPresetMarginFrame) {
+    s.xCount = std::max(s.xCount, 9);
+    s.yCount = std::max(s.yCount, 9);
+  }
+  s.lineWidth = pick(rng) < 3 ? 0.1 + pick(rng) : 0.1 + unit(rng) * 19.9;
+  s.centerLineWidth = pick(rng) < 3 ? 0.1 + pick(rng) * 2 : 0.1 + unit(rng) * 19.9;
+  s.opacity = pick(rng) < 2 ? 1.0 : pick(rng) < 1 ? 0.0 : unit(rng);
+  s.outerColorCount = 1 + pick(rng) % 4;
+  s.centerColor = RandomColor(rng);
+  for (int k = 0; k < 4; ++k) {
+    s.colors[k] = RandomColor(rng);
+    if (pick(rng) < 3) s.colors[k].alpha = 1.0;
+    s.useColor[k] = k < s.outerColorCount && pick(rng) < 8;
+  }
+  return s;
+}
+
+template <typename Pixel>
+void FillRandom(TestImage<Pixel>& image, std::mt19937& rng) {
+  for (std::int32_t r = 0; r < image.height(); ++r)
+    for (std::int32_t c = 0; c < image.width(); ++c) {
+      Pixel& p = image.at(r, c);
+      if constexpr (sizeof(Pixel) == 16) {
+        std::uniform_real_distribution<float> v(-0.5f, 1.5f);
+        p = Pixel{v(rng), v(rng), v(rng), v(rng)};
+      } else {
+        std::uniform_int_distribution<int> v(0, sizeof(Pixel) == 4 ? 255 : 32768);
+        using C = decltype(p.red);
+        p = Pixel{C(v(rng)), C(v(rng)), C(v(rng)), C(v(rng))};
+      }
+    }
+}
+
+TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
+  std::mt19937 rng(20261208u + sizeof(TypeParam));
+  for (int trial = 0; trial < 600; ++trial) {
+    std::uniform_int_distribution<int> dim(1, 90);
+    const std::int32_t width = trial % 10 == 0 ? 1 + trial % 3 : dim(rng);
+    const std::int32_t height = trial % 10 == 1 ? 1 + trial % 2 : dim(rng);
+    const std::int32_t padding = trial % 3;
+    const bool flipped = trial % 4 == 3;
+    const GridSettings s = RandomSettings(rng);
+    TestImage<TypeParam> source(width, height, padding, !flipped);
+    FillRandom(source, rng);
+    TestImage<TypeParam> fast(width, height, padding, flipped),
+        slow(width, height, padding, flipped);
+    FillRandom(fast, rng);
+    for (std::int32_t r = 0; r < height; ++r)
+      for (std::int32_t c = 0; c < width; ++c) slow.at(r, c) = fast.at(r, c);
+    const int expected = reference::RenderGrid<TypeParam>(&source.buffer(), slow.buffer(), s);
+    ASSERT_EQ(Render<TypeParam>(&source.buffer(), fast.buffer(), s), expected);
+    ASSERT_EQ(fast.PixelBytes(), slow.PixelBytes()) << "trial " << trial;
+  }
+}
+
+}  // namespace
+}  // namespace tessaline
