@@ -1,0 +1,36 @@
+#pragma once
+// The basic suite through which every other host suite is acquired.
+#include <stddef.h>
+#include <stdint.h>
+
+#pragma pack(push, 8)
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define SPAPI
+
+typedef int32_t SPErr;
+typedef int32_t SPBoolean;
+
+#define kSPNoError 0
+
+#define kSPBasicSuite "SP Basic Suite"
+#define kSPBasicSuiteVersion 4
+
+typedef struct SPBasicSuite {
+  SPAPI SPErr (*AcquireSuite)(const char* name, int32_t version, const void** suite);
+  SPAPI SPErr (*ReleaseSuite)(const char* name, int32_t version);
+  SPAPI SPBoolean (*IsEqual)(const char* token1, const char* token2);
+  SPAPI SPErr (*AllocateBlock)(size_t size, void** block);
+  SPAPI SPErr (*FreeBlock)(void* block);
+  SPAPI SPErr (*ReallocateBlock)(void* block, size_t newSize, void** newblock);
+  SPAPI SPErr (*Undefined)(void);
+} SPBasicSuite;
+
+#ifdef __cplusplus
+}
+#endif
+
+#pragma pack(pop)
