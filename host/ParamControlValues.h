@@ -1,0 +1,28 @@
+#pragma once
+// Control values read from a table of 27 host parameter records, indexed by
+// ParamIndex: the host's params array of the legacy render command, or the
+// records that smart pre-render checks out. Each value is read from the union
+// member of the control's own type.
+#include "core/ControlValues.h"
+#include "host/HostSdk.h"
+
+namespace tessaline {
+
+class ParamControlValues final : public ControlValues {
+ public:
+  explicit ParamControlValues(const PF_ParamDef* const* params) : params_(params) {}
+
+  std::int32_t Integer(ParamIndex index) const override;
+  double Double(ParamIndex index) const override;
+  PackedColor Color(ParamIndex index) const override;
+
+ private:
+  const PF_ParamDef* const* params_;
+};
+
+// The 32-bit word of a color control value: alpha in the low byte, then red,
+// green and blue, as the host stores the pixel.
+PackedColor PackPixel(const PF_Pixel& pixel);
+PF_Pixel UnpackPixel(PackedColor word);
+
+}  // namespace tessaline

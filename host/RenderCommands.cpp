@@ -1,0 +1,185 @@
+#include "host/RenderCommands.h"
+
+#include <array>
+#include <new>
+
+#include "core/GridComposition.h"
+#include "core/GridSettings.h"
+#include "host/HostServices.h"
+#include "host/ParamControlValues.h"
+
+namespace tessaline {
+namespace {
+
+// The controls that rendering reads, in the order they are checked out.
+constexpr std::array<ParamIndex, 19> kSettingsControls = {
+    kPreset,          kXSpacing,        kYSpacing,  kXCount,    kYCount,
+    kCenterLineColor, kOuterColorCount, kUseColor1, kColor1,    kUseColor2,
+    kColor2,          kUseColor3,       kColor3,    kUseColor4, kColor4,
+    kLineWidth,       kCenterLineWidth, kOpacity,   kBlendMode};
+
+// The input layer is checked out in pre-render and fetched in render by this id.
+constexpr A_long kInputCheckoutId = 0;
+
+bool IsEmpty(const PF_LRect& r) {
+  return !(r.left < r.right && r.top < r.bottom);
+}
+
+PixelBuffer AsPixelBuffer(const PF_EffectWorld& world) {
+  return PixelBuffer{world.data, world.rowbytes, world.width, world.height};
+}
+
+// Runs the composition pass of the output's depth; the only place a depth is chosen.
+PF_Err RenderPass(PF_PixelFormat format, const PF_EffectWorld* source, const PF_EffectWorld& output,
+                  const GridSettings& settings) {
+  PixelBuffer sourceBuffer;
+  const PixelBuffer* sourcePixels = nullptr;
+  if (source != nullptr) {
+    sourceBuffer = AsPixelBuffer(*source);
+    sourcePixels = &sourceBuffer;
+  }
+  const PixelBuffer outputPixels = AsPixelBuffer(output);
+  switch (format) {
+    case PF_PixelFormat_ARGB128:
+      return RenderGridFloat(sourcePixels, outputPixels, settings);
+    case PF_PixelFormat_ARGB64:
+      return RenderGrid16(sourcePixels, outputPixels, settings);
+    default:
+      return RenderGrid8(sourcePixels, outputPixels, settings);
+  }
+}
+
+PF_PixelFormat FormatFromWorldFlags(const PF_EffectWorld& world) {
+  return (world.world_flags & PF_WorldFlag_DEEP) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
+}
+
+// The rectangle the effect fills: the input's full extent, else the requested
+// rectangle, else the layer.
+PF_LRect ResultRect(const PF_CheckoutResult& checkout, const PF_RenderRequest& request,
+                    const PF_InData& in_data) {
+  if (!IsEmpty(checkout.max_result_rect)) return checkout.max_result_rect;
+  if (!IsEmpty(request.rect)) return request.rect;
+  return PF_LRect{0, 0, in_data.width > 0 ? in_data.width : 0,
+                  in_data.height > 0 ? in_data.height : 0};
+}
+
+PF_Err CheckOutInputLayer(PF_InData& in_data, PF_PreRenderExtra& extra) {
+  PF_RenderRequest request = extra.input->output_request;
+  request.field = PF_Field_FRAME;
+  request.preserve_rgb_of_zero_alpha = 1;
+  PF_CheckoutResult checkout{};
+  const PF_Err err = extra.cb->checkout_layer(in_data.effect_ref, kInputLayer, kInputCheckoutId,
+                                              &request, in_data.current_time, in_data.time_step,
+                                              in_data.time_scale, &checkout);
+  if (err != PF_Err_NONE) return err;
+  const PF_LRect rect = ResultRect(checkout, request, in_data);
+  extra.output->result_rect = rect;
+  extra.output->max_result_rect = rect;
+  extra.output->solid = 0;
+  return PF_Err_NONE;
+}
+
+}  // namespace
+
+PF_Err SmartPreRender(PF_InData* in_data, PF_PreRenderExtra* extra) {
+  if (in_data == nullptr || extra == nullptr || extra->input == nullptr ||
+      extra->output == nullptr || extra->cb == nullptr || extra->cb->checkout_layer == nullptr ||
+      in_data->inter.checkout_param == nullptr || in_data->inter.checkin_param == nullptr) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  std::array<PF_ParamDef, kParamCount> records{};
+  std::array<const PF_ParamDef*, kParamCount> table{};
+  for (int i = 0; i < kParamCount; ++i) table[i] = &records[i];
+  std::array<bool, kParamCount> checkedOut{};
+
+  PF_Err err = PF_Err_NONE;
+  for (ParamIndex index : kSettingsControls) {
+    records[index] = PF_ParamDef{};
+    err = in_data->inter.checkout_param(in_data->effect_ref, index, in_data->current_time,
+                                        in_data->time_step, in_data->time_scale, &records[index]);
+    if (err != PF_Err_NONE) break;
+    checkedOut[index] = true;
+  }
+
+  GridSettings* settings = nullptr;
+  if (err == PF_Err_NONE) {
+    settings = new (std::nothrow) GridSettings;
+    if (settings == nullptr) {
+      err = PF_Err_OUT_OF_MEMORY;
+    } else {
+      *settings = ResolveGridSettings(ParamControlValues(table.data()));
+      extra->output->pre_render_data = settings;
+      extra->output->delete_pre_render_data_func = ReleaseGridSettings;
+    }
+  }
+  if (err == PF_Err_NONE) err = CheckOutInputLayer(*in_data, *extra);
+
+  for (ParamIndex index : kSettingsControls) {
+    if (checkedOut[index]) in_data->inter.checkin_param(in_data->effect_ref, &records[index]);
+  }
+  if (err != PF_Err_NONE && settings != nullptr) {
+    ReleaseGridSettings(settings);
+    extra->output->pre_render_data = nullptr;
+    extra->output->delete_pre_render_data_func = nullptr;
+  }
+  return err;
+}
+
+void ReleaseGridSettings(void* pre_render_data) {
+  delete static_cast<GridSettings*>(pre_render_data);
+}
+
+PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra) {
+  if (in_data == nullptr || out_data == nullptr || extra == nullptr || extra->input == nullptr ||
+      extra->cb == nullptr || extra->input->pre_render_data == nullptr ||
+      extra->cb->checkout_layer_pixels == nullptr || extra->cb->checkout_output == nullptr) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  const GridSettings& settings = *static_cast<const GridSettings*>(extra->input->pre_render_data);
+  PF_EffectWorld* source = nullptr;
+  // Every mode but "Grid Only" composites over the source, as the pass does.
+  if (settings.blendMode != kBlendGridOnly) {
+    const PF_Err err =
+        extra->cb->checkout_layer_pixels(in_data->effect_ref, kInputCheckoutId, &source);
+    if (err != PF_Err_NONE) return err;
+  }
+  PF_EffectWorld* output = nullptr;
+  if (const PF_Err err = extra->cb->checkout_output(in_data->effect_ref, &output);
+      err != PF_Err_NONE) {
+    return err;
+  }
+  if (output == nullptr || output->data == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  return RenderPass(ChoosePixelFormat(in_data, output), source, *output, settings);
+}
+
+PF_Err LegacyRender(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                    PF_LayerDef* output) {
+  if (params == nullptr || output == nullptr || output->data == nullptr) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  // The host passes every record; a missing one cannot be read.
+  if (params[kInputLayer] == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  for (ParamIndex index : kSettingsControls) {
+    if (params[index] == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  const GridSettings settings = ResolveGridSettings(ParamControlValues(params));
+  const PF_PixelFormat format = in_data != nullptr && out_data != nullptr
+                                    ? ChoosePixelFormat(in_data, output)
+                                    : FormatFromWorldFlags(*output);
+  return RenderPass(format, &params[kInputLayer]->u.ld, *output, settings);
+}
+
+PF_PixelFormat ChoosePixelFormat(PF_InData* in_data, const PF_EffectWorld* world) {
+  PF_PixelFormat format = PF_PixelFormat_INVALID;
+  if (in_data != nullptr) {
+    ScopedSuite<PF_WorldSuite2> worldSuite(in_data);
+    if (worldSuite && worldSuite->PF_GetPixelFormat != nullptr &&
+        worldSuite->PF_GetPixelFormat(world, &format) != PF_Err_NONE) {
+      format = PF_PixelFormat_INVALID;
+    }
+  }
+  if (format == PF_PixelFormat_INVALID) format = FormatFromWorldFlags(*world);
+  return format;
+}
+
+}  // namespace tessaline
