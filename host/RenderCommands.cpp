@@ -21,6 +21,26 @@ constexpr std::array<ParamIndex, 19> kSettingsControls = {
 // The input layer is checked out in pre-render and fetched in render by this id.
 constexpr A_long kInputCheckoutId = 0;
 
+// A host downsample factor, num / den, or 1 when the record carries no valid one.
+double DownsampleFactor(const PF_RationalScale& scale) {
+  return scale.num > 0 && scale.den > 0 ? double(scale.num) / double(scale.den) : 1.0;
+}
+
+// Spacings and widths are in pixels of the full-resolution layer; a draft
+// render at a reduced resolution draws them at that resolution, so the grid
+// stays where it is in the frame. The record has one width per kind of line,
+// used on both axes, so widths follow the smaller of the two factors.
+void ScaleToResolution(GridSettings& settings, const PF_InData* in_data) {
+  if (in_data == nullptr) return;
+  const double x = DownsampleFactor(in_data->downsample_x);
+  const double y = DownsampleFactor(in_data->downsample_y);
+  const double widths = x < y ? x : y;
+  settings.xSpacing *= x;
+  settings.ySpacing *= y;
+  settings.lineWidth *= widths;
+  settings.centerLineWidth *= widths;
+}
+
 bool IsEmpty(const PF_LRect& r) {
   return !(r.left < r.right && r.top < r.bottom);
 }
@@ -108,6 +128,7 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_PreRenderExtra* extra) {
       err = PF_Err_OUT_OF_MEMORY;
     } else {
       *settings = ResolveGridSettings(ParamControlValues(table.data()));
+      ScaleToResolution(*settings, in_data);
       extra->output->pre_render_data = settings;
       extra->output->delete_pre_render_data_func = ReleaseGridSettings;
     }
@@ -162,7 +183,8 @@ PF_Err LegacyRender(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* param
   for (ParamIndex index : kSettingsControls) {
     if (params[index] == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   }
-  const GridSettings settings = ResolveGridSettings(ParamControlValues(params));
+  GridSettings settings = ResolveGridSettings(ParamControlValues(params));
+  ScaleToResolution(settings, in_data);
   const PF_PixelFormat format = in_data != nullptr && out_data != nullptr
                                     ? ChoosePixelFormat(in_data, output)
                                     : FormatFromWorldFlags(*output);
