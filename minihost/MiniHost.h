@@ -1,0 +1,341 @@
+#pragma once
+// The in-process host: plays the compositing host's part for tests and tools.
+// It drives an effect entry point given as a function pointer (so it can come
+// from a loaded P_Tessaline.aex), keeps the parameters the effect registers
+// and their values, serves every callback and suite the effect uses, owns the
+// input and output worlds and the pre-render data, records every call, and can
+// make any call fail.
+//
+//   MiniHost host(&EffectMain);
+//   host.GlobalSetup();
+//   host.ParamsSetup();
+//   host.SetPopup(host.FindParam("Preset"), 6);        // sends the change command
+//   host.SetFrame(PixelDepth::k16, 1920, 1080);
+//   PF_Err err = host.RenderSmart();
+//   PF_Pixel16 p = host.Output().At<PF_Pixel16>(540, 960);
+//
+// Callbacks find their host through effect_ref, which is the host's address.
+// The basic suite and PF_GetPixelFormat receive no effect_ref; they find the
+// host through the command running on the calling thread, which the host
+// marks (thread-locally) around every call of the entry point. So several
+// hosts may work at once on several threads, and one host may render on
+// several threads at once (SmartRender, RenderLegacy); the session commands
+// (setup, value changes, UI update) and configuration are for one thread.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/HostSdk.h"
+#include "minihost/FaultPlan.h"
+#include "minihost/World.h"
+
+namespace tessaline {
+
+// The effect entry point, as exported by the plug-in.
+using EffectEntry = PF_Err (*)(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
+                               PF_ParamDef** params, PF_LayerDef* output, void* extra);
+
+// The "suite not found" code of the basic suite ('S!Fd').
+inline constexpr SPErr kSuiteNotFoundError = 0x53214664;
+
+// Color control values as one word: alpha in the low byte, then red, green, blue.
+constexpr std::uint32_t PackColor(const PF_Pixel& p) {
+  return std::uint32_t(p.alpha) | std::uint32_t(p.red) << 8 | std::uint32_t(p.green) << 16 |
+         std::uint32_t(p.blue) << 24;
+}
+constexpr PF_Pixel UnpackPixel(std::uint32_t word) {
+  return PF_Pixel{A_u_char(word), A_u_char(word >> 8), A_u_char(word >> 16), A_u_char(word >> 24)};
+}
+
+struct CallRecord {
+  HostCall call;
+  std::int32_t arg;  // see HostCall
+  PF_Err result;
+};
+
+struct AddParamRecord {
+  PF_ParamIndex index = 0;  // as passed; -1 appends
+  PF_ParamDef def{};        // as passed; its string pointers are the effect's
+  std::string name;         // the name field up to its terminator (at most 32 bytes)
+  std::string text;         // popup choices, or the checkbox's or button's label
+  PF_Err result = PF_Err_NONE;
+};
+
+struct ParamCheckoutRecord {
+  PF_ParamIndex index;
+  A_long what_time;
+  A_long time_step;
+  A_u_long time_scale;
+  PF_Err result;
+};
+
+struct LayerCheckoutRecord {
+  PF_ParamIndex index;
+  A_long checkout_id;
+  PF_RenderRequest request;  // zero when none was passed
+  A_long what_time;
+  A_long time_step;
+  A_u_long time_scale;
+  PF_Err result;
+};
+
+struct UpdateParamUIRecord {
+  PF_ParamIndex index;
+  PF_ParamDef def;  // zero when none was passed
+  PF_Err result;
+};
+
+// A guard check after a command that found a change.
+struct GuardFailure {
+  PF_Cmd cmd;
+  bool output;  // the output world, else the input layer
+  GuardReport report;
+};
+
+class MiniHost;
+
+// One frame of smart rendering: what a successful pre-render handed to the
+// host, kept until the frame is done. Release() (or the destructor) calls the
+// effect's delete function exactly once. The host must outlive the frame.
+class SmartFrame {
+ public:
+  SmartFrame() = default;
+  ~SmartFrame() { Release(); }
+  SmartFrame(const SmartFrame&) = delete;
+  SmartFrame& operator=(const SmartFrame&) = delete;
+
+  // The host owns pre-render data that has not been released yet.
+  bool pending() const { return pending_; }
+  void* data() const { return pending_ ? output_.pre_render_data : nullptr; }
+  // The records as the pre-render left them (also after a failure).
+  const PF_PreRenderInput& preRenderInput() const { return input_; }
+  const PF_PreRenderOutput& preRenderOutput() const { return output_; }
+  void Release();
+
+ private:
+  friend class MiniHost;
+  MiniHost* host_ = nullptr;
+  PF_PreRenderInput input_{};
+  PF_PreRenderOutput output_{};
+  std::vector<A_long> checkoutIds_;  // of checkout_layer, for checkout_layer_pixels
+  bool pending_ = false;
+};
+
+class MiniHost {
+ public:
+  // Starts with an 8-bit 160 x 90 input layer and output, no parameters but
+  // the layer, every suite available and no faults.
+  explicit MiniHost(EffectEntry entry);
+  ~MiniHost();
+  MiniHost(const MiniHost&) = delete;
+  MiniHost& operator=(const MiniHost&) = delete;
+
+  // ---- Session: each sends one command with fresh records. -----------------
+  PF_Err About();  // the text is in AboutText()
+  PF_Err GlobalSetup();
+  // Registers afresh: the value records are built from the defaults of the
+  // parameters added (layer at 0), even when an add fails.
+  PF_Err ParamsSetup();
+  PF_Err UpdateParamsUI();
+
+  // "The user sets control X to V": writes the value into the parameter's
+  // record; for a supervised control sends PF_Cmd_USER_CHANGED_PARAM and then
+  // takes over the values the effect flagged PF_ChangeFlag_CHANGED_VALUE
+  // (clearing the flags), undoing its unflagged writes. Returns the command's
+  // result, PF_Err_NONE for an unsupervised control, PF_Err_INVALID_INDEX or
+  // PF_Err_UNRECOGNIZED_PARAM_TYPE (and nothing done) for a wrong index or type.
+  PF_Err SetFloat(PF_ParamIndex index, double value);           // u.fs_d.value
+  PF_Err SetSlider(PF_ParamIndex index, std::int32_t value);    // u.sd.value
+  PF_Err SetPopup(PF_ParamIndex index, std::int32_t value);     // u.pd.value, 1-based
+  PF_Err SetCheckbox(PF_ParamIndex index, std::int32_t value);  // u.bd.value
+  PF_Err SetColor(PF_ParamIndex index, std::uint32_t packed);   // u.cd.value, see PackColor
+
+  // One frame: smart pre-render, smart render and release of the pre-render
+  // data; or the legacy render command with the current values. The input is
+  // Layer(), the output Output() unless another world is given.
+  PF_Err RenderSmart();
+  PF_Err RenderLegacy(World* output = nullptr);
+  // The smart pair in steps, for threaded rendering: one pre-render, then any
+  // number of renders of that frame (on several threads at once, each into its
+  // own output world), then frame->Release().
+  PF_Err SmartPreRender(SmartFrame* frame);
+  PF_Err SmartRender(const SmartFrame& frame, World* output = nullptr);
+
+  // Any command with any records (null ones too), passed as given. A
+  // PF_Cmd_PARAMS_SETUP starts a fresh registration here as well.
+  PF_Err Send(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef** params,
+              PF_LayerDef* output, void* extra);
+  // The records the host would send: in_data with its callbacks, times, layer
+  // size and basic suite; a zero out_data but for num_params = ParamCount();
+  // the callback records of the smart pair.
+  PF_InData MakeInData();
+  PF_OutData MakeOutData() const;
+  PF_PreRenderCallbacks MakePreRenderCallbacks() const;
+  PF_SmartRenderCallbacks MakeSmartRenderCallbacks() const;
+  PF_ProgPtr EffectRef() const { return reinterpret_cast<PF_ProgPtr>(const_cast<MiniHost*>(this)); }
+
+  // ---- Configuration (between commands) ------------------------------------
+  // Input layer and output world; SetFrame sets both to packed rows.
+  void SetLayer(PixelDepth depth, std::int32_t width, std::int32_t height,
+                std::int32_t rowbytes = 0);
+  void SetOutput(PixelDepth depth, std::int32_t width, std::int32_t height,
+                 std::int32_t rowbytes = 0);
+  void SetFrame(PixelDepth depth, std::int32_t width, std::int32_t height);
+  World& Layer() { return *layer_; }
+  World& Output() { return *output_; }
+  // in_data times; defaults 1001, 1001, 30000 (frame 1 at 29.97 fps).
+  void SetTime(A_long current_time, A_long time_step, A_u_long time_scale);
+  void SetDownsample(PF_RationalScale x, PF_RationalScale y);  // default 1/1, 1/1
+  // The pre-render's output_request; by default field PF_Field_FRAME, all
+  // channels, and rect = the layer's extent (until a request is set).
+  void SetOutputRequest(const PF_RenderRequest& request);
+  void ResetOutputRequest();
+  // What checkout_layer reports; by default both rectangles are the layer's extent.
+  void SetCheckoutResultRects(const PF_LRect& result_rect, const PF_LRect& max_result_rect);
+  void ResetCheckoutResultRects();
+  // Without the basic suite, in_data.pica_basicP is null; a suite that is not
+  // available fails to be acquired, as does an unknown name or version.
+  void SetBasicSuiteAvailable(bool available);
+  void SetSuiteAvailable(HostSuite suite, bool available);
+  // Whether the guard check after each command judges the row padding too.
+  void SetPaddingChecked(bool checked);
+
+  // ---- Faults --------------------------------------------------------------
+  void AddFault(const Fault& fault);
+  void ClearFaults();
+  std::int64_t FaultsFired() const;
+
+  // ---- Parameters ------------------------------------------------------------
+  // Entries in params (layer included); the array holds one null pointer more.
+  std::int32_t ParamCount() const { return std::int32_t(controls_.size()); }
+  PF_ParamDef** Params() { return params_.data(); }
+  // The current-value record, or null for an index out of range.
+  PF_ParamDef* Param(PF_ParamIndex index);
+  // The index of the control whose name is `label`, or -1.
+  PF_ParamIndex FindParam(std::string_view label) const;
+  std::string ParamName(PF_ParamIndex index) const;
+  // Popup choices split at "|"; a checkbox's label as one entry; else empty.
+  std::vector<std::string> Choices(PF_ParamIndex index) const;
+  // Values by type: popups, sliders, checkboxes / float sliders / colors.
+  std::int32_t IntValue(PF_ParamIndex index) const;
+  double FloatValue(PF_ParamIndex index) const;
+  std::uint32_t ColorValue(PF_ParamIndex index) const;
+  // The host's view of a control's UI: ui_flags as registered, then as the
+  // last PF_UpdateParamUI set them.
+  PF_ParamUIFlags UiFlags(PF_ParamIndex index) const;
+  bool IsDisabled(PF_ParamIndex index) const { return (UiFlags(index) & PF_PUI_DISABLED) != 0; }
+
+  // ---- What happened ---------------------------------------------------------
+  // Since construction or the last ClearLog().
+  std::vector<CallRecord> CallLog() const;
+  std::vector<std::int32_t> ArgsOf(HostCall call) const;  // arguments, in call order
+  std::int64_t Count(HostCall call) const;
+  std::vector<AddParamRecord> Adds() const;
+  std::vector<ParamCheckoutRecord> ParamCheckouts() const;
+  std::vector<LayerCheckoutRecord> LayerCheckouts() const;
+  std::vector<UpdateParamUIRecord> UiUpdates() const;
+  // Successful checkout_param calls minus checkin_param calls.
+  std::int64_t CheckoutBalance() const;
+  std::int64_t SuiteAcquires(HostSuite suite) const;  // those that delivered the suite
+  std::int64_t SuiteReleases(HostSuite suite) const;
+  // Suites delivered and not released, plus releases without an acquire.
+  std::int64_t SuiteImbalance() const;
+  // Callbacks whose effect_ref was not this host's.
+  std::int64_t BadEffectRefs() const;
+  // Pre-render data taken over, and delete-function calls.
+  std::int64_t PreRenderDataKept() const;
+  std::int64_t PreRenderDataDeleted() const;
+  std::vector<GuardFailure> GuardFailures() const;
+  void ClearLog();
+
+  // The out_data of the last command, and the last pre-render's output record.
+  PF_OutData LastOutData() const;
+  PF_PreRenderOutput LastPreRenderOutput() const;
+  std::string AboutText() const;  // return_msg of the last command
+  // Of the last change command: values taken over, and unflagged writes undone.
+  const std::vector<PF_ParamIndex>& LastTakenOver() const { return lastTakenOver_; }
+  const std::vector<PF_ParamIndex>& LastIgnoredWrites() const { return lastIgnored_; }
+
+  // Guard check of the input layer and the output world now.
+  GuardReport CheckGuards() const;
+
+ private:
+  friend class SmartFrame;
+  struct Callbacks;
+  struct Scope;
+  struct Control {
+    PF_ParamDef value{};
+    std::string name;
+    std::string text;
+    PF_ParamUIFlags uiFlags = 0;
+  };
+
+  PF_Err Call(Scope& scope, PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
+              PF_ParamDef** params, PF_LayerDef* output, void* extra);
+  PF_Err ChangeValue(PF_ParamIndex index, PF_ParamType type, PF_ParamDef** def);
+  PF_Err UserChanged(PF_ParamIndex index);
+  void BuildParams();
+  bool IsValueRecord(const PF_ParamDef* def) const;
+  void ReleaseFrame(SmartFrame& frame);
+  PF_RenderRequest CurrentRequest() const;
+  // Under mutex_: counts the call, returns the fault that hits it.
+  const Fault* Arrive(HostCall call, std::int32_t arg);
+  void Log(HostCall call, std::int32_t arg, PF_Err result);
+
+  EffectEntry entry_;
+  SPBasicSuite basic_{};
+  PF_WorldSuite2 worldSuite_{};
+  PF_ParamUtilsSuite3 paramUtilsSuite_{};
+  bool basicAvailable_ = true;
+  std::array<bool, std::size_t(HostSuite::kCount)> suiteAvailable_{true, true};
+
+  std::unique_ptr<World> layer_;
+  std::unique_ptr<World> output_;
+  A_long currentTime_ = 1001;
+  A_long timeStep_ = 1001;
+  A_u_long timeScale_ = 30000;
+  PF_RationalScale downsampleX_{1, 1};
+  PF_RationalScale downsampleY_{1, 1};
+  PF_RenderRequest request_{};
+  bool requestSet_ = false;
+  PF_LRect checkoutResultRect_{};
+  PF_LRect checkoutMaxResultRect_{};
+  bool checkoutRectsSet_ = false;
+  bool paddingChecked_ = true;
+
+  // Registration of the current parameter setup, and the value records.
+  std::vector<AddParamRecord> registered_;
+  std::vector<std::unique_ptr<Control>> controls_;
+  std::vector<PF_ParamDef*> params_;
+  std::vector<PF_ParamIndex> lastTakenOver_;
+  std::vector<PF_ParamIndex> lastIgnored_;
+
+  // Everything below is shared with callbacks and guarded by mutex_.
+  mutable std::mutex mutex_;
+  FaultPlan faults_;
+  std::vector<CallRecord> log_;
+  std::array<std::int64_t, std::size_t(HostCall::kCount)> counts_{};
+  std::vector<AddParamRecord> adds_;
+  std::vector<ParamCheckoutRecord> paramCheckouts_;
+  std::vector<LayerCheckoutRecord> layerCheckouts_;
+  std::vector<UpdateParamUIRecord> uiUpdates_;
+  std::vector<std::pair<const PF_ParamDef*, PF_ParamIndex>> checkedOut_;
+  std::int64_t checkoutsSucceeded_ = 0;
+  std::int64_t checkins_ = 0;
+  std::array<std::int64_t, std::size_t(HostSuite::kCount)> acquires_{};
+  std::array<std::int64_t, std::size_t(HostSuite::kCount)> releases_{};
+  std::array<std::int64_t, std::size_t(HostSuite::kCount)> heldSuites_{};
+  std::int64_t unmatchedReleases_ = 0;
+  std::int64_t badEffectRefs_ = 0;
+  std::int64_t preRenderKept_ = 0;
+  std::int64_t preRenderDeleted_ = 0;
+  std::vector<GuardFailure> guardFailures_;
+  PF_OutData lastOut_{};
+  PF_PreRenderOutput lastPreRender_{};
+};
+
+}  // namespace tessaline

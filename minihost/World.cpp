@@ -1,0 +1,164 @@
+#include "minihost/World.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace tessaline {
+namespace {
+
+// Guard byte k of the zone below (0) or above (1) the rows.
+std::uint8_t GuardByte(int zone, std::int64_t k) {
+  return std::uint8_t(0xC3u ^ std::uint64_t(k) * 0x9Du ^ (zone != 0 ? 0x5Au : 0u));
+}
+
+// Padding byte at `offset` bytes from the start of its row.
+std::uint8_t PaddingByte(std::int64_t offset) {
+  return std::uint8_t(0x6Bu ^ std::uint64_t(offset) * 0x3Bu);
+}
+
+std::int32_t ChannelSize(PixelDepth depth) {
+  return PixelSize(depth) / 4;
+}
+
+}  // namespace
+
+std::int32_t PixelSize(PixelDepth depth) {
+  switch (depth) {
+    case PixelDepth::k16:
+      return std::int32_t(sizeof(PF_Pixel16));
+    case PixelDepth::kFloat:
+      return std::int32_t(sizeof(PF_PixelFloat));
+    default:
+      return std::int32_t(sizeof(PF_Pixel));
+  }
+}
+
+PF_PixelFormat PixelFormatOf(PixelDepth depth) {
+  switch (depth) {
+    case PixelDepth::k16:
+      return PF_PixelFormat_ARGB64;
+    case PixelDepth::kFloat:
+      return PF_PixelFormat_ARGB128;
+    default:
+      return PF_PixelFormat_ARGB32;
+  }
+}
+
+void GuardReport::Add(const GuardReport& other) {
+  if (firstBefore < 0) firstBefore = other.firstBefore;
+  if (firstAfter < 0) firstAfter = other.firstAfter;
+  if (firstPaddingRow < 0) {
+    firstPaddingRow = other.firstPaddingRow;
+    firstPaddingByte = other.firstPaddingByte;
+  }
+  before += other.before;
+  after += other.after;
+  padding += other.padding;
+}
+
+std::string GuardReport::Describe() const {
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "guard below rows: %lld changed (first at %lld); guard above rows: %lld changed "
+                "(first at %lld); row padding: %lld changed (first in row %d at byte %lld)",
+                static_cast<long long>(before), static_cast<long long>(firstBefore),
+                static_cast<long long>(after), static_cast<long long>(firstAfter),
+                static_cast<long long>(padding), int(firstPaddingRow),
+                static_cast<long long>(firstPaddingByte));
+  return text;
+}
+
+World::World(PixelDepth depth, std::int32_t width, std::int32_t height, std::int32_t rowbytes)
+    : depth_(depth),
+      format_(PixelFormatOf(depth)),
+      width_(width > 0 ? width : 0),
+      height_(height > 0 ? height : 0) {
+  const std::int64_t rowPixels = std::int64_t{width_} * pixelSize();
+  const std::int64_t channel = ChannelSize(depth);
+  std::int64_t stride = rowbytes == 0 ? rowPixels : std::llabs(std::int64_t{rowbytes});
+  if (stride < rowPixels) stride = rowPixels;
+  stride = (stride + channel - 1) / channel * channel;
+  stride_ = stride;
+  rowbytes_ = std::int32_t(rowbytes < 0 ? -stride : stride);
+  size_ = 2 * kGuardBytes + stride_ * height_;
+  bytes_.reset(new std::byte[std::size_t(size_)]());
+  std::byte* lowest = bytes_.get() + kGuardBytes;
+  row0_ = rowbytes_ < 0 && height_ > 0 ? lowest + stride_ * (height_ - 1) : lowest;
+  RearmGuards();
+
+  def_.world_flags = PF_WorldFlag_WRITEABLE;
+  if (depth == PixelDepth::k16) def_.world_flags |= PF_WorldFlag_DEEP;
+  def_.data = reinterpret_cast<decltype(def_.data)>(row0_);
+  def_.rowbytes = rowbytes_;
+  def_.width = width_;
+  def_.height = height_;
+  def_.extent_hint = PF_LRect{0, 0, width_, height_};
+  def_.pix_aspect_ratio = PF_RationalScale{1, 1};
+}
+
+void World::Clear() {
+  for (std::int32_t r = 0; r < height_; ++r) {
+    std::memset(RowAddress(r), 0, std::size_t(width_) * std::size_t(pixelSize()));
+  }
+}
+
+std::vector<std::uint8_t> World::PixelBytes() const {
+  const std::size_t rowPixels = std::size_t(width_) * std::size_t(pixelSize());
+  std::vector<std::uint8_t> out(rowPixels * std::size_t(height_));
+  for (std::int32_t r = 0; r < height_; ++r) {
+    std::memcpy(out.data() + rowPixels * std::size_t(r), RowAddress(r), rowPixels);
+  }
+  return out;
+}
+
+GuardReport World::CheckGuards() const {
+  GuardReport report;
+  const auto* base = reinterpret_cast<const std::uint8_t*>(bytes_.get());
+  const std::int64_t afterStart = kGuardBytes + stride_ * height_;
+  for (std::int64_t k = 0; k < kGuardBytes; ++k) {
+    if (base[k] != GuardByte(0, k)) {
+      if (report.before++ == 0) report.firstBefore = k;
+    }
+    if (base[afterStart + k] != GuardByte(1, k)) {
+      if (report.after++ == 0) report.firstAfter = k;
+    }
+  }
+  const std::int64_t rowPixels = std::int64_t{width_} * pixelSize();
+  for (std::int32_t r = 0; r < height_; ++r) {
+    const auto* row = reinterpret_cast<const std::uint8_t*>(RowAddress(r));
+    for (std::int64_t o = rowPixels; o < stride_; ++o) {
+      if (row[o] != PaddingByte(o) && report.padding++ == 0) {
+        report.firstPaddingRow = r;
+        report.firstPaddingByte = o;
+      }
+    }
+  }
+  return report;
+}
+
+void World::RearmGuards() {
+  auto* base = reinterpret_cast<std::uint8_t*>(bytes_.get());
+  const std::int64_t afterStart = kGuardBytes + stride_ * height_;
+  for (std::int64_t k = 0; k < kGuardBytes; ++k) {
+    base[k] = GuardByte(0, k);
+    base[afterStart + k] = GuardByte(1, k);
+  }
+  const std::int64_t rowPixels = std::int64_t{width_} * pixelSize();
+  for (std::int32_t r = 0; r < height_; ++r) {
+    auto* row = reinterpret_cast<std::uint8_t*>(RowAddress(r));
+    for (std::int64_t o = rowPixels; o < stride_; ++o) row[o] = PaddingByte(o);
+  }
+}
+
+void World::CheckAccess(std::size_t pixelBytes, std::int32_t row, std::int32_t col) const {
+  if (pixelBytes == std::size_t(pixelSize()) && row >= 0 && row < height_ && col >= 0 &&
+      col < width_) {
+    return;
+  }
+  std::fprintf(stderr, "World::At: %zu-byte pixel (%d, %d) in a %d x %d world of %d-byte pixels\n",
+               pixelBytes, int(row), int(col), int(width_), int(height_), int(pixelSize()));
+  std::abort();
+}
+
+}  // namespace tessaline
