@@ -1,0 +1,416 @@
+#include "host/RenderCommands.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "tests/support/PluginHost.h"
+
+// The pre-render record is the one allocation of a render; this test binary
+// can make the non-throwing allocation fail to see how pre-render copes.
+namespace {
+std::atomic<bool> gFailNothrowNew{false};
+}  // namespace
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (gFailNothrowNew.load()) return nullptr;
+  try {
+    return ::operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+namespace tessaline {
+namespace {
+
+using testing::DrawnColumns;
+using testing::DrawnRows;
+using testing::FillPattern;
+using testing::PluginHost;
+
+const std::vector<std::int32_t> kSettingsOrder = {1,  4,  5,  6,  7,  10, 11, 12, 13, 14,
+                                                  15, 16, 17, 18, 19, 22, 23, 24, 25};
+
+TEST(SmartPreRender, ChecksOutTheSettingsControlsAtTheFrameTime) {
+  PluginHost host;
+  host.SetTime(2002, 1001, 30000);
+  ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
+  std::vector<std::int32_t> indices;
+  for (const ParamCheckoutRecord& c : host.ParamCheckouts()) {
+    indices.push_back(c.index);
+    EXPECT_EQ(c.what_time, 2002);
+    EXPECT_EQ(c.time_step, 1001);
+    EXPECT_EQ(c.time_scale, 30000u);
+  }
+  EXPECT_EQ(indices, kSettingsOrder);
+  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
+  EXPECT_EQ(host.CheckoutBalance(), 0);
+  EXPECT_EQ(host.PreRenderDataKept(), 1);
+  EXPECT_EQ(host.PreRenderDataDeleted(), 1);
+}
+
+TEST(SmartPreRender, FailedCheckoutChecksInOnlyWhatWasCheckedOut) {
+  PluginHost host;
+  host.AddFault(Fault{.call = HostCall::kCheckoutParam, .error = 517, .arg = kCenterLineColor});
+  SmartFrame frame;
+  EXPECT_EQ(host.SmartPreRender(&frame), 517);
+  EXPECT_EQ(host.ArgsOf(HostCall::kCheckoutParam), (std::vector<std::int32_t>{1, 4, 5, 6, 7, 10}));
+  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), (std::vector<std::int32_t>{1, 4, 5, 6, 7}));
+  EXPECT_EQ(host.Count(HostCall::kCheckoutLayer), 0);
+  EXPECT_FALSE(frame.pending());
+  EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
+}
+
+TEST(SmartPreRender, FailedAllocationChecksInEverythingAndSkipsTheLayer) {
+  PluginHost host;
+  SmartFrame frame;
+  gFailNothrowNew = true;
+  const PF_Err err = host.SmartPreRender(&frame);
+  gFailNothrowNew = false;
+  EXPECT_EQ(err, PF_Err_OUT_OF_MEMORY);
+  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
+  EXPECT_EQ(host.Count(HostCall::kCheckoutLayer), 0);
+  EXPECT_FALSE(frame.pending());
+}
+
+TEST(SmartPreRender, FailedLayerCheckoutFreesTheRecord) {
+  PluginHost host;
+  host.AddFault(Fault{.call = HostCall::kCheckoutLayer, .error = 513});
+  SmartFrame frame;
+  EXPECT_EQ(host.SmartPreRender(&frame), 513);
+  EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
+  EXPECT_EQ(frame.preRenderOutput().delete_pre_render_data_func, nullptr);
+  EXPECT_EQ(host.CheckoutBalance(), 0);
+  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
+  EXPECT_FALSE(frame.pending());
+}
+
+TEST(SmartPreRender, AsksForTheInputLayerWithTheWholeFrame) {
+  PluginHost host;
+  PF_RenderRequest request{};
+  request.rect = PF_LRect{3, 4, 100, 80};
+  request.field = PF_Field_UPPER;
+  request.channel_mask = 7;
+  host.SetOutputRequest(request);
+  SmartFrame frame;
+  ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
+  const std::vector<LayerCheckoutRecord> layers = host.LayerCheckouts();
+  ASSERT_EQ(layers.size(), 1u);
+  EXPECT_EQ(layers[0].index, 0);
+  EXPECT_EQ(layers[0].checkout_id, 0);
+  EXPECT_EQ(layers[0].request.field, PF_Field_FRAME);
+  EXPECT_EQ(layers[0].request.preserve_rgb_of_zero_alpha, 1);
+  EXPECT_EQ(layers[0].request.channel_mask, 7);
+  EXPECT_EQ(layers[0].request.rect.right, 100);
+  EXPECT_EQ(layers[0].what_time, 1001);
+}
+
+struct RectCase {
+  PF_LRect maxResult, request;
+  std::int32_t layerWidth, layerHeight;
+  PF_LRect expected;
+};
+
+TEST(SmartPreRender, ResultRectangleIsTheFirstNonEmptyChoice) {
+  const RectCase cases[] = {
+      {{10, 20, 110, 220}, {0, 0, 1920, 1080}, 64, 32, {10, 20, 110, 220}},
+      {{0, 0, 0, 0}, {0, 0, 1920, 1080}, 64, 32, {0, 0, 1920, 1080}},
+      {{5, 0, 5, 100}, {0, 0, 1920, 1080}, 64, 32, {0, 0, 1920, 1080}},  // left == right
+      {{0, 0, 0, 0}, {0, 0, 0, 0}, 640, -5, {0, 0, 640, 0}},
+      {{7, 7, 7, 7}, {9, 0, 3, 10}, 0, 12, {0, 0, 0, 12}},
+  };
+  for (const RectCase& c : cases) {
+    PluginHost host;
+    host.SetLayer(PixelDepth::k8, c.layerWidth > 0 ? c.layerWidth : 1,
+                  c.layerHeight > 0 ? c.layerHeight : 1);
+    host.SetCheckoutResultRects(PF_LRect{}, c.maxResult);
+    PF_RenderRequest request{};
+    request.rect = c.request;
+    host.SetOutputRequest(request);
+    // The layer size in in_data is what the host reports, usable or not.
+    PF_InData in = host.MakeInData();
+    in.width = c.layerWidth;
+    in.height = c.layerHeight;
+    PF_PreRenderInput input{};
+    input.output_request = request;
+    PF_PreRenderOutput output{};
+    output.solid = 1;
+    PF_PreRenderCallbacks cb = host.MakePreRenderCallbacks();
+    PF_PreRenderExtra extra{&input, &output, &cb};
+    ASSERT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, &extra),
+              PF_Err_NONE);
+    for (const PF_LRect& r : {output.result_rect, output.max_result_rect}) {
+      EXPECT_EQ(r.left, c.expected.left);
+      EXPECT_EQ(r.top, c.expected.top);
+      EXPECT_EQ(r.right, c.expected.right);
+      EXPECT_EQ(r.bottom, c.expected.bottom);
+    }
+    EXPECT_EQ(output.solid, 0);
+    ReleaseGridSettings(output.pre_render_data);
+  }
+}
+
+TEST(SmartPreRender, MissingRecordsAnswerBadCallbackParam) {
+  PluginHost host;
+  PF_InData in = host.MakeInData();
+  PF_PreRenderInput input{};
+  PF_PreRenderOutput output{};
+  PF_PreRenderCallbacks cb = host.MakePreRenderCallbacks();
+  PF_PreRenderExtra extras[] = {
+      {nullptr, &output, &cb}, {&input, nullptr, &cb}, {&input, &output, nullptr}};
+  for (PF_PreRenderExtra& extra : extras) {
+    EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, &extra), 516);
+  }
+  PF_PreRenderExtra extra{&input, &output, &cb};
+  EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, nullptr, nullptr, nullptr, nullptr, &extra), 516);
+  EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, nullptr), 516);
+  EXPECT_EQ(host.Count(HostCall::kCheckoutParam), 0);
+}
+
+TEST(SmartRender, GridOnlyNeverFetchesTheInputPixels) {
+  PluginHost host;
+  host.SetPopup(kBlendMode, kBlendGridOnly);
+  ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
+  EXPECT_EQ(host.Count(HostCall::kCheckoutLayerPixels), 0);
+  EXPECT_EQ(host.Count(HostCall::kCheckoutOutput), 1);
+}
+
+TEST(SmartRender, EveryCompositingModeFetchesTheInputPixels) {
+  for (std::int32_t mode : {1, 3, 0, -4}) {
+    PluginHost host;
+    FillPattern(host.Layer());
+    host.SetPopup(kBlendMode, mode);
+    ASSERT_EQ(host.RenderSmart(), PF_Err_NONE) << mode;
+    EXPECT_EQ(host.ArgsOf(HostCall::kCheckoutLayerPixels), std::vector<std::int32_t>{0});
+    const std::vector<std::uint8_t> smart = host.Output().PixelBytes();
+    host.Output().Clear();
+    ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
+    EXPECT_EQ(host.Output().PixelBytes(), smart) << mode;
+  }
+}
+
+TEST(SmartRender, HostFailuresAreReturnedAndNothingIsDrawn) {
+  struct Case {
+    Fault fault;
+    PF_Err expected;
+  };
+  const Case cases[] = {
+      {{.call = HostCall::kCheckoutLayerPixels, .error = 515}, 515},
+      {{.call = HostCall::kCheckoutOutput, .error = 514}, 514},
+      {{.call = HostCall::kCheckoutOutput, .effect = FaultEffect::kNullResult}, 516},
+      {{.call = HostCall::kCheckoutOutput, .effect = FaultEffect::kNoData}, 516},
+  };
+  for (const Case& c : cases) {
+    PluginHost host;
+    host.AddFault(c.fault);
+    EXPECT_EQ(host.RenderSmart(), c.expected);
+    for (std::uint8_t byte : host.Output().PixelBytes()) ASSERT_EQ(byte, 0);
+    if (c.fault.call == HostCall::kCheckoutLayerPixels) {
+      EXPECT_EQ(host.Count(HostCall::kCheckoutOutput), 0);
+    }
+    EXPECT_EQ(host.PreRenderDataDeleted(), host.PreRenderDataKept());
+  }
+}
+
+TEST(SmartRender, MissingRecordsAnswerBadCallbackParam) {
+  PluginHost host;
+  SmartFrame frame;
+  ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
+  PF_InData in = host.MakeInData();
+  PF_OutData out = host.MakeOutData();
+  PF_SmartRenderInput input{};
+  input.pre_render_data = frame.data();
+  PF_SmartRenderInput noData{};
+  PF_SmartRenderCallbacks cb = host.MakeSmartRenderCallbacks();
+  PF_SmartRenderExtra extra{&input, &cb};
+  PF_SmartRenderExtra extras[] = {{nullptr, &cb}, {&input, nullptr}, {&noData, &cb}};
+  for (PF_SmartRenderExtra& e : extras) {
+    EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, &out, nullptr, nullptr, &e), 516);
+  }
+  EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, nullptr, &out, nullptr, nullptr, &extra), 516);
+  EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, nullptr, nullptr, nullptr, &extra), 516);
+  EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, &out, nullptr, nullptr, nullptr), 516);
+  EXPECT_EQ(host.Count(HostCall::kCheckoutOutput), 0);
+  EXPECT_EQ(host.Count(HostCall::kCheckoutLayerPixels), 0);
+}
+
+// The depth drawn is told by the bytes: an 8-bit pass writes width * 4 bytes
+// a row, whatever the world really holds.
+std::vector<std::uint8_t> FirstBytesOfRows(const World& world, std::int32_t bytes) {
+  std::vector<std::uint8_t> out;
+  for (std::int32_t r = 0; r < world.height(); ++r) {
+    const auto* row = reinterpret_cast<const std::uint8_t*>(world.RowAddress(r));
+    out.insert(out.end(), row, row + bytes);
+  }
+  return out;
+}
+
+struct DepthCase {
+  PixelDepth world;
+  bool worldSuite;
+  bool formatFails;
+  PF_PixelFormat reported;  // 0: the world's own
+  PixelDepth drawn;
+};
+
+TEST(ChoosePixelFormat, FallsBackToWorldFlagsAndTreatsUnknownFormatsAsEightBit) {
+  const DepthCase cases[] = {
+      {PixelDepth::kFloat, true, false, 0, PixelDepth::kFloat},
+      {PixelDepth::k16, false, false, 0, PixelDepth::k16},
+      {PixelDepth::k16, true, true, 0, PixelDepth::k16},
+      {PixelDepth::kFloat, false, false, 0, PixelDepth::k8},
+      {PixelDepth::kFloat, true, true, 0, PixelDepth::k8},
+      {PixelDepth::k16, true, false, PF_PixelFormat_BGRA32, PixelDepth::k8},
+      {PixelDepth::kFloat, true, false, PF_PixelFormat_VUYA32, PixelDepth::k8},
+  };
+  for (const DepthCase& c : cases) {
+    for (bool smart : {true, false}) {
+      PluginHost host;
+      host.SetPopup(kBlendMode, kBlendGridOnly);
+      host.SetOutput(c.world, 40, 30);
+      host.SetSuiteAvailable(HostSuite::kWorld, c.worldSuite);
+      if (c.formatFails) host.AddFault(Fault{.call = HostCall::kGetPixelFormat});
+      if (c.reported != 0) host.Output().setPixelFormat(c.reported);
+      ASSERT_EQ(smart ? host.RenderSmart() : host.RenderLegacy(), PF_Err_NONE);
+
+      PluginHost expected;
+      expected.SetPopup(kBlendMode, kBlendGridOnly);
+      expected.SetOutput(c.drawn, 40, 30, host.Output().rowbytes());
+      ASSERT_EQ(expected.RenderSmart(), PF_Err_NONE);
+      const std::int32_t rowBytes = 40 * PixelSize(c.drawn);
+      EXPECT_EQ(FirstBytesOfRows(host.Output(), rowBytes),
+                FirstBytesOfRows(expected.Output(), rowBytes))
+          << "world depth " << int(c.world) << " smart " << smart;
+      EXPECT_EQ(host.SuiteImbalance(), 0);
+    }
+  }
+}
+
+TEST(LegacyRender, RendersWithoutInDataChoosingTheDepthFromWorldFlags) {
+  PluginHost host;
+  host.SetFrame(PixelDepth::k16, 50, 40);
+  FillPattern(host.Layer());
+  ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
+  const std::vector<std::uint8_t> expected = host.Output().PixelBytes();
+  host.Output().Clear();
+  PF_OutData out = host.MakeOutData();
+  EXPECT_EQ(host.Send(PF_Cmd_RENDER, nullptr, &out, host.Params(), host.Output().def(), nullptr),
+            PF_Err_NONE);
+  EXPECT_EQ(host.Output().PixelBytes(), expected);
+  EXPECT_EQ(host.Count(HostCall::kAcquireSuite), 1);  // only the first render asked
+}
+
+TEST(LegacyRender, MissingRecordsDrawNothing) {
+  PluginHost host;
+  FillPattern(host.Layer());
+  PF_InData in = host.MakeInData();
+  PF_OutData out = host.MakeOutData();
+  World& output = host.Output();
+  EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, nullptr, output.def(), nullptr), 516);
+  EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, host.Params(), nullptr, nullptr), 516);
+  PF_EffectWorld noData = *output.def();
+  noData.data = nullptr;
+  EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, host.Params(), &noData, nullptr), 516);
+  // A params array with any record the render reads missing.
+  for (std::int32_t missing : {0, 1, 10, 13, 25}) {
+    std::vector<PF_ParamDef*> params(host.Params(), host.Params() + host.ParamCount());
+    params[missing] = nullptr;
+    EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, params.data(), output.def(), nullptr), 516)
+        << missing;
+  }
+  for (std::uint8_t byte : output.PixelBytes()) ASSERT_EQ(byte, 0);
+}
+
+TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
+  for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
+    for (std::int32_t mode : {kBlendCompositeOverSource, kBlendGridOnly}) {
+      PluginHost host;
+      host.SetFrame(depth, 123, 77);
+      FillPattern(host.Layer());
+      host.SetPopup(kPreset, 2);  // "Fine Draft"
+      host.SetFloat(kOpacity, 60.0);
+      host.SetColor(kColor2, 0x40FF8080u);  // half-transparent
+      host.SetPopup(kBlendMode, mode);
+      ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
+      const std::vector<std::uint8_t> smart = host.Output().PixelBytes();
+      host.Output().Clear();
+      ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
+      EXPECT_EQ(host.Output().PixelBytes(), smart) << int(depth) << " mode " << mode;
+      EXPECT_TRUE(host.GuardFailures().empty());
+    }
+  }
+}
+
+// Draft resolutions: the host renders into a smaller output and says by how
+// much in downsample_x / downsample_y.
+TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
+  for (bool smart : {true, false}) {
+    PluginHost host;
+    host.SetFrame(PixelDepth::k8, 960, 540);
+    host.SetPopup(kResolution, 3);  // "1920x1080 Full HD"
+    host.SetPopup(kPreset, 6);      // "Thirds"
+    host.SetPopup(kBlendMode, kBlendGridOnly);
+    host.SetDownsample(PF_RationalScale{1, 2}, PF_RationalScale{1, 2});
+    ASSERT_EQ(smart ? host.RenderSmart() : host.RenderLegacy(), PF_Err_NONE);
+    // Width 3 halved: 1.5 pixels, three quarters of columns 319 and 320 (and
+    // 479, 480 for the center line, 639, 640).
+    EXPECT_EQ(DrawnColumns(host.Output(), 100),
+              (std::vector<std::int32_t>{319, 320, 479, 480, 639, 640}));
+    EXPECT_EQ(host.Output().At<PF_Pixel>(100, 319).alpha, 191);
+  }
+}
+
+TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
+  PluginHost host;
+  host.SetFrame(PixelDepth::k8, 480, 270);
+  host.SetPopup(kResolution, 3);
+  host.SetPopup(kPreset, 12);  // "Margin Frame"
+  host.SetPopup(kBlendMode, kBlendGridOnly);
+  host.SetDownsample(PF_RationalScale{1, 4}, PF_RationalScale{1, 4});
+  ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
+  // 5 % and 10 % of 480 and 270: 24 / 48 and 13.5 / 27 from each edge.
+  const std::vector<std::int32_t> columns = DrawnColumns(host.Output(), 100);
+  const std::vector<std::int32_t> rows = DrawnRows(host.Output(), 100);
+  EXPECT_EQ(columns, (std::vector<std::int32_t>{23, 24, 47, 48, 431, 432, 455, 456}));
+  EXPECT_EQ(rows, (std::vector<std::int32_t>{13, 26, 27, 242, 243, 256}));
+}
+
+TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
+  struct Case {
+    PF_RationalScale x, y;
+    std::int32_t width, height;
+    std::vector<std::int32_t> columns, rows;
+    std::uint8_t alphaAtRow24;  // of column 10: half or full coverage tells the width
+  };
+  const Case cases[] = {
+      // 1/2 horizontally only: columns move, rows stay; widths follow the smaller factor.
+      {{1, 2}, {1, 1}, 100, 100, {24, 25, 49, 50, 74, 75}, {0, 49, 50, 99}, 0},
+      {{1, 1}, {1, 2}, 100, 100, {0, 49, 50, 99}, {24, 25, 49, 50, 74, 75}, 128},
+      // A record without a valid factor renders at full scale.
+      {{1, 0}, {0, 3}, 200, 200, {49, 50, 99, 100, 149, 150}, {49, 50, 99, 100, 149, 150}, 0},
+      {{-1, 2}, {1, 1}, 200, 200, {49, 50, 99, 100, 149, 150}, {49, 50, 99, 100, 149, 150}, 0},
+  };
+  for (const Case& c : cases) {
+    PluginHost host;
+    host.SetFrame(PixelDepth::k8, c.width, c.height);
+    host.SetPopup(kBlendMode, kBlendGridOnly);
+    host.SetSlider(kXCount, 1);
+    host.SetSlider(kYCount, 1);
+    host.SetFloat(kXSpacing, 50);
+    host.SetFloat(kYSpacing, 50);
+    host.SetFloat(kLineWidth, 2);
+    host.SetFloat(kCenterLineWidth, 2);
+    host.SetDownsample(c.x, c.y);
+    ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
+    EXPECT_EQ(DrawnColumns(host.Output(), 10), c.columns) << c.x.num << "/" << c.x.den;
+    EXPECT_EQ(DrawnRows(host.Output(), 10), c.rows) << c.x.num << "/" << c.x.den;
+    EXPECT_EQ(host.Output().At<PF_Pixel>(24, 10).alpha, c.alphaAtRow24);
+  }
+}
+
+}  // namespace
+}  // namespace tessaline
