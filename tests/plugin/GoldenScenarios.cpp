@@ -1,0 +1,249 @@
+#include "tests/plugin/GoldenScenarios.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
+
+#include "core/ParamIndex.h"
+#include "presets/PopupLabels.h"
+
+namespace tessaline::testing {
+namespace {
+
+// The 1-based popup value of `label`; not a constant expression when absent.
+template <std::size_t N>
+consteval std::int32_t PopupValue(const std::array<std::string_view, N>& labels,
+                                  std::string_view label) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (labels[i] == label) return std::int32_t(i) + 1;
+  }
+  throw "no such popup entry";
+}
+
+constexpr std::int32_t kThirds = PopupValue(kPresetLabels, "Thirds");
+constexpr std::int32_t kMarginFrame = PopupValue(kPresetLabels, "Margin Frame");
+constexpr std::int32_t kFineDraft = PopupValue(kPresetLabels, "Fine Draft");
+constexpr std::int32_t kFullHd = PopupValue(kResolutionLabels, "1920x1080 Full HD");
+constexpr std::int32_t kTwoColors = PopupValue(kOuterColorCountLabels, "2 Colors");
+constexpr std::int32_t kThreeColors = PopupValue(kOuterColorCountLabels, "3 Colors");
+constexpr std::int32_t kGridOnly = PopupValue(kBlendModeLabels, "Grid Only");
+static_assert(kMarginFrame == kPresetMarginFrame && kGridOnly == kBlendGridOnly);
+
+// Every step runs, in order; the first error is the result.
+PF_Err FirstError(std::initializer_list<PF_Err> results) {
+  for (PF_Err err : results) {
+    if (err != PF_Err_NONE) return err;
+  }
+  return PF_Err_NONE;
+}
+
+constexpr std::uint32_t Color(A_u_char alpha, A_u_char red, A_u_char green, A_u_char blue) {
+  return PackColor(PF_Pixel{alpha, red, green, blue});
+}
+
+// clang-format off
+constexpr std::array<GoldenScenario, 9> kScenarios = {{
+    {"Custom Composite", 96, 64, Stride::kPacked, false, [](MiniHost& h) {
+       return FirstError({h.SetFloat(kXSpacing, 11.25), h.SetFloat(kYSpacing, 9.5),
+                          h.SetSlider(kXCount, 4), h.SetSlider(kYCount, 3),
+                          h.SetFloat(kLineWidth, 1.5), h.SetFloat(kCenterLineWidth, 3.25)});
+     }},
+    {"Grid Only Odd Size", 101, 67, Stride::kPacked, false, [](MiniHost& h) {
+       return FirstError({h.SetPopup(kBlendMode, kGridOnly), h.SetFloat(kXSpacing, 17.3),
+                          h.SetFloat(kYSpacing, 13.7), h.SetSlider(kXCount, 3),
+                          h.SetSlider(kYCount, 2), h.SetFloat(kLineWidth, 0.7),
+                          h.SetFloat(kCenterLineWidth, 2.6)});
+     }},
+    {"Thirds", 120, 68, Stride::kPacked, false, [](MiniHost& h) {
+       return h.SetPopup(kPreset, kThirds);
+     }},
+    {"Margin Frame Grid Only", 99, 75, Stride::kPacked, false, [](MiniHost& h) {
+       return FirstError({h.SetPopup(kPreset, kMarginFrame), h.SetPopup(kBlendMode, kGridOnly)});
+     }},
+    {"Fine Draft Full HD", 192, 108, Stride::kPacked, false, [](MiniHost& h) {
+       return FirstError({h.SetPopup(kPreset, kFineDraft), h.SetPopup(kResolution, kFullHd),
+                          h.SetPopup(kOuterColorCount, kThreeColors),
+                          h.SetCheckbox(kUseColor2, 0)});
+     }},
+    {"Translucent", 80, 80, Stride::kPacked, false, [](MiniHost& h) {
+       return FirstError({h.SetFloat(kOpacity, 37.5),
+                          h.SetColor(kCenterLineColor, Color(128, 255, 200, 0)),
+                          h.SetColor(kColor1, Color(64, 0, 128, 255)),
+                          h.SetFloat(kXSpacing, 7), h.SetFloat(kYSpacing, 7),
+                          h.SetSlider(kXCount, 6), h.SetSlider(kYCount, 6),
+                          h.SetFloat(kLineWidth, 2.5)});
+     }},
+    {"Padded Stride", 75, 41, Stride::kPadded, false, [](MiniHost& h) {
+       return FirstError({h.SetFloat(kXSpacing, 9.75), h.SetFloat(kYSpacing, 6.5),
+                          h.SetSlider(kXCount, 5), h.SetSlider(kYCount, 4),
+                          h.SetPopup(kOuterColorCount, kTwoColors)});
+     }},
+    {"Negative Stride", 63, 47, Stride::kNegative, false, [](MiniHost& h) {
+       return FirstError({h.SetFloat(kXSpacing, 8), h.SetFloat(kYSpacing, 8.5),
+                          h.SetSlider(kXCount, 4), h.SetSlider(kYCount, 3),
+                          h.SetFloat(kLineWidth, 1.25), h.SetFloat(kCenterLineWidth, 1.75),
+                          h.SetFloat(kOpacity, 80)});
+     }},
+    {"Half Resolution", 120, 68, Stride::kPacked, true, [](MiniHost& h) {
+       return FirstError({h.SetFloat(kXSpacing, 20), h.SetFloat(kYSpacing, 15),
+                          h.SetSlider(kXCount, 4), h.SetSlider(kYCount, 3),
+                          h.SetFloat(kLineWidth, 3), h.SetFloat(kCenterLineWidth, 4.5)});
+     }},
+}};
+// clang-format on
+
+std::int32_t RowBytes(Stride stride, PixelDepth depth, std::int32_t width) {
+  const std::int32_t pixels = width * PixelSize(depth);
+  switch (stride) {
+    case Stride::kPadded:
+      return pixels + 40;
+    case Stride::kNegative:
+      return -(pixels + 16);
+    case Stride::kPacked:
+      break;
+  }
+  return 0;
+}
+
+// A well-mixed word per position and channel, the same on every compiler.
+std::uint32_t Noise(std::int32_t row, std::int32_t col, std::uint32_t channel) {
+  std::uint32_t h =
+      std::uint32_t(row) * 73856093u ^ std::uint32_t(col) * 19349663u ^ (channel + 1u) * 83492791u;
+  h ^= h >> 13;
+  h *= 0x5BD1E995u;
+  h ^= h >> 15;
+  return h;
+}
+
+A_u_char Channel8(std::uint32_t n) {
+  return A_u_char(n & 0xFFu);
+}
+A_u_short Channel16(std::uint32_t n) {
+  return A_u_short(n % (PF_MAX_CHAN16 + 1u));
+}
+// Mostly 0 to 1, with some values beyond both ends, which float worlds keep.
+PF_FpShort ChannelFloat(std::uint32_t n) {
+  return PF_FpShort(std::int32_t(n % 2401u) - 200) / 2000.0f;
+}
+
+template <typename Pixel, typename Make>
+void FillPattern(World& world, std::uint32_t seed, Make make) {
+  for (std::int32_t r = 0; r < world.height(); ++r) {
+    for (std::int32_t c = 0; c < world.width(); ++c) {
+      Pixel& p = world.At<Pixel>(r, c);
+      p.alpha = make(Noise(r, c, seed));
+      p.red = make(Noise(r, c, seed + 1));
+      p.green = make(Noise(r, c, seed + 2));
+      p.blue = make(Noise(r, c, seed + 3));
+    }
+  }
+}
+
+// Seed 0 for the source, another for the output's stale contents.
+void FillPattern(World& world, std::uint32_t seed) {
+  switch (world.depth()) {
+    case PixelDepth::k8:
+      return FillPattern<PF_Pixel>(world, seed, Channel8);
+    case PixelDepth::k16:
+      return FillPattern<PF_Pixel16>(world, seed, Channel16);
+    case PixelDepth::kFloat:
+      return FillPattern<PF_PixelFloat>(world, seed, ChannelFloat);
+  }
+}
+
+const char* DepthName(PixelDepth depth) {
+  switch (depth) {
+    case PixelDepth::k8:
+      return "k8";
+    case PixelDepth::k16:
+      return "k16";
+    case PixelDepth::kFloat:
+      return "kFloat";
+  }
+  return "?";
+}
+
+void ExpectHostBalanced(const MiniHost& host) {
+  for (const GuardFailure& failure : host.GuardFailures()) {
+    ADD_FAILURE() << "command " << failure.cmd << " wrote outside the "
+                  << (failure.output ? "output" : "input") << ": " << failure.report.Describe();
+  }
+  EXPECT_EQ(host.CheckoutBalance(), 0);
+  EXPECT_EQ(host.SuiteImbalance(), 0);
+  EXPECT_EQ(host.BadEffectRefs(), 0);
+  EXPECT_EQ(host.PreRenderDataKept(), host.PreRenderDataDeleted());
+}
+
+}  // namespace
+
+std::span<const GoldenScenario> GoldenScenarios() {
+  return kScenarios;
+}
+
+std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenScenario& scenario) {
+  SCOPED_TRACE(std::string(scenario.name));
+  MiniHost host(entry);
+  if (scenario.halfResolution) host.SetDownsample({1, 2}, {1, 2});
+  // The layer's size is the "Current Size" reference of the presets.
+  host.SetFrame(PixelDepth::k8, scenario.width, scenario.height);
+  EXPECT_EQ(host.GlobalSetup(), PF_Err_NONE);
+  EXPECT_EQ(host.ParamsSetup(), PF_Err_NONE);
+  EXPECT_EQ(host.ParamCount(), kParamCount);
+  EXPECT_EQ(scenario.changeControls(host), PF_Err_NONE);
+  EXPECT_EQ(host.UpdateParamsUI(), PF_Err_NONE);
+
+  std::vector<RenderedFrame> frames;
+  for (PixelDepth depth : kGoldenDepths) {
+    for (RenderPath path : kGoldenPaths) {
+      SCOPED_TRACE(std::string(DepthName(depth)) + " " + std::string(RenderPathName(path)));
+      const std::int32_t rowbytes = RowBytes(scenario.stride, depth, scenario.width);
+      host.SetLayer(depth, scenario.width, scenario.height, rowbytes);
+      host.SetOutput(depth, scenario.width, scenario.height, rowbytes);
+      FillPattern(host.Layer(), 0);
+      FillPattern(host.Output(), 4);
+      const PF_Err err = path == RenderPath::kSmart ? host.RenderSmart() : host.RenderLegacy();
+      EXPECT_EQ(err, PF_Err_NONE);
+      EXPECT_NE(host.Output().PixelBytes(), host.Layer().PixelBytes()) << "no grid drawn";
+      frames.push_back({depth, path, Fnv1a(host.Output().PixelBytes())});
+    }
+  }
+  ExpectHostBalanced(host);
+  return frames;
+}
+
+void CheckGoldenFrames(EffectEntry entry) {
+  const bool print = std::getenv("TESSALINE_PRINT_GOLDEN_FRAMES") != nullptr;
+  std::size_t rendered = 0;
+  for (const GoldenScenario& scenario : GoldenScenarios()) {
+    const std::vector<RenderedFrame> frames = RenderGoldenScenario(entry, scenario);
+    for (const RenderedFrame& frame : frames) {
+      ++rendered;
+      if (print) {
+        std::printf("    {\"%.*s\", PixelDepth::%s, RenderPath::%s, 0x%016" PRIX64 "ull},\n",
+                    int(scenario.name.size()), scenario.name.data(), DepthName(frame.depth),
+                    RenderPathName(frame.path).data(), frame.digest);
+      }
+      const GoldenFrame* golden = FindGoldenFrame(scenario.name, frame.depth, frame.path);
+      if (golden == nullptr) {
+        ADD_FAILURE() << "no golden digest for " << scenario.name << " " << DepthName(frame.depth)
+                      << " " << RenderPathName(frame.path);
+        continue;
+      }
+      EXPECT_EQ(frame.digest, golden->digest)
+          << scenario.name << " " << DepthName(frame.depth) << " " << RenderPathName(frame.path)
+          << ": the pixels differ from the recorded frame";
+    }
+    // Both paths resolve the same settings, so they draw the same pixels.
+    for (std::size_t i = 0; i + 1 < frames.size(); i += 2) {
+      EXPECT_EQ(frames[i].digest, frames[i + 1].digest)
+          << scenario.name << " " << DepthName(frames[i].depth) << ": smart and legacy differ";
+    }
+  }
+  EXPECT_EQ(rendered, kGoldenFrames.size()) << "the table holds frames no scenario renders";
+}
+
+}  // namespace tessaline::testing
