@@ -121,23 +121,17 @@ TEST(EffectMain, WholeSessionAsAUserPlaysIt) {
     for (bool smart : {true, false}) {
       host.SetFrame(depth, 1920, 1080);
       ASSERT_EQ(smart ? host.RenderSmart() : host.RenderLegacy(), PF_Err_NONE);
+      // Which pixels of a few rows and columns are drawn, as an 8-bit mask.
       World as8(PixelDepth::k8, 1920, 1080);
-      for (std::int32_t r : {100, 540, 1000})
-        for (std::int32_t c = 0; c < 1920; ++c) {
-          const bool drawn = depth == PixelDepth::k8 ? host.Output().At<PF_Pixel>(r, c).alpha != 0
-                             : depth == PixelDepth::k16
-                                 ? host.Output().At<PF_Pixel16>(r, c).alpha != 0
-                                 : host.Output().At<PF_PixelFloat>(r, c).alpha != 0;
-          as8.At<PF_Pixel>(r, c).alpha = drawn ? 1 : 0;
-        }
-      for (std::int32_t c : {100, 960, 1800})
-        for (std::int32_t r = 0; r < 1080; ++r) {
-          const bool drawn = depth == PixelDepth::k8 ? host.Output().At<PF_Pixel>(r, c).alpha != 0
-                             : depth == PixelDepth::k16
-                                 ? host.Output().At<PF_Pixel16>(r, c).alpha != 0
-                                 : host.Output().At<PF_PixelFloat>(r, c).alpha != 0;
-          as8.At<PF_Pixel>(r, c).alpha = drawn ? 1 : 0;
-        }
+      const auto mark = [&](std::int32_t r, std::int32_t c) {
+        const bool drawn = depth == PixelDepth::k8 ? host.Output().At<PF_Pixel>(r, c).alpha != 0
+                           : depth == PixelDepth::k16
+                               ? host.Output().At<PF_Pixel16>(r, c).alpha != 0
+                               : host.Output().At<PF_PixelFloat>(r, c).alpha != 0;
+        as8.At<PF_Pixel>(r, c).alpha = drawn ? 1 : 0;
+      };
+      for (std::int32_t c = 0; c < 1920; ++c) mark(540, c);
+      for (std::int32_t r = 0; r < 1080; ++r) mark(r, 960);
       EXPECT_EQ(DrawnColumns(as8, 540), columns) << int(depth);  // no center cross
       EXPECT_EQ(DrawnRows(as8, 960), rows) << int(depth);
     }
