@@ -15,40 +15,14 @@
 #include "core/ParamIndex.h"
 #include "core/PixelBuffer.h"
 #include "presets/GridPreset.h"
+#include "tests/support/PresetControls.h"
 
 namespace tessaline {
 namespace {
 
-class ArrayControls final : public ControlValues {
- public:
-  std::int32_t Integer(ParamIndex i) const override { return ints[i]; }
-  double Double(ParamIndex i) const override { return doubles[i]; }
-  PackedColor Color(ParamIndex i) const override { return colors[i]; }
-
-  std::array<std::int32_t, kParamCount> ints{};
-  std::array<double, kParamCount> doubles{};
-  std::array<PackedColor, kParamCount> colors{};
-};
-
 // The controls as the preset application leaves them, drawing "Grid Only".
-ArrayControls ControlsFor(std::int32_t preset, const GridPreset& p) {
-  ArrayControls c;
-  c.ints[kPreset] = preset;
-  c.doubles[kXSpacing] = p.xSpacing;
-  c.doubles[kYSpacing] = p.ySpacing;
-  c.ints[kXCount] = p.xCount;
-  c.ints[kYCount] = p.yCount;
-  c.colors[kCenterLineColor] = p.centerColor;
-  c.ints[kOuterColorCount] = p.outerColorCount;
-  for (int slot = 0; slot < kColorSlotCount; ++slot) {
-    c.ints[UseColorParam(slot)] = p.useColor[slot];
-    c.colors[ColorParam(slot)] = p.colors[slot];
-  }
-  c.doubles[kLineWidth] = p.lineWidth;
-  c.doubles[kCenterLineWidth] = p.centerLineWidth;
-  c.doubles[kOpacity] = p.opacity;
-  c.ints[kBlendMode] = kBlendGridOnly;
-  return c;
+testing::FakeControls ControlsFor(std::int32_t preset, const GridPreset& p) {
+  return testing::PresetControls(preset, p, kBlendGridOnly);
 }
 
 // A line at a fraction of the frame in outer color 1 to 4; color 0 is the
