@@ -1,0 +1,193 @@
+#include "tools/PreviewOptions.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "tools/PngCodec.h"
+#include "tools/PreviewError.h"
+#include "tools/TextMatch.h"
+
+namespace tessaline {
+namespace {
+
+// A whole decimal number from 1 to max, or nothing.
+std::optional<std::int32_t> PositiveNumber(std::string_view text, std::int32_t max) {
+  std::int32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || value < 1 || value > max) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// "N" (when `single` is allowed, meaning NxN) or "NxM".
+std::optional<FrameSize> Pair(std::string_view text, bool single) {
+  const std::size_t x = text.find('x');
+  if (x == std::string_view::npos) {
+    if (!single) return std::nullopt;
+    const auto n = PositiveNumber(text, kMaxFrameSide);
+    if (!n) return std::nullopt;
+    return FrameSize{*n, *n};
+  }
+  const auto w = PositiveNumber(text.substr(0, x), kMaxFrameSide);
+  const auto h = PositiveNumber(text.substr(x + 1), kMaxFrameSide);
+  if (!w || !h) return std::nullopt;
+  return FrameSize{*w, *h};
+}
+
+// 'text', for messages.
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '\'');
+  quoted += text;
+  quoted += '\'';
+  return quoted;
+}
+
+[[noreturn]] void Fail(std::string_view option, const std::string& message) {
+  throw PreviewError(std::string(option) + ": " + message);
+}
+
+}  // namespace
+
+PreviewOptions ParseOptions(std::span<const std::string_view> args) {
+  PreviewOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view option = args[i];
+    std::optional<std::string_view> inlineValue;
+    if (option.starts_with("--")) {
+      if (const std::size_t eq = option.find('='); eq != std::string_view::npos) {
+        inlineValue = option.substr(eq + 1);
+        option = option.substr(0, eq);
+      }
+    }
+    // The option's value: after "=", else the next argument.
+    const auto value = [&]() -> std::string_view {
+      if (inlineValue) return *inlineValue;
+      if (i + 1 >= args.size()) Fail(option, "needs a value");
+      return args[++i];
+    };
+    const auto noValue = [&] {
+      if (inlineValue) Fail(option, "takes no value");
+    };
+
+    if (option == "--help" || option == "-h") {
+      noValue();
+      options.help = true;
+    } else if (option == "--size") {
+      const std::string_view text = value();
+      const auto size = Pair(text, false);
+      if (!size) {
+        Fail(option, Quoted(text) + " is not WIDTHxHEIGHT with each side from 1 to " +
+                         std::to_string(kMaxFrameSide));
+      }
+      options.size = size;
+    } else if (option == "--depth") {
+      const std::string_view text = value();
+      if (text == "8") {
+        options.depth = PixelDepth::k8;
+      } else if (text == "16") {
+        options.depth = PixelDepth::k16;
+      } else if (text == "32") {
+        options.depth = PixelDepth::kFloat;
+      } else {
+        Fail(option, Quoted(text) + " is not 8, 16 or 32");
+      }
+    } else if (option == "--render") {
+      const std::string_view text = value();
+      if (text == "smart") {
+        options.render = RenderPath::kSmart;
+      } else if (text == "legacy") {
+        options.render = RenderPath::kLegacy;
+      } else {
+        Fail(option, Quoted(text) + " is not smart or legacy");
+      }
+    } else if (option == "--preset") {
+      options.preset = std::string(value());
+    } else if (option == "--resolution") {
+      options.resolution = std::string(value());
+    } else if (option == "--set") {
+      const std::string_view text = value();
+      const std::size_t eq = text.find('=');
+      if (eq == std::string_view::npos || eq == 0) {
+        Fail(option, Quoted(text) + " is not LABEL=VALUE");
+      }
+      options.edits.push_back(
+          ControlEdit{std::string(text.substr(0, eq)), std::string(text.substr(eq + 1))});
+    } else if (option == "--source") {
+      options.source = ParseSource(value());
+    } else if (option == "-o" || option == "--output") {
+      const std::string_view text = value();
+      if (!EndsWithNoCase(text, ".png") && !EndsWithNoCase(text, ".raw")) {
+        Fail(option, Quoted(text) + " does not end in .png or .raw");
+      }
+      options.output = std::string(text);
+    } else if (option == "--print-params") {
+      noValue();
+      options.printParams = true;
+    } else if (option == "--gallery") {
+      const std::string_view text = value();
+      if (text.empty()) Fail(option, "needs a folder");
+      options.galleryDir = std::string(text);
+    } else if (option == "--downsample") {
+      const std::string_view text = value();
+      const auto factors = Pair(text, true);
+      if (!factors) {
+        Fail(option, Quoted(text) + " is not N or NxM with whole factors from 1 to " +
+                         std::to_string(kMaxFrameSide));
+      }
+      options.downsample = *factors;
+    } else {
+      throw PreviewError("unknown option " + Quoted(args[i]) + " (see --help)");
+    }
+  }
+  if (options.help) return options;
+
+  if (options.galleryDir) {
+    if (options.preset) Fail("--gallery", "renders every preset; leave out --preset");
+    if (options.output) Fail("--gallery", "writes its own files; leave out -o");
+  } else if (!options.output && !options.printParams) {
+    throw PreviewError("nothing to do: give -o FILE.png|FILE.raw, --print-params or --gallery DIR");
+  }
+  if (options.size) {
+    const std::int64_t bytes = FrameBytes(options.depth, options.size->width, options.size->height);
+    if (bytes > kMaxFrameBytes) {
+      Fail("--size", std::to_string(options.size->width) + "x" +
+                         std::to_string(options.size->height) + " at " +
+                         std::to_string(int(options.depth)) +
+                         " bits needs more than the 2 GiB a preview frame may have");
+    }
+  }
+  return options;
+}
+
+std::string UsageText() {
+  return R"(usage: tessaline-preview [options] (-o FILE.png|FILE.raw | --print-params | --gallery DIR)
+
+Renders one frame of the Tessaline grid through the plug-in's entry point,
+driven the way the host drives it.
+
+  --size WxH             layer size (default 1920x1080, or the size of a PNG source)
+  --depth 8|16|32        bits per channel (default 8; 32 is float)
+  --render smart|legacy  smart render pair or the legacy render command (default smart)
+  --preset NAME|N        pick a "Preset" entry by its label or 1-based number
+  --resolution NAME|N    pick a "Resolution" entry by its label or 1-based number
+  --set "LABEL=VALUE"    set any control by its label, in order (repeatable):
+                         numbers for sliders, on/off for checkboxes, a label or
+                         number for popups, #RRGGBB or #RRGGBBAA for colors
+  --source SOURCE        the input layer: transparent, gray (default), checker,
+                         sample, FILE.png or FILE.raw
+  --downsample N|NxM     render at a reduced resolution (2 = Half, 4 = Quarter)
+  -o FILE.png|FILE.raw   write the frame: a PNG (8 bits for 8-bit frames, else 16),
+                         or the exact pixels (rows top to bottom, no padding,
+                         channels alpha, red, green, blue, little-endian)
+  --print-params         list the controls after all changes (greyed-out ones marked)
+  --gallery DIR          every preset from "Fine Draft" to "Presentation" as PNGs,
+                         with DIR/index.html
+  -h, --help             this text
+
+Errors print one line and exit with code 2.
+)";
+}
+
+}  // namespace tessaline
