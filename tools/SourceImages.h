@@ -38,7 +38,7 @@ SourceSpec ParseSource(std::string_view text);
 // A built-in background at the depth and size.
 Frame MakeBuiltInSource(SourceKind kind, PixelDepth depth, FrameSize size);
 
-// The layer of a spec at full resolution. A PNG sets the size when none is
+// The layer a source names, at full resolution. A PNG sets the size when none is
 // asked for, and must match it when one is; a .raw file holds exactly one
 // frame of the asked-for size (or `fallback`) at the depth. Throws
 // PreviewError naming the file and the fault.

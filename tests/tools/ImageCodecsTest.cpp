@@ -18,7 +18,7 @@ RgbaImage OnePixel(std::int32_t bits, std::uint16_t r, std::uint16_t g, std::uin
   return RgbaImage{1, 1, bits, {r, g, b, a}};
 }
 
-TEST(ImageCodecsTest, OpaquePngSamplesBecomeEveryDepthByTheStatedRule) {
+TEST(ImageCodecsTest, OpaquePngSamplesScaleToTheFullScaleOfEachDepth) {
   for (std::uint16_t v = 0; v <= 255; ++v) {
     const RgbaImage png = OnePixel(8, v, v, 255 - v, 255);
     const Frame f8 = FrameFromRgba(png, PixelDepth::k8);

@@ -166,7 +166,7 @@ TEST(PreviewCommandTest, DownsampleRendersADraftWithTheLinesInPlace) {
   EXPECT_EQ(ReadAll(out).size(), std::size_t(26) * 13 * 4);
 }
 
-TEST(PreviewCommandTest, PngSourcesAndOutputsConvertAsStated) {
+TEST(PreviewCommandTest, PngSourcesAndOutputsConvertBetweenDepths) {
   TempDir dir;
   RgbaImage image{16, 8, 8, {}};
   for (int i = 0; i < 16 * 8; ++i) {
