@@ -1,6 +1,8 @@
 #include "host/RenderCommands.h"
 
 #include <array>
+#include <cstdint>
+#include <cstdlib>
 #include <new>
 
 #include "core/GridComposition.h"
@@ -49,9 +51,35 @@ PixelBuffer AsPixelBuffer(const PF_EffectWorld& world) {
   return PixelBuffer{world.data, world.rowbytes, world.width, world.height};
 }
 
+std::int64_t PixelBytes(PF_PixelFormat format) {
+  switch (format) {
+    case PF_PixelFormat_ARGB128:
+      return sizeof(PF_PixelFloat);
+    case PF_PixelFormat_ARGB64:
+      return sizeof(PF_Pixel16);
+    default:
+      return sizeof(PF_Pixel8);
+  }
+}
+
+// The stamps write width whole pixels of the depth drawn into every row. A
+// world that cannot hold them (a format or flag that does not match the world
+// the host allocated) would be written past its end, or through misaligned
+// channels: its rows must be long enough, and its rows and pixel memory
+// aligned to the channel size.
+bool WorldFitsDepth(const PF_EffectWorld& world, PF_PixelFormat format) {
+  if (world.width <= 0 || world.height <= 0) return true;
+  const std::int64_t pixel = PixelBytes(format);
+  const std::int64_t channel = pixel / 4;
+  const std::int64_t rowbytes = world.rowbytes;
+  return std::llabs(rowbytes) >= std::int64_t{world.width} * pixel && rowbytes % channel == 0 &&
+         reinterpret_cast<std::uintptr_t>(world.data) % std::uintptr_t(channel) == 0;
+}
+
 // Runs the composition pass of the output's depth; the only place a depth is chosen.
 PF_Err RenderPass(PF_PixelFormat format, const PF_EffectWorld* source, const PF_EffectWorld& output,
                   const GridSettings& settings) {
+  if (!WorldFitsDepth(output, format)) return PF_Err_BAD_CALLBACK_PARAM;
   PixelBuffer sourceBuffer;
   const PixelBuffer* sourcePixels = nullptr;
   if (source != nullptr) {
