@@ -877,7 +877,9 @@ PF_InData MiniHost::MakeInData() {
   in.num_params = ParamCount();
   in.current_time = currentTime_;
   in.time_step = timeStep_;
-  in.total_time = timeStep_ * 300;
+  // 300 frames, limited to 32 bits for any time step a test sets.
+  const std::int64_t total = std::int64_t{timeStep_} * 300;
+  in.total_time = A_long(std::clamp<std::int64_t>(total, INT32_MIN, INT32_MAX));
   in.local_time_step = timeStep_;
   in.time_scale = timeScale_;
   in.field = PF_Field_FRAME;
