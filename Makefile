@@ -3,7 +3,8 @@
 #   make test   runs every test: native, sanitizers, and the Windows build under Wine
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps native windows asan gallery test test-native test-asan test-windows bench fuzz clean
+.PHONY: all deps native windows asan gallery test test-native test-asan test-windows test-fuzz \
+	test-tsan fuzz fuzz-build bench clean
 
 all: deps native windows gallery
 
@@ -28,7 +29,7 @@ gallery: native
 	  echo "gallery: build/gallery/index.html"; \
 	fi
 
-test: deps test-native test-asan test-windows
+test: deps test-native test-asan test-windows test-fuzz test-tsan
 
 test-native: native
 	ctest --preset native -j $(JOBS)
@@ -38,6 +39,35 @@ test-asan: asan
 
 test-windows: windows
 	ctest --preset windows -j $(JOBS)
+
+# The session fuzzer (clang, libFuzzer, address and undefined-behaviour
+# sanitizers; build/fuzz). `make test` replays the seed corpus and fuzzes for
+# FUZZ_TEST_SECONDS; `make fuzz FUZZ_SECONDS=600` fuzzes for as long as asked.
+# New inputs go to build/fuzz/corpus, crashes to build/fuzz/artifacts; a crash
+# that is fixed becomes a regression case in tests/fuzz/corpus.
+FUZZ_SECONDS ?= 600
+FUZZ_TEST_SECONDS ?= 60
+FUZZER = build/fuzz/tests/fuzz/tessaline_session_fuzzer
+FUZZ_FLAGS = -max_len=4096 -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ -timeout=10 -rss_limit_mb=2048
+
+fuzz-build: deps build/fuzz/build.ninja
+	cmake --build --preset fuzz --target tessaline_session_fuzzer -j $(JOBS)
+	@mkdir -p build/fuzz/corpus build/fuzz/artifacts
+
+test-fuzz: fuzz-build
+	$(FUZZER) $(FUZZ_FLAGS) tests/fuzz/corpus/*
+	$(FUZZER) $(FUZZ_FLAGS) -max_total_time=$(FUZZ_TEST_SECONDS) build/fuzz/corpus tests/fuzz/corpus
+
+fuzz: fuzz-build
+	$(FUZZER) $(FUZZ_FLAGS) -max_total_time=$(FUZZ_SECONDS) build/fuzz/corpus tests/fuzz/corpus
+
+# Concurrent renders under ThreadSanitizer (build/tsan): only the tests that
+# run threads are built.
+TSAN_TESTS = concurrent_render_test
+
+test-tsan: deps build/tsan/build.ninja
+	cmake --build --preset tsan --target $(TSAN_TESTS) -j $(JOBS)
+	ctest --preset tsan -R '^$(TSAN_TESTS)$$'
 
 bench: native
 	build/native/bench/tessaline-bench
