@@ -1,0 +1,477 @@
+// Every host call of a complete session made to fail in turn.
+//
+// The session is what a host does with the effect: setup, a preset change, a
+// UI update, a smart frame (pre-render, render, release) at each depth, and a
+// legacy render. A clean run records every call the effect makes; then, for
+// each call in turn, a fresh session is run with that call failing (and, for
+// world check-outs and suite acquires, succeeding with nothing or with a world
+// without pixels). The faulted command must give what the failure tables say;
+// the commands before it and after it must give what the clean run gave.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/ParamIndex.h"
+#include "tests/support/PluginHost.h"
+#include "tests/support/ReferenceSettings.h"
+#include "tests/support/WorldReference.h"
+
+namespace tessaline {
+namespace {
+
+using testing::FillPattern;
+using testing::PluginHost;
+using testing::ReferenceRender;
+using testing::RowBytes;
+using testing::WorldCopy;
+
+constexpr std::int32_t kThirds = 6;
+constexpr PF_OutFlags kPresetOutFlags = PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER;
+
+enum class StepKind {
+  kGlobalSetup,
+  kParamsSetup,
+  kChangePreset,
+  kUpdateUI,
+  kPreRender,
+  kRender,
+  kLegacyRender
+};
+
+struct Step {
+  StepKind kind;
+  PixelDepth depth = PixelDepth::k8;
+};
+
+// The session, in order. Each pre-render sets up a frame of its depth (the
+// render after it draws that frame); frames have padded rows.
+constexpr Step kSession[] = {
+    {StepKind::kGlobalSetup},
+    {StepKind::kParamsSetup},
+    {StepKind::kChangePreset},
+    {StepKind::kUpdateUI},
+    {StepKind::kPreRender, PixelDepth::k8},
+    {StepKind::kRender},
+    {StepKind::kPreRender, PixelDepth::k16},
+    {StepKind::kRender},
+    {StepKind::kPreRender, PixelDepth::kFloat},
+    {StepKind::kRender},
+    {StepKind::kLegacyRender, PixelDepth::k16},
+};
+constexpr std::size_t kStepCount = std::size(kSession);
+
+struct StepResult {
+  bool ran = false;
+  PF_Err err = PF_Err_NONE;
+  std::size_t firstCall = 0;  // log position of the step's command
+  std::size_t endCall = 0;
+  std::vector<std::uint8_t> output;        // renders: the output world's rows after
+  std::vector<std::uint8_t> outputBefore;  // and before
+  int referenceErr = 0;                    // renders: the reference pass's result
+  bool asReference = false;                // and whether the output is its frame
+  std::vector<bool> disabled;              // UI steps: the host's view of 12 to 19 after
+  std::vector<bool> disabledBefore;
+  std::vector<double> values;  // every control's value after
+  PF_OutFlags outFlags = 0;
+  PF_PreRenderOutput preRender{};
+  bool pending = false;
+  PF_PixelFormat format = PF_PixelFormat_INVALID;  // renders: the depth drawn
+};
+
+std::vector<bool> DisabledSlots(const MiniHost& host) {
+  std::vector<bool> out;
+  for (std::int32_t i = kUseColor1; i <= kColor4; ++i) out.push_back(host.IsDisabled(i));
+  return out;
+}
+
+// The depth the effect drew at: the format the world suite reported, when it
+// was acquired and answered within the step, else the world_flags fallback.
+PF_PixelFormat FormatDrawn(const std::vector<CallRecord>& log, std::size_t from, std::size_t to,
+                           const World& output) {
+  bool acquired = false;
+  for (std::size_t i = from; i < to; ++i) {
+    if (log[i].call == HostCall::kAcquireSuite && log[i].arg == std::int32_t(HostSuite::kWorld))
+      acquired = log[i].result == kSPNoError;
+    if (log[i].call == HostCall::kGetPixelFormat && acquired && log[i].result == PF_Err_NONE)
+      return output.pixelFormat();
+  }
+  return (output.def()->world_flags & PF_WorldFlag_DEEP) ? PF_PixelFormat_ARGB64
+                                                         : PF_PixelFormat_ARGB32;
+}
+
+// Each control's value by its type (the layer and group markers as 0).
+std::vector<double> Values(const MiniHost& host) {
+  std::vector<double> values;
+  for (std::int32_t p = 0; p < host.ParamCount(); ++p) {
+    switch (const_cast<MiniHost&>(host).Param(p)->param_type) {
+      case PF_Param_FLOAT_SLIDER:
+        values.push_back(host.FloatValue(p));
+        break;
+      case PF_Param_COLOR:
+        values.push_back(host.ColorValue(p));
+        break;
+      case PF_Param_SLIDER:
+      case PF_Param_POPUP:
+      case PF_Param_CHECKBOX:
+        values.push_back(host.IntValue(p));
+        break;
+      default:
+        values.push_back(0.0);
+        break;
+    }
+  }
+  return values;
+}
+
+void SetFrame(MiniHost& host, PixelDepth depth) {
+  const std::int32_t width = 48, height = 27;
+  const std::int32_t rowbytes = width * PixelSize(depth) + 16;
+  host.SetLayer(depth, width, height, rowbytes);
+  host.SetOutput(depth, width, height, rowbytes);
+  FillPattern(host.Layer());
+}
+
+// Runs the session; stops after a failed parameter setup, and skips the
+// render of a frame whose pre-render failed, as a host does.
+std::vector<StepResult> RunSession(PluginHost& host) {
+  std::vector<StepResult> results(kStepCount);
+  SmartFrame frame;
+  GridSettings frameSettings;
+  bool frameReady = false;
+  for (std::size_t i = 0; i < kStepCount; ++i) {
+    const Step& step = kSession[i];
+    StepResult& r = results[i];
+    if (step.kind == StepKind::kRender && !frameReady) continue;
+    r.ran = true;
+    r.firstCall = host.CallLog().size();
+    r.disabledBefore = DisabledSlots(host);
+    std::unique_ptr<WorldCopy> shadow;
+    GridSettings settings = frameSettings;
+    switch (step.kind) {
+      case StepKind::kGlobalSetup:
+        r.err = host.GlobalSetup();
+        break;
+      case StepKind::kParamsSetup:
+        r.err = host.ParamsSetup();
+        break;
+      case StepKind::kChangePreset:
+        r.err = host.SetPopup(kPreset, kThirds);
+        break;
+      case StepKind::kUpdateUI:
+        r.err = host.UpdateParamsUI();
+        break;
+      case StepKind::kPreRender:
+        SetFrame(host, step.depth);
+        frameSettings = reference::ResolveSettings(host.Params());
+        r.err = host.SmartPreRender(&frame);
+        r.preRender = frame.preRenderOutput();
+        r.pending = frame.pending();
+        frameReady = r.err == PF_Err_NONE;
+        break;
+      case StepKind::kRender:
+        r.outputBefore = RowBytes(host.Output());
+        shadow = std::make_unique<WorldCopy>(host.Output());
+        r.err = host.SmartRender(frame);
+        frame.Release();
+        frameReady = false;
+        break;
+      case StepKind::kLegacyRender:
+        SetFrame(host, step.depth);
+        settings = reference::ResolveSettings(host.Params());
+        r.outputBefore = RowBytes(host.Output());
+        shadow = std::make_unique<WorldCopy>(host.Output());
+        r.err = host.RenderLegacy();
+        break;
+    }
+    r.endCall = host.CallLog().size();
+    r.outFlags = host.LastOutData().out_flags;
+    r.disabled = DisabledSlots(host);
+    r.values = Values(host);
+    if (shadow != nullptr) {
+      r.output = RowBytes(host.Output());
+      r.format = FormatDrawn(host.CallLog(), r.firstCall, r.endCall, host.Output());
+      const PixelBuffer source = testing::BufferOf(*host.Layer().def());
+      r.referenceErr = ReferenceRender(r.format, &source, shadow->buffer(), settings);
+      r.asReference = shadow->Matches(host.Output());
+    }
+    if (step.kind == StepKind::kParamsSetup && r.err != PF_Err_NONE) break;
+  }
+  frame.Release();
+  return results;
+}
+
+bool SameValues(const std::vector<double>& a, const std::vector<double>& b) {
+  return a == b;
+}
+
+// The step whose command made log entry `call`.
+std::size_t StepOf(const std::vector<StepResult>& results, std::size_t call) {
+  for (std::size_t i = 0; i < results.size(); ++i)
+    if (results[i].ran && call >= results[i].firstCall && call < results[i].endCall) return i;
+  return results.size();
+}
+
+std::int64_t CountIn(const std::vector<CallRecord>& log, const StepResult& r, HostCall call) {
+  std::int64_t n = 0;
+  for (std::size_t i = r.firstCall; i < r.endCall && i < log.size(); ++i) n += log[i].call == call;
+  return n;
+}
+
+struct Injection {
+  HostCall call;
+  std::int32_t nth;  // among the session's calls of that kind
+  FaultEffect effect;
+  std::size_t position;  // in the clean log
+};
+
+const char* EffectName(FaultEffect e) {
+  return e == FaultEffect::kFail         ? "fails"
+         : e == FaultEffect::kNullResult ? "delivers null"
+                                         : "delivers no data";
+}
+
+class HostFailure : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    PluginHost host;
+    host.ClearLog();
+    clean_ = RunSession(host);
+    cleanLog_ = host.CallLog();
+  }
+  static inline std::vector<StepResult> clean_;
+  static inline std::vector<CallRecord> cleanLog_;
+};
+
+TEST_F(HostFailure, CleanSessionDrawsTheReferenceFrames) {
+  for (std::size_t i = 0; i < kStepCount; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_TRUE(clean_[i].ran);
+    EXPECT_EQ(clean_[i].err, PF_Err_NONE);
+    if (!clean_[i].output.empty()) {
+      EXPECT_TRUE(clean_[i].asReference);
+      EXPECT_NE(clean_[i].output, clean_[i].outputBefore);
+    }
+  }
+  // The preset greys out slots 2 to 4 ("Thirds" uses one color).
+  EXPECT_EQ(clean_[3].disabled,
+            (std::vector<bool>{false, false, true, true, true, true, true, true}));
+  EXPECT_EQ(clean_[kStepCount - 2].format, PF_PixelFormat_ARGB128);
+}
+
+TEST_F(HostFailure, EveryHostCallFailingInTurn) {
+  // Every call of the effect into the host, one at a time; world check-outs and
+  // suite acquires also succeed with nothing, check-outs with a world without pixels.
+  std::vector<Injection> injections;
+  std::vector<std::int32_t> seen(std::size_t(HostCall::kCount), 0);
+  for (std::size_t k = 0; k < cleanLog_.size(); ++k) {
+    const HostCall call = cleanLog_[k].call;
+    if (call == HostCall::kCommand || call == HostCall::kDeletePreRenderData) continue;
+    const std::int32_t nth = ++seen[std::size_t(call)];
+    injections.push_back({call, nth, FaultEffect::kFail, k});
+    if (call == HostCall::kAcquireSuite || call == HostCall::kCheckoutLayerPixels ||
+        call == HostCall::kCheckoutOutput) {
+      injections.push_back({call, nth, FaultEffect::kNullResult, k});
+    }
+    if (call == HostCall::kCheckoutLayerPixels || call == HostCall::kCheckoutOutput) {
+      injections.push_back({call, nth, FaultEffect::kNoData, k});
+    }
+  }
+  std::vector<std::int64_t> perKind(std::size_t(HostCall::kCount), 0);
+
+  for (std::size_t n = 0; n < injections.size(); ++n) {
+    const Injection& inj = injections[n];
+    const PF_Err error = 0x7000 + PF_Err(n);  // unique, so that "unchanged" shows
+    SCOPED_TRACE(std::string(HostCallName(inj.call)) + " #" + std::to_string(inj.nth) + " " +
+                 EffectName(inj.effect));
+    PluginHost host;
+    host.ClearLog();
+    host.AddFault(Fault{.call = inj.call, .nth = inj.nth, .effect = inj.effect, .error = error});
+    const std::vector<StepResult> results = RunSession(host);
+    const std::vector<CallRecord> log = host.CallLog();
+    ASSERT_EQ(host.FaultsFired(), 1);
+    ++perKind[std::size_t(inj.call)];
+
+    const std::size_t at = StepOf(clean_, inj.position);
+    ASSERT_LT(at, kStepCount);
+    const StepKind kind = kSession[at].kind;
+    const StepResult& hit = results[at];
+    const StepResult& ref = clean_[at];
+
+    // Nothing is left behind, whatever failed.
+    EXPECT_EQ(host.CheckoutBalance(), 0);
+    EXPECT_EQ(host.SuiteImbalance(), 0);
+    EXPECT_EQ(host.PreRenderDataKept(), host.PreRenderDataDeleted());
+    EXPECT_EQ(host.BadEffectRefs(), 0);
+    EXPECT_TRUE(host.GuardFailures().empty());
+
+    // Before the fault, the session is the clean one.
+    for (std::size_t i = 0; i < at; ++i) {
+      EXPECT_EQ(results[i].err, clean_[i].err) << "step " << i;
+      EXPECT_EQ(results[i].output, clean_[i].output) << "step " << i;
+    }
+
+    // The faulted command, by the failure tables.
+    bool skipsNextRender = false;
+    bool stops = false;
+    switch (inj.call) {
+      case HostCall::kAddParam:
+        EXPECT_EQ(hit.err, error);
+        EXPECT_EQ(CountIn(log, hit, HostCall::kAddParam), inj.nth);  // none after the failure
+        stops = true;
+        break;
+      case HostCall::kCheckoutParam:
+      case HostCall::kCheckoutLayer: {
+        EXPECT_EQ(hit.err, error);
+        EXPECT_FALSE(hit.pending);
+        EXPECT_EQ(hit.preRender.pre_render_data, nullptr);
+        EXPECT_EQ(hit.preRender.delete_pre_render_data_func, nullptr);
+        const PF_PreRenderOutput untouched{};
+        EXPECT_EQ(std::memcmp(&hit.preRender.result_rect, &untouched.result_rect,
+                              2 * sizeof untouched.result_rect),
+                  0);
+        EXPECT_EQ(hit.preRender.solid, 0);
+        if (inj.call == HostCall::kCheckoutParam) {
+          // Attempts stop at the failure; what was checked out is checked in.
+          const std::int64_t failing = (inj.nth - 1) % 19;  // its place among the nineteen
+          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckoutParam), failing + 1);
+          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckinParam), failing);
+          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckoutLayer), 0);
+        } else {
+          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckinParam), 19);
+        }
+        skipsNextRender = true;
+        break;
+      }
+      case HostCall::kCheckoutLayerPixels:
+      case HostCall::kCheckoutOutput:
+        EXPECT_EQ(hit.err, inj.effect == FaultEffect::kFail ? error : PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_EQ(hit.output, hit.outputBefore);  // nothing drawn
+        if (inj.effect == FaultEffect::kFail || inj.call == HostCall::kCheckoutOutput) {
+          // Returned at once: neither the output nor the depth is asked for.
+          if (inj.call == HostCall::kCheckoutLayerPixels) {
+            EXPECT_EQ(CountIn(log, hit, HostCall::kCheckoutOutput), 0);
+          }
+          EXPECT_EQ(CountIn(log, hit, HostCall::kAcquireSuite), 0);
+        }
+        break;
+      case HostCall::kAcquireSuite:
+        // A missing suite is no error: the UI stays as it was, the depth
+        // falls back to world_flags. Nothing is released.
+        EXPECT_EQ(hit.err, PF_Err_NONE);
+        EXPECT_EQ(CountIn(log, hit, HostCall::kReleaseSuite), 0);
+        EXPECT_EQ(CountIn(log, hit, HostCall::kUpdateParamUI), 0);
+        EXPECT_EQ(CountIn(log, hit, HostCall::kGetPixelFormat), 0);
+        if (kind == StepKind::kChangePreset || kind == StepKind::kUpdateUI) {
+          EXPECT_EQ(hit.disabled, hit.disabledBefore);
+          EXPECT_TRUE(SameValues(hit.values, ref.values));  // the preset still applied
+        }
+        break;
+      case HostCall::kGetPixelFormat:
+        EXPECT_EQ(hit.err, PF_Err_NONE);
+        EXPECT_EQ(CountIn(log, hit, HostCall::kReleaseSuite), 1);
+        break;
+      case HostCall::kUpdateParamUI: {
+        // The error comes back; the updates after it are not made; the suite is
+        // released; a preset already written stays written.
+        EXPECT_EQ(hit.err, error);
+        std::int64_t before = 0;
+        for (std::size_t i = ref.firstCall; i < inj.position; ++i)
+          before += cleanLog_[i].call == HostCall::kUpdateParamUI;
+        EXPECT_EQ(CountIn(log, hit, HostCall::kUpdateParamUI), before + 1);
+        EXPECT_EQ(CountIn(log, hit, HostCall::kReleaseSuite), 1);
+        EXPECT_TRUE(SameValues(hit.values, ref.values));
+        if (kind == StepKind::kChangePreset) {
+          EXPECT_EQ(hit.outFlags & kPresetOutFlags, kPresetOutFlags);
+        }
+        break;
+      }
+      case HostCall::kCheckinParam:
+      case HostCall::kReleaseSuite:
+        // Results of clean-up calls are not looked at.
+        EXPECT_EQ(hit.err, ref.err);
+        EXPECT_EQ(hit.output, ref.output);
+        break;
+      default:
+        ADD_FAILURE() << "the session makes no such call";
+        break;
+    }
+    // Every frame drawn is the reference frame of the depth actually drawn.
+    for (std::size_t i = 0; i < results.size(); ++i) {
+      if (results[i].ran && results[i].err == PF_Err_NONE && !results[i].output.empty()) {
+        EXPECT_TRUE(results[i].asReference) << "step " << i;
+      }
+    }
+    if (stops) {
+      for (std::size_t i = at + 1; i < kStepCount; ++i) EXPECT_FALSE(results[i].ran);
+      continue;
+    }
+    // After it, the session goes on as the clean one did.
+    for (std::size_t i = at + 1; i < kStepCount; ++i) {
+      if (skipsNextRender && i == at + 1) {
+        EXPECT_FALSE(results[i].ran) << "a frame whose pre-render failed is not rendered";
+        continue;
+      }
+      EXPECT_EQ(results[i].err, clean_[i].err) << "step " << i;
+      EXPECT_EQ(results[i].output, clean_[i].output) << "step " << i;
+    }
+  }
+
+  std::printf("[ injected ] %zu host faults, one per session:", injections.size());
+  for (std::size_t k = 0; k < perKind.size(); ++k) {
+    if (perKind[k] > 0)
+      std::printf(" %s %lld;", HostCallName(HostCall(k)).data(), (long long)perKind[k]);
+  }
+  std::printf("\n");
+  RecordProperty("injected_faults", int(injections.size()));
+}
+
+// A host that reports a depth its world was not made with: the effect draws
+// nothing rather than writing past the rows or through misaligned channels.
+TEST(HostReportsAnotherDepth, WorldThatCannotHoldThePixelsIsRefused) {
+  struct Case {
+    const char* what;
+    PixelDepth depth;
+    std::int32_t rowbytes;
+    PF_PixelFormat reported;
+    PF_WorldFlags flags;
+    bool fits;
+  };
+  const Case cases[] = {
+      {"8-bit world reported as float", PixelDepth::k8, 0, PF_PixelFormat_ARGB128, 0, false},
+      {"8-bit world reported as 16-bit", PixelDepth::k8, 0, PF_PixelFormat_ARGB64, 0, false},
+      {"padded 8-bit world long enough for 16-bit", PixelDepth::k8, 33 * 8, PF_PixelFormat_ARGB64,
+       0, true},
+      {"odd stride under a 16-bit format", PixelDepth::k8, 33 * 8 + 1, PF_PixelFormat_ARGB64, 0,
+       false},
+      {"odd stride with the deep flag", PixelDepth::k8, 33 * 8 + 1, PF_PixelFormat_INVALID,
+       PF_WorldFlag_DEEP, false},
+      {"16-bit world reported as 8-bit", PixelDepth::k16, 0, PF_PixelFormat_ARGB32, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PluginHost host;
+    host.SetLayer(c.depth, 33, 17, c.rowbytes);
+    host.SetOutput(c.depth, 33, 17, c.rowbytes);
+    FillPattern(host.Layer());
+    host.Output().setPixelFormat(c.reported);
+    host.Output().def()->world_flags = c.flags;
+    if (c.reported == PF_PixelFormat_INVALID) host.SetSuiteAvailable(HostSuite::kWorld, false);
+    const std::vector<std::uint8_t> before = RowBytes(host.Output());
+    for (const bool legacy : {false, true}) {
+      const PF_Err err = legacy ? host.RenderLegacy() : host.RenderSmart();
+      EXPECT_EQ(err, c.fits ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM) << legacy;
+      if (!c.fits) {
+        EXPECT_EQ(RowBytes(host.Output()), before) << legacy;
+      }
+    }
+    // Nothing outside the rows; a world that fits may get pixels in its padding.
+    EXPECT_TRUE(host.CheckGuards().Intact(!c.fits));
+  }
+}
+
+}  // namespace
+}  // namespace tessaline
