@@ -1,12 +1,58 @@
 #include "core/GridComposition.h"
 
+#include <array>
+#include <bit>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "core/LineStamp.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define TESSALINE_SSE2 1
+#else
+#define TESSALINE_SSE2 0
+#endif
+
+// A frame is rendered in one streaming pass over its rows: each row gets its
+// base (copied or cleared) and then, while it is in the cache, every line of
+// the grid that touches it, in the drawing order of the composition.
+//
+// Why this equals stamping the lines one after the other over the whole
+// frame: a blend reads and writes one pixel only, so blends of different
+// pixels commute, and the result of a pixel depends only on the sequence of
+// blends applied to it. Each pixel of row r still receives the base first and
+// then the blends of the lines covering it in drawing order (vertical center,
+// horizontal center, outer verticals, outer horizontals), with the same
+// weights, colors and arithmetic. Buffers for which that argument fails
+// (output rows sharing bytes, or a structure too large for the stack) are
+// drawn line by line with the stamps instead.
+
 namespace tessaline {
 namespace {
+
+// ---------------------------------------------------------------------------
+// The base
+
+// What CopySourceRows copies: `rows` rows of `length` bytes, aligned at the
+// first byte of each row.
+struct RowCopy {
+  std::int32_t rows = 0;
+  std::size_t length = 0;
+};
+
+RowCopy RowCopyOf(const PixelBuffer& source, const PixelBuffer& output) {
+  const std::int32_t rows = source.height < output.height ? source.height : output.height;
+  const std::int64_t sourceLength = std::llabs(source.rowbytes);
+  const std::int64_t outputLength = std::llabs(output.rowbytes);
+  return RowCopy{rows, std::size_t(sourceLength < outputLength ? sourceLength : outputLength)};
+}
+
+bool HasPixels(const PixelBuffer* buffer) {
+  return buffer != nullptr && buffer->data != nullptr;
+}
 
 template <typename Pixel>
 void ClearPixels(const PixelBuffer& output) {
@@ -15,8 +61,368 @@ void ClearPixels(const PixelBuffer& output) {
   for (std::int32_t r = 0; r < output.height; ++r) std::memset(RowAddress(output, r), 0, length);
 }
 
+// Plain 16-byte loads and stores, which leave the row in the cache. The
+// library's memmove and memset may move large blocks around the cache (string
+// moves that write whole lines without reading them): faster for the base
+// alone, but a row that is then blended over its width, or at many places,
+// has to come back from memory. Only for blocks that do not overlap.
+void CopyBytesCached(std::byte* to, const std::byte* from, std::size_t length) {
+  std::size_t i = 0;
+#if TESSALINE_SSE2
+  for (; i + 16 <= length; i += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+#endif
+  if (i < length) std::memcpy(to + i, from + i, length - i);
+}
+
+void ZeroBytesCached(std::byte* to, std::size_t length) {
+  std::size_t i = 0;
+#if TESSALINE_SSE2
+  for (; i + 16 <= length; i += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_setzero_si128());
+#endif
+  if (i < length) std::memset(to + i, 0, length - i);
+}
+
+// The base of one row of the streaming pass: its part of CopySourceRows, its
+// pixels cleared, or nothing when the whole frame's base is already laid.
+struct RowBase {
+  enum class Kind { kCopy, kClear, kLaid } kind;
+  const PixelBuffer* source;
+  RowCopy copy;
+  std::size_t pixelBytes;
+
+  void Lay(const PixelBuffer& output, std::int32_t row, bool cached) const {
+    std::byte* to = RowAddress(output, row);
+    if (kind == Kind::kClear) {
+      if (cached)
+        ZeroBytesCached(to, pixelBytes);
+      else
+        std::memset(to, 0, pixelBytes);
+    } else if (kind == Kind::kCopy && row < copy.rows) {
+      if (cached)
+        CopyBytesCached(to, RowAddress(*source, row), copy.length);
+      else
+        std::memcpy(to, RowAddress(*source, row), copy.length);
+    }
+  }
+};
+
+// The bytes [first, last) of `rows` rows of `length` bytes each.
+struct ByteRange {
+  std::uintptr_t first = 0, last = 0;
+};
+
+ByteRange RowsRange(const PixelBuffer& buffer, std::int32_t rows, std::size_t length) {
+  if (rows <= 0 || length == 0) return {};
+  const auto row0 = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, 0));
+  const auto rowN = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, rows - 1));
+  return ByteRange{row0 < rowN ? row0 : rowN, (row0 < rowN ? rowN : row0) + length};
+}
+
+bool Overlap(const ByteRange& a, const ByteRange& b) {
+  return a.first < b.last && b.first < a.last;
+}
+
+// True when one output row reaches into the pixels of another: then the order
+// in which rows are written matters and only the literal order is right.
+template <typename Pixel>
+bool RowsShareBytes(const PixelBuffer& output) {
+  return output.height > 1 &&
+         std::llabs(output.rowbytes) < std::int64_t{output.width} * std::int64_t{sizeof(Pixel)};
+}
+
+// ---------------------------------------------------------------------------
+// One blend weight, applied to many pixels
+//
+// Every pixel blended toward `color` with weight x computes, per channel,
+// (old / full scale) * keep + x * v with keep = 1 - x. keep and x * v do not
+// depend on the pixel, so they are worked out once; the per-pixel operations
+// that remain are those of the blends in LineStamp, in the same order.
+
+struct BlendTerms {
+  double keep;
+  double alpha, red, green, blue;  // x * v, with v = 1 for alpha
+};
+
+BlendTerms TermsOf(const GridColor& color, double weight) {
+  return BlendTerms{1.0 - weight, weight * 1.0, weight * color.red, weight * color.green,
+                    weight * color.blue};
+}
+
+// The largest double below 0.5. For 0 <= n < 2^31, truncating n + kJustBelowHalf
+// gives floor(n + 0.5), std::round's result: the sum can round up onto the
+// next integer only when n + 0.5 is that integer (or 2^-54 short of 1, which
+// rounds to even, 1.0), and can never reach the integer above it.
+constexpr double kJustBelowHalf = 0.49999999999999994;
+static_assert(kJustBelowHalf < 0.5 && kJustBelowHalf + 0x1p-54 == 0.5);
+
+// std::round followed by the limits of the integer blends: at most fullScale,
+// 0 when not above 0 (not-a-number included).
+inline std::int32_t RoundToChannel(double n, std::int32_t fullScale) {
+  if (!(n > 0.0)) return 0;
+  if (n > fullScale) return fullScale;  // std::round(n) is fullScale or more
+  return static_cast<std::int32_t>(n + kJustBelowHalf);
+}
+
+// old / 255.0 for every 8-bit value, as the blend computes it.
+constexpr std::array<double, 256> kUnit8 = [] {
+  std::array<double, 256> unit{};
+  for (int v = 0; v < 256; ++v) unit[v] = v / 255.0;
+  return unit;
+}();
+
+inline std::uint8_t BlendChannel(std::uint8_t old, double keep, double term) {
+  return std::uint8_t(RoundToChannel((kUnit8[old] * keep + term) * 255.0, 255));
+}
+
+inline std::uint16_t BlendChannel(std::uint16_t old, double keep, double term) {
+  return std::uint16_t(RoundToChannel((old / 32768.0 * keep + term) * 32768.0, 32768));
+}
+
+inline float BlendChannel(float old, double keep, double term) {
+  return static_cast<float>(static_cast<double>(old) * keep + term);
+}
+
+// Blends runs of pixels with one weight toward one color. The scalar loop is
+// the definition; on x86-64 the 16-bit and float passes use SSE2 (part of
+// every x86-64 CPU), two channels per double lane pair, with the same
+// operations in the same order: conversions, products and sums round as the
+// scalar ones do, and the 16-bit limits and rounding are done exactly (see
+// RoundToChannel).
+template <typename Pixel>
+class SpanBlend {
+ public:
+  explicit SpanBlend(const BlendTerms& terms) : t_(terms) {}
+  void Apply(Pixel* pixels, std::int32_t count) const {
+    for (std::int32_t i = 0; i < count; ++i) {
+      Pixel& p = pixels[i];
+      p.alpha = BlendChannel(p.alpha, t_.keep, t_.alpha);
+      p.red = BlendChannel(p.red, t_.keep, t_.red);
+      p.green = BlendChannel(p.green, t_.keep, t_.green);
+      p.blue = BlendChannel(p.blue, t_.keep, t_.blue);
+    }
+  }
+
+ private:
+  BlendTerms t_;
+};
+
+#if TESSALINE_SSE2
+// Pixel channels lie in memory as alpha, red, green, blue: the low lane pair
+// holds alpha and red, the high one green and blue.
+class Sse2Terms {
+ protected:
+  explicit Sse2Terms(const BlendTerms& t)
+      : keep_(_mm_set1_pd(t.keep)),
+        alphaRed_(_mm_set_pd(t.red, t.alpha)),
+        greenBlue_(_mm_set_pd(t.blue, t.green)) {}
+  __m128d keep_, alphaRed_, greenBlue_;
+};
+
+template <>
+class SpanBlend<Pixel16> : Sse2Terms {
+ public:
+  explicit SpanBlend(const BlendTerms& terms)
+      : Sse2Terms(terms),
+        scaled_(terms.keep >= 0.0 && terms.keep <= 1.0 && Within(terms.alpha) &&
+                Within(terms.red) && Within(terms.green) && Within(terms.blue)) {
+    if (scaled_) {
+      alphaRed_ = _mm_mul_pd(alphaRed_, _mm_set1_pd(32768.0));
+      greenBlue_ = _mm_mul_pd(greenBlue_, _mm_set1_pd(32768.0));
+    }
+  }
+  void Apply(Pixel16* pixels, std::int32_t count) const {
+    if (scaled_)
+      Loop<true>(pixels, count);
+    else
+      Loop<false>(pixels, count);
+  }
+
+ private:
+  static bool Within(double term) { return term >= -1.0 && term <= 1.0; }
+
+  // Two pixels at a time, then the last one on its own.
+  template <bool kScaled>
+  void Loop(Pixel16* pixels, std::int32_t count) const {
+    const __m128i zero = _mm_setzero_si128();
+    std::int32_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+      auto* p = reinterpret_cast<__m128i*>(pixels + i);
+      const __m128i both = _mm_loadu_si128(p);
+      const __m128i first = Blend<kScaled>(_mm_unpacklo_epi16(both, zero));
+      const __m128i second = Blend<kScaled>(_mm_unpackhi_epi16(both, zero));
+      _mm_storeu_si128(p, Pack(first, second));
+    }
+    if (i < count) {
+      auto* p = reinterpret_cast<__m128i*>(pixels + i);
+      const __m128i one = Blend<kScaled>(_mm_unpacklo_epi16(_mm_loadl_epi64(p), zero));
+      _mm_storel_epi64(p, Pack(one, one));
+    }
+  }
+
+  // The four channels of one pixel, as 32-bit integers, blended and rounded
+  // to integers (see Channels), still to be limited to 0 to 32768.
+  template <bool kScaled>
+  __m128i Blend(__m128i channels) const {
+    const __m128i alphaRed = Channels<kScaled>(_mm_cvtepi32_pd(channels), alphaRed_);
+    const __m128i greenBlue =
+        Channels<kScaled>(_mm_cvtepi32_pd(_mm_srli_si128(channels, 8)), greenBlue_);
+    return _mm_unpacklo_epi64(alphaRed, greenBlue);
+  }
+
+  // n = ((old / 32768) * keep + term) * 32768 for two channels, rounded as
+  // RoundToChannel rounds.
+  //
+  // Scaling by a power of two commutes with rounding as long as nothing
+  // overflows or falls below the normal range. With keep in 0 to 1 (0, or at
+  // least 2^-53) and |term| <= 1, every product and sum is 0 or normal, so
+  // n = old * keep + term * 32768 to the bit: the scaled form saves the
+  // division and the final product. It also keeps n within -32768 to 98304,
+  // so the conversion to integers cannot overflow and Pack's integer limits
+  // give RoundToChannel's. Otherwise max() turns values not above 0
+  // (not-a-number included) into 0 and min() limits to 32768 first.
+  template <bool kScaled>
+  __m128i Channels(__m128d old, __m128d terms) const {
+    __m128d n;
+    if constexpr (kScaled) {
+      n = _mm_add_pd(_mm_mul_pd(old, keep_), terms);
+    } else {
+      const __m128d full = _mm_set1_pd(32768.0);
+      n = _mm_mul_pd(old, _mm_set1_pd(1.0 / 32768.0));  // exact, as old / 32768
+      n = _mm_mul_pd(_mm_add_pd(_mm_mul_pd(n, keep_), terms), full);
+      n = _mm_min_pd(_mm_max_pd(n, _mm_setzero_pd()), full);
+    }
+    return _mm_cvttpd_epi32(_mm_add_pd(n, _mm_set1_pd(kJustBelowHalf)));
+  }
+
+  // Eight rounded channels into unsigned 16 bits, limited to 0 to 32768:
+  // shifted down by 32768, the signed pack saturates below at -32768 (0),
+  // min() limits above at 0 (32768), and the sign flip shifts back.
+  static __m128i Pack(__m128i first, __m128i second) {
+    const __m128i bias = _mm_set1_epi32(32768);
+    const __m128i packed = _mm_packs_epi32(_mm_sub_epi32(first, bias), _mm_sub_epi32(second, bias));
+    return _mm_xor_si128(_mm_min_epi16(packed, _mm_setzero_si128()),
+                         _mm_set1_epi16(std::int16_t(0x8000)));
+  }
+
+  bool scaled_;
+};
+
+template <>
+class SpanBlend<PixelFloat> : Sse2Terms {
+ public:
+  explicit SpanBlend(const BlendTerms& terms) : Sse2Terms(terms) {}
+  void Apply(PixelFloat* pixels, std::int32_t count) const {
+    for (std::int32_t i = 0; i < count; ++i) {
+      float* p = &pixels[i].alpha;
+      const __m128 old = _mm_loadu_ps(p);
+      const __m128d alphaRed = _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(old), keep_), alphaRed_);
+      const __m128d greenBlue =
+          _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(old, old)), keep_), greenBlue_);
+      _mm_storeu_ps(p, _mm_movelh_ps(_mm_cvtpd_ps(alphaRed), _mm_cvtpd_ps(greenBlue)));
+    }
+  }
+};
+#endif
+
+// In 8 bits a blend maps each of the 256 old values of a channel to a new one
+// for a given weight and color component: one table per channel replaces the
+// arithmetic wherever the same weight is applied to many pixels.
+struct BlendTable8 {
+  std::uint8_t alpha[256], red[256], green[256], blue[256];
+
+  void Fill(const BlendTerms& t) {
+    for (int v = 0; v < 256; ++v) {
+      const auto old = std::uint8_t(v);
+      alpha[v] = BlendChannel(old, t.keep, t.alpha);
+      red[v] = BlendChannel(old, t.keep, t.red);
+      green[v] = BlendChannel(old, t.keep, t.green);
+      blue[v] = BlendChannel(old, t.keep, t.blue);
+    }
+  }
+
+  void Apply(Pixel8* pixels, std::int32_t count) const {
+    for (std::int32_t i = 0; i < count; ++i) {
+      Pixel8& p = pixels[i];
+      p = Pixel8{alpha[p.alpha], red[p.red], green[p.green], blue[p.blue]};
+    }
+  }
+};
+
+// Filling a table costs about 256 pixel blends; below this many pixels a
+// horizontal row is blended with the arithmetic instead.
+constexpr std::int32_t kMinTableRow = 256;
+
+// ---------------------------------------------------------------------------
+// The lines of one frame
+
+// A line's color and width: style 0 is the center cross, 1 to 4 the outer
+// color slots.
+struct LineStyle {
+  const GridColor* color;
+  double width;
+};
+constexpr int kStyleCount = 1 + kColorSlotCount;
+
+// Both center lines and up to kMaxLineCount lines on each side of them.
+constexpr std::int32_t kMaxAxisLines = 1 + 2 * kMaxLineCount;
+// A line's positive coverage is a single run of columns (coverage rises to a
+// peak and falls again): a full-coverage run with at most one partly covered
+// column on each side, except where rounding meets a boundary exactly. Three
+// runs per line on average is room to spare; beyond it the frame is drawn
+// line by line.
+constexpr std::int32_t kMaxColumnRuns = 3 * kMaxAxisLines;
+
+// Consecutive columns of a vertical line with one weight; the same in every row.
+struct ColumnRun {
+  double weight;
+  std::int32_t count;
+  std::int32_t table;  // 8-bit: index of its blend table, or -1 for the arithmetic
+};
+
+struct VerticalLine {
+  std::int32_t firstColumn;
+  std::int16_t firstRun;
+  std::uint8_t runCount;
+  std::uint8_t style;
+};
+
+struct HorizontalLine {
+  double position;
+  IndexWindow rows;
+  std::int32_t style;
+};
+
+// Blend tables of the 8-bit pass for (weight, style) pairs, filled as they are
+// first needed. Vertical runs keep their table for the whole frame; once all
+// are taken, horizontal rows fill a scratch table per row.
+struct BlendTableCache8 {
+  static constexpr int kCapacity = 8;
+  BlendTable8 tables[kCapacity];
+  BlendTable8 scratch;
+  std::uint64_t weightBits[kCapacity];
+  int styles[kCapacity];
+  int used = 0;
+
+  // The table of (weight, style), filled now if it is new; -1 when full.
+  int Find(double weight, int style, const GridColor& color) {
+    const auto bits = std::bit_cast<std::uint64_t>(weight);
+    for (int i = 0; i < used; ++i)
+      if (weightBits[i] == bits && styles[i] == style) return i;
+    if (used == kCapacity) return -1;
+    tables[used].Fill(TermsOf(color, weight));
+    weightBits[used] = bits;
+    styles[used] = style;
+    return used++;
+  }
+};
+struct NoTables {};
+
 // Stamps the outer lines of one axis: for i = 1 to count, the line at
-// center - i * spacing, then the one at center + i * spacing.
+// center - i * spacing, then the one at center + i * spacing, each with the
+// color slot of its index.
 template <typename Stamp>
 void DrawOuterLines(const GridSettings& s, std::int32_t count, double spacing, double center,
                     std::int32_t size, Stamp stamp) {
@@ -35,52 +441,281 @@ void DrawOuterLines(const GridSettings& s, std::int32_t count, double spacing, d
     if (marginFrame && !(count >= 2 && i >= count - 1)) continue;
     const std::int32_t slot = (i - 1) % slots;
     if (!s.useColor[slot]) continue;
-    const GridColor& color = s.colors[slot];
-    if (low >= -margin && low <= extent) stamp(low, color);
-    if (high >= -margin && high <= extent) stamp(high, color);
+    if (low >= -margin && low <= extent) stamp(low, slot);
+    if (high >= -margin && high <= extent) stamp(high, slot);
   }
 }
 
+// Every line of one frame, in drawing order, with what each row needs of it.
 template <typename Pixel>
-ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const GridSettings& s) {
-  if (s.blendMode == kBlendGridOnly) {
-    if (output.data == nullptr) return kErrBadCallbackParam;
-    ClearPixels<Pixel>(output);
-  } else if (const ErrorCode err = CopySourceRows(source, &output); err != kErrNone) {
-    return err;
-  }
-  if (!(s.opacity > 0.0)) return kErrNone;
-  if (output.width <= 0 || output.height <= 0) return kErrNone;
+class GridPlan {
+ public:
+  // False when the lines do not fit the plan's fixed storage.
+  bool Build(const GridSettings& s, std::int32_t width, std::int32_t height) {
+    width_ = width;
+    opacity_ = s.opacity;
+    styles_[0] = LineStyle{&s.centerColor, s.centerLineWidth};
+    for (int slot = 0; slot < kColorSlotCount; ++slot)
+      styles_[1 + slot] = LineStyle{&s.colors[slot], s.lineWidth};
 
+    const double cx = width * 0.5;
+    const double cy = height * 0.5;
+    if (s.preset != kPresetMarginFrame) {
+      AddVertical(cx, 0);
+      AddHorizontal(cy, 0, height);
+      centerLines_ = 1;
+    }
+    DrawOuterLines(s, s.xCount, s.xSpacing, cx, width,
+                   [&](double x, std::int32_t slot) { AddVertical(x, 1 + slot); });
+    DrawOuterLines(s, s.yCount, s.ySpacing, cy, height,
+                   [&](double y, std::int32_t slot) { AddHorizontal(y, 1 + slot, height); });
+    for (std::int32_t k = 0; k < runCount_; ++k)
+      verticalCacheLines_ += (runs_[k].count * std::int32_t(sizeof(Pixel)) + 63) / 64 + 1;
+    return fits_;
+  }
+
+  // About how many cache lines of every row the vertical lines blend.
+  std::int32_t VerticalCacheLines() const { return verticalCacheLines_; }
+
+  // Sets blended[r - first] for the rows of [first, end) that a horizontal
+  // line may blend across the whole width.
+  void MarkHorizontalRows(std::int32_t first, std::int32_t end, bool* blended) const {
+    for (std::int32_t h = 0; h < horizontalCount_; ++h) {
+      const IndexWindow& rows = horizontals_[h].rows;
+      for (std::int32_t r = rows.first > first ? rows.first : first; r <= rows.last && r < end; ++r)
+        blended[r - first] = true;
+    }
+  }
+
+  // Blends into the rows [first, end) every line that touches them. Each
+  // line is done for the whole band before the next one starts, in drawing
+  // order: the vertical center line, the horizontal center line, the outer
+  // verticals, the outer horizontals.
+  void DrawBand(const PixelBuffer& output, std::int32_t first, std::int32_t end) {
+    const Band band{output, first, end};
+    for (std::int32_t v = 0; v < centerLines_; ++v) BlendVertical(band, verticals_[v]);
+    for (std::int32_t h = 0; h < centerLines_; ++h) BlendHorizontal(band, horizontals_[h]);
+    for (std::int32_t v = centerLines_; v < verticalCount_; ++v) BlendVertical(band, verticals_[v]);
+    for (std::int32_t h = centerLines_; h < horizontalCount_; ++h)
+      BlendHorizontal(band, horizontals_[h]);
+  }
+
+ private:
+  static constexpr bool kTables = std::is_same_v<Pixel, Pixel8>;
+
+  // The weights of every covered column of the window, as the vertical stamp
+  // computes them per pixel, grouped into runs of equal weight (bitwise).
+  void AddVertical(double x, int style) {
+    if (!fits_) return;
+    if (verticalCount_ == kMaxAxisLines) {
+      fits_ = false;
+      return;
+    }
+    const LineStyle& ls = styles_[style];
+    VerticalLine& line = verticals_[verticalCount_++];
+    line = VerticalLine{0, std::int16_t(runCount_), 0, std::uint8_t(style)};
+    const IndexWindow window = LineWindow(x, ls.width, width_);
+    std::int32_t next = 0;  // the column after the last run
+    for (std::int32_t c = window.first; c <= window.last; ++c) {
+      const double coverage = LineCoverage(c, x, ls.width);
+      if (!(coverage > 0.0)) continue;
+      const double weight = (coverage * opacity_) * ls.color->alpha;
+      if (line.runCount > 0 && c != next) {
+        fits_ = false;  // a gap in the coverage, which a rising and falling band cannot have
+        return;
+      }
+      if (line.runCount > 0 && std::bit_cast<std::uint64_t>(runs_[runCount_ - 1].weight) ==
+                                   std::bit_cast<std::uint64_t>(weight)) {
+        ++runs_[runCount_ - 1].count;
+      } else {
+        if (runCount_ == kMaxColumnRuns || line.runCount == UINT8_MAX) {
+          fits_ = false;
+          return;
+        }
+        if (line.runCount == 0) line.firstColumn = c;
+        runs_[runCount_++] = ColumnRun{weight, 1, TableFor(weight, style)};
+        ++line.runCount;
+      }
+      next = c + 1;
+    }
+  }
+
+  void AddHorizontal(double y, int style, std::int32_t height) {
+    if (!fits_) return;
+    if (horizontalCount_ == kMaxAxisLines) {
+      fits_ = false;
+      return;
+    }
+    horizontals_[horizontalCount_++] =
+        HorizontalLine{y, LineWindow(y, styles_[style].width, height), style};
+  }
+
+  int TableFor(double weight, int style) {
+    if constexpr (kTables) return tables_.Find(weight, style, *styles_[style].color);
+    return -1;
+  }
+
+  struct Band {
+    const PixelBuffer& output;
+    std::int32_t first, end;
+  };
+
+  // Every run of the line, one after the other, down the rows of the band.
+  void BlendVertical(const Band& band, const VerticalLine& line) {
+    const GridColor& color = *styles_[line.style].color;
+    std::int32_t column = line.firstColumn;
+    for (std::int32_t k = 0; k < line.runCount; ++k) {
+      const ColumnRun& run = runs_[line.firstRun + k];
+      if constexpr (kTables) {
+        if (run.table >= 0) {
+          ApplyDown(band, column, run.count, tables_.tables[run.table]);
+          column += run.count;
+          continue;
+        }
+      }
+      ApplyDown(band, column, run.count, SpanBlend<Pixel>(TermsOf(color, run.weight)));
+      column += run.count;
+    }
+  }
+
+  template <typename Blend>
+  static void ApplyDown(const Band& band, std::int32_t column, std::int32_t count,
+                        const Blend& blend) {
+    for (std::int32_t r = band.first; r < band.end; ++r)
+      blend.Apply(PixelRow<Pixel>(band.output, r) + column, count);
+  }
+
+  // As the horizontal stamp: the rows of the window with positive coverage,
+  // one weight for the whole row.
+  void BlendHorizontal(const Band& band, const HorizontalLine& line) {
+    const std::int32_t first = line.rows.first > band.first ? line.rows.first : band.first;
+    const std::int32_t last = line.rows.last < band.end - 1 ? line.rows.last : band.end - 1;
+    const LineStyle& ls = styles_[line.style];
+    for (std::int32_t r = first; r <= last; ++r) {
+      const double coverage = LineCoverage(r, line.position, ls.width);
+      if (!(coverage > 0.0)) continue;
+      const double strength = coverage * opacity_;
+      const double weight = strength * ls.color->alpha;
+      Pixel* row = PixelRow<Pixel>(band.output, r);
+      if constexpr (kTables) {
+        if (width_ >= kMinTableRow) {
+          const int table = tables_.Find(weight, line.style, *ls.color);
+          BlendTable8& chosen = table >= 0 ? tables_.tables[table] : tables_.scratch;
+          if (table < 0) chosen.Fill(TermsOf(*ls.color, weight));
+          chosen.Apply(row, width_);
+          continue;
+        }
+      }
+      SpanBlend<Pixel>(TermsOf(*ls.color, weight)).Apply(row, width_);
+    }
+  }
+
+  std::int32_t width_ = 0;
+  double opacity_ = 0.0;
+  LineStyle styles_[kStyleCount] = {};
+  std::int32_t centerLines_ = 0;  // 1 when the first line of each list is a center line
+  bool fits_ = true;
+  std::int32_t verticalCount_ = 0, horizontalCount_ = 0, runCount_ = 0;
+  std::int32_t verticalCacheLines_ = 0;
+  VerticalLine verticals_[kMaxAxisLines];
+  HorizontalLine horizontals_[kMaxAxisLines];
+  ColumnRun runs_[kMaxColumnRuns];
+  [[no_unique_address]] std::conditional_t<kTables, BlendTableCache8, NoTables> tables_;
+};
+
+// Renders run on the caller's stack (the host's render threads); keep the plan
+// well inside it.
+static_assert(sizeof(GridPlan<Pixel8>) < 48 * 1024);
+static_assert(sizeof(GridPlan<PixelFloat>) < 40 * 1024);
+
+// ---------------------------------------------------------------------------
+// The passes
+
+constexpr std::size_t kBandBytes = 256 * 1024;
+constexpr std::int32_t kMaxBandRows = 64;
+// When the vertical lines blend more than one in kManyLinesShare cache lines
+// of every row, laying the rows down through the cache costs less than
+// reading the blended lines back.
+constexpr std::size_t kManyLinesShare = 4;
+
+// The composition as stamped line by line over the whole frame, for buffers
+// that the streaming pass cannot take.
+template <typename Pixel>
+void StampLineByLine(const PixelBuffer& output, const GridSettings& s) {
   const double cx = output.width * 0.5;
   const double cy = output.height * 0.5;
   if (s.preset != kPresetMarginFrame) {
     StampVerticalLine<Pixel>(output, cx, s.centerLineWidth, s.centerColor, s.opacity);
     StampHorizontalLine<Pixel>(output, cy, s.centerLineWidth, s.centerColor, s.opacity);
   }
-  DrawOuterLines(s, s.xCount, s.xSpacing, cx, output.width, [&](double x, const GridColor& color) {
-    StampVerticalLine<Pixel>(output, x, s.lineWidth, color, s.opacity);
+  DrawOuterLines(s, s.xCount, s.xSpacing, cx, output.width, [&](double x, std::int32_t slot) {
+    StampVerticalLine<Pixel>(output, x, s.lineWidth, s.colors[slot], s.opacity);
   });
-  DrawOuterLines(s, s.yCount, s.ySpacing, cy, output.height, [&](double y, const GridColor& color) {
-    StampHorizontalLine<Pixel>(output, y, s.lineWidth, color, s.opacity);
+  DrawOuterLines(s, s.yCount, s.ySpacing, cy, output.height, [&](double y, std::int32_t slot) {
+    StampHorizontalLine<Pixel>(output, y, s.lineWidth, s.colors[slot], s.opacity);
   });
+}
+
+template <typename Pixel>
+ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const GridSettings& s) {
+  const bool gridOnly = s.blendMode == kBlendGridOnly;
+  if (!HasPixels(&output) || (!gridOnly && !HasPixels(source))) return kErrBadCallbackParam;
+  const bool draws = s.opacity > 0.0 && output.width > 0 && output.height > 0;
+
+  GridPlan<Pixel> plan;
+  const bool streams =
+      draws && !RowsShareBytes<Pixel>(output) && plan.Build(s, output.width, output.height);
+  // The base of the whole frame first when rows are not streamed, or when the
+  // source shares bytes with the output (a row drawn early could otherwise be
+  // read back as the source of a later one).
+  RowBase base{gridOnly ? RowBase::Kind::kClear : RowBase::Kind::kCopy,
+               source,
+               {},
+               std::size_t(output.width > 0 ? output.width : 0) * sizeof(Pixel)};
+  if (!gridOnly) {
+    base.copy = RowCopyOf(*source, output);
+    const std::size_t written =
+        base.copy.length > base.pixelBytes ? base.copy.length : base.pixelBytes;
+    if (!streams || Overlap(RowsRange(*source, base.copy.rows, base.copy.length),
+                            RowsRange(output, output.height, written))) {
+      CopySourceRows(source, &output);
+      base.kind = RowBase::Kind::kLaid;
+    }
+  } else if (!streams) {
+    ClearPixels<Pixel>(output);
+  }
+  if (!draws) return kErrNone;
+  if (!streams) {
+    StampLineByLine<Pixel>(output, s);
+    return kErrNone;
+  }
+
+  // Bands of rows small enough to stay in the cache between their base and
+  // their lines. Rows that many blends will touch get their base through the
+  // cache; the others through the library's block moves.
+  const bool verticalsTouchMany =
+      std::size_t(plan.VerticalCacheLines()) * kManyLinesShare > base.pixelBytes / 64;
+  const std::size_t rowBytes = base.pixelBytes;
+  const std::size_t fit = kBandBytes / rowBytes;
+  const auto bandRows = std::int32_t(fit < 1 ? 1 : fit > kMaxBandRows ? kMaxBandRows : fit);
+  for (std::int32_t first = 0; first < output.height; first += bandRows) {
+    const std::int32_t end = output.height - first > bandRows ? first + bandRows : output.height;
+    bool blendedAcross[kMaxBandRows] = {};
+    plan.MarkHorizontalRows(first, end, blendedAcross);
+    for (std::int32_t r = first; r < end; ++r)
+      base.Lay(output, r, verticalsTouchMany || blendedAcross[r - first]);
+    plan.DrawBand(output, first, end);
+  }
   return kErrNone;
 }
 
 }  // namespace
 
 ErrorCode CopySourceRows(const PixelBuffer* source, const PixelBuffer* output) {
-  if (source == nullptr || output == nullptr || source->data == nullptr ||
-      output->data == nullptr) {
-    return kErrBadCallbackParam;
-  }
-  const std::int32_t rows = source->height < output->height ? source->height : output->height;
-  const std::int64_t sourceLength = std::llabs(source->rowbytes);
-  const std::int64_t outputLength = std::llabs(output->rowbytes);
-  const std::size_t length = std::size_t(sourceLength < outputLength ? sourceLength : outputLength);
-  for (std::int32_t r = 0; r < rows; ++r) {
-    std::memmove(RowAddress(*output, r), RowAddress(*source, r), length);
-  }
+  if (!HasPixels(source) || !HasPixels(output)) return kErrBadCallbackParam;
+  const RowCopy copy = RowCopyOf(*source, *output);
+  for (std::int32_t r = 0; r < copy.rows; ++r)
+    std::memmove(RowAddress(*output, r), RowAddress(*source, r), copy.length);
   return kErrNone;
 }
 

@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <vector>
 
 #include "core/LineStamp.h"
-#include "tests/support/ReferenceGrid.h"
 #include "tests/support/TestImage.h"
 
 namespace tessaline {
@@ -32,16 +30,6 @@ GridSettings Bare(std::int32_t blendMode = kBlendGridOnly) {
   s.colors[3] = kYellow;
   for (bool& use : s.useColor) use = true;
   return s;
-}
-
-template <typename Pixel>
-ErrorCode Render(const PixelBuffer* source, const PixelBuffer& out, const GridSettings& s) {
-  if constexpr (sizeof(Pixel) == 4)
-    return RenderGrid8(source, out, s);
-  else if constexpr (sizeof(Pixel) == 8)
-    return RenderGrid16(source, out, s);
-  else
-    return RenderGridFloat(source, out, s);
 }
 
 // Columns of row `row` whose alpha is not zero.
@@ -250,83 +238,6 @@ TEST(CopySourceRows, FollowsNegativeStridesAndSkipsEmptySources) {
   EXPECT_EQ(out.at(0, 0).red, 5.0f);
   EXPECT_EQ(CopySourceRows(nullptr, &out.buffer()), kErrBadCallbackParam);
   EXPECT_EQ(CopySourceRows(&source.buffer(), nullptr), kErrBadCallbackParam);
-}
-
-// Random settings, sizes and strides, compared with the literal algorithm.
-template <typename Pixel>
-class GridCompositionDifferential : public ::testing::Test {};
-using PixelTypes = ::testing::Types<Pixel8, Pixel16, PixelFloat>;
-TYPED_TEST_SUITE(GridCompositionDifferential, PixelTypes);
-
-GridColor RandomColor(std::mt19937& rng) {
-  std::uniform_int_distribution<int> byte(0, 255);
-  return UnpackColor(PackedColor(byte(rng)) | PackedColor(byte(rng)) << 8 |
-                     PackedColor(byte(rng)) << 16 | PackedColor(byte(rng)) << 24);
-}
-
-GridSettings RandomSettings(std::mt19937& rng) {
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  std::uniform_int_distribution<int> pick(0, 9);
-  GridSettings s;
-  s.preset = pick(rng) < 2 ? kPresetMarginFrame : 1 + pick(rng);
-  s.blendMode = pick(rng) < 5 ? kBlendGridOnly : kBlendCompositeOverSource;
-  s.xSpacing = pick(rng) < 3 ? 1.0 + pick(rng) : 1.0 + unit(rng) * 40.0;
-  s.ySpacing = pick(rng) < 3 ? 1.0 + pick(rng) : 1.0 + unit(rng) * 40.0;
-  s.xCount = std::uniform_int_distribution<int>(0, 30)(rng);
-  s.yCount = std::uniform_int_distribution<int>(0, 30)(rng);
-  if (s.preset == kPresetMarginFrame) {
-    s.xCount = std::max(s.xCount, 9);
-    s.yCount = std::max(s.yCount, 9);
-  }
-  s.lineWidth = pick(rng) < 3 ? 0.1 + pick(rng) : 0.1 + unit(rng) * 19.9;
-  s.centerLineWidth = pick(rng) < 3 ? 0.1 + pick(rng) * 2 : 0.1 + unit(rng) * 19.9;
-  s.opacity = pick(rng) < 2 ? 1.0 : pick(rng) < 1 ? 0.0 : unit(rng);
-  s.outerColorCount = 1 + pick(rng) % 4;
-  s.centerColor = RandomColor(rng);
-  for (int k = 0; k < 4; ++k) {
-    s.colors[k] = RandomColor(rng);
-    if (pick(rng) < 3) s.colors[k].alpha = 1.0;
-    s.useColor[k] = k < s.outerColorCount && pick(rng) < 8;
-  }
-  return s;
-}
-
-template <typename Pixel>
-void FillRandom(TestImage<Pixel>& image, std::mt19937& rng) {
-  for (std::int32_t r = 0; r < image.height(); ++r)
-    for (std::int32_t c = 0; c < image.width(); ++c) {
-      Pixel& p = image.at(r, c);
-      if constexpr (sizeof(Pixel) == 16) {
-        std::uniform_real_distribution<float> v(-0.5f, 1.5f);
-        p = Pixel{v(rng), v(rng), v(rng), v(rng)};
-      } else {
-        std::uniform_int_distribution<int> v(0, sizeof(Pixel) == 4 ? 255 : 32768);
-        using C = decltype(p.red);
-        p = Pixel{C(v(rng)), C(v(rng)), C(v(rng)), C(v(rng))};
-      }
-    }
-}
-
-TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
-  std::mt19937 rng(20261208u + sizeof(TypeParam));
-  for (int trial = 0; trial < 600; ++trial) {
-    std::uniform_int_distribution<int> dim(1, 90);
-    const std::int32_t width = trial % 10 == 0 ? 1 + trial % 3 : dim(rng);
-    const std::int32_t height = trial % 10 == 1 ? 1 + trial % 2 : dim(rng);
-    const std::int32_t padding = trial % 3;
-    const bool flipped = trial % 4 == 3;
-    const GridSettings s = RandomSettings(rng);
-    TestImage<TypeParam> source(width, height, padding, !flipped);
-    FillRandom(source, rng);
-    TestImage<TypeParam> fast(width, height, padding, flipped),
-        slow(width, height, padding, flipped);
-    FillRandom(fast, rng);
-    for (std::int32_t r = 0; r < height; ++r)
-      for (std::int32_t c = 0; c < width; ++c) slow.at(r, c) = fast.at(r, c);
-    const int expected = reference::RenderGrid<TypeParam>(&source.buffer(), slow.buffer(), s);
-    ASSERT_EQ(Render<TypeParam>(&source.buffer(), fast.buffer(), s), expected);
-    ASSERT_EQ(fast.PixelBytes(), slow.PixelBytes()) << "trial " << trial;
-  }
 }
 
 }  // namespace

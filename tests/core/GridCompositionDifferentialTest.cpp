@@ -1,0 +1,312 @@
+// The optimised passes against the literal algorithm of tests/support/ReferenceGrid.h,
+// to the bit, on random frames and settings: every byte of every row (pixels
+// and padding) and the result code must agree.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "core/GridComposition.h"
+#include "tests/support/ReferenceGrid.h"
+#include "tests/support/TestImage.h"
+
+namespace tessaline {
+namespace {
+
+using testing::TestImage;
+
+template <typename Pixel>
+ErrorCode Render(const PixelBuffer* source, const PixelBuffer& out, const GridSettings& s) {
+  if constexpr (sizeof(Pixel) == 4)
+    return RenderGrid8(source, out, s);
+  else if constexpr (sizeof(Pixel) == 8)
+    return RenderGrid16(source, out, s);
+  else
+    return RenderGridFloat(source, out, s);
+}
+
+template <typename Pixel>
+class GridCompositionDifferential : public ::testing::Test {};
+using PixelTypes = ::testing::Types<Pixel8, Pixel16, PixelFloat>;
+TYPED_TEST_SUITE(GridCompositionDifferential, PixelTypes);
+
+using Rng = std::mt19937;
+
+double Uniform(Rng& rng, double lo, double hi) {
+  return std::uniform_real_distribution<double>(lo, hi)(rng);
+}
+int Between(Rng& rng, int lo, int hi) {
+  return std::uniform_int_distribution<int>(lo, hi)(rng);
+}
+bool Chance(Rng& rng, double p) {
+  return Uniform(rng, 0.0, 1.0) < p;
+}
+
+GridColor RandomColor(Rng& rng) {
+  GridColor c = UnpackColor(PackedColor(rng()));
+  if (Chance(rng, 0.3)) c.alpha = 1.0;
+  return c;
+}
+
+// A width or spacing that is sometimes whole or half, to hit exact coverage
+// boundaries, and otherwise any value in the range.
+double RandomLength(Rng& rng, double lo, double hi) {
+  const int kind = Between(rng, 0, 3);
+  if (kind == 0) return std::round(Uniform(rng, lo, hi));
+  if (kind == 1) return std::round(Uniform(rng, lo, hi) * 2.0) * 0.5;
+  return Uniform(rng, lo, hi);
+}
+
+enum class Profile { kTypical, kDense, kMarginFrame, kUnresolved };
+
+// Settings as ResolveGridSettings gives them, except kUnresolved: values past
+// every clamp (more lines than the counts allow, opacity above 1, colors
+// outside 0 to 1), which the passes must draw exactly as the literal
+// algorithm does all the same.
+GridSettings RandomSettings(Rng& rng, Profile profile) {
+  GridSettings s;
+  s.preset = profile == Profile::kMarginFrame ? kPresetMarginFrame : Between(rng, 1, 17);
+  if (s.preset == kPresetMarginFrame && profile != Profile::kMarginFrame) s.preset = 1;
+  s.blendMode = Chance(rng, 0.45)  ? kBlendGridOnly
+                : Chance(rng, 0.8) ? kBlendCompositeOverSource
+                                   : 3;
+  const double maxSpacing = profile == Profile::kDense ? 6.0 : 40.0;
+  s.xSpacing = Chance(rng, 0.15) ? 1.0 : RandomLength(rng, 1.0, maxSpacing);
+  s.ySpacing = Chance(rng, 0.15) ? 1.0 : RandomLength(rng, 1.0, maxSpacing);
+  const int maxCount = profile == Profile::kTypical ? 30 : kMaxLineCount;
+  s.xCount = Chance(rng, 0.2) ? maxCount : Between(rng, 0, maxCount);
+  s.yCount = Chance(rng, 0.2) ? maxCount : Between(rng, 0, maxCount);
+  if (s.preset == kPresetMarginFrame) {
+    s.xCount = std::max(s.xCount, kMarginFrameMinCount);
+    s.yCount = std::max(s.yCount, kMarginFrameMinCount);
+  }
+  s.lineWidth = Chance(rng, 0.1) ? kMinLineWidth : RandomLength(rng, kMinLineWidth, kMaxLineWidth);
+  s.centerLineWidth =
+      Chance(rng, 0.1) ? kMaxLineWidth : RandomLength(rng, kMinLineWidth, kMaxLineWidth);
+  s.opacity = Chance(rng, 0.25) ? 1.0 : Chance(rng, 0.1) ? 0.0 : Uniform(rng, 0.0, 1.0);
+  s.outerColorCount = Between(rng, 1, 4);
+  s.centerColor = RandomColor(rng);
+  for (int k = 0; k < kColorSlotCount; ++k) {
+    s.colors[k] = RandomColor(rng);
+    s.useColor[k] = k < s.outerColorCount && Chance(rng, 0.85);
+  }
+  if (profile == Profile::kUnresolved) {
+    s.xCount = Between(rng, 150, 400);
+    s.yCount = Between(rng, 0, 400);
+    s.xSpacing = Uniform(rng, 0.3, 3.0);
+    s.lineWidth = Uniform(rng, 0.01, 40.0);
+    s.opacity = Uniform(rng, 0.5, 1.5);
+    s.outerColorCount = Between(rng, -1, 6);
+    s.centerColor.red = Uniform(rng, -0.5, 1.5);
+    s.colors[0].green = Uniform(rng, -0.5, 1.5);
+    s.colors[1].alpha = Uniform(rng, 0.5, 1.5);
+  }
+  return s;
+}
+
+// Channel values across the whole range the host can hand over: 16-bit
+// words above 32768 up to 65535, float values outside 0 to 1 and a few
+// special floats.
+template <typename Pixel>
+auto RandomChannel(Rng& rng) {
+  if constexpr (sizeof(Pixel) == 4) {
+    return std::uint8_t(Between(rng, 0, 255));
+  } else if constexpr (sizeof(Pixel) == 8) {
+    return std::uint16_t(Chance(rng, 0.2) ? Between(rng, 32769, 65535) : Between(rng, 0, 32768));
+  } else {
+    constexpr float kSpecial[] = {0.0f,
+                                  -0.0f,
+                                  1.0f,
+                                  1e30f,
+                                  -3e5f,
+                                  std::numeric_limits<float>::denorm_min(),
+                                  std::numeric_limits<float>::infinity(),
+                                  std::numeric_limits<float>::quiet_NaN()};
+    if (Chance(rng, 0.02)) return kSpecial[Between(rng, 0, 7)];
+    return float(Uniform(rng, -0.5, 1.5));
+  }
+}
+
+template <typename Pixel>
+void FillRandom(TestImage<Pixel>& image, Rng& rng) {
+  for (std::int32_t r = 0; r < image.height(); ++r)
+    for (std::int32_t c = 0; c < image.width(); ++c)
+      image.at(r, c) = Pixel{RandomChannel<Pixel>(rng), RandomChannel<Pixel>(rng),
+                             RandomChannel<Pixel>(rng), RandomChannel<Pixel>(rng)};
+}
+
+// Every byte of every row's stride: the pixels, and the padding that a copy
+// may reach and a clear must not.
+template <typename Pixel>
+std::vector<std::uint8_t> StrideBytes(const TestImage<Pixel>& image) {
+  const PixelBuffer& b = image.buffer();
+  const std::size_t stride = std::size_t(b.rowbytes < 0 ? -b.rowbytes : b.rowbytes);
+  std::vector<std::uint8_t> bytes;
+  for (std::int32_t r = 0; r < b.height; ++r) {
+    const auto* row = reinterpret_cast<const std::uint8_t*>(RowAddress(b, r));
+    bytes.insert(bytes.end(), row, row + stride);
+  }
+  return bytes;
+}
+
+struct Shape {
+  std::int32_t width, height, padding;
+  bool flipped;
+};
+
+// Tiny frames (1 x 1 included), odd and even ones, and wide short ones whose
+// rows are long enough for the 8-bit pass to blend them through tables.
+Shape RandomShape(Rng& rng, int trial) {
+  Shape shape{};
+  switch (trial % 4) {
+    case 0:
+      shape.width = Between(rng, 1, 4);
+      shape.height = Between(rng, 1, 4);
+      break;
+    case 1:
+    case 2:
+      shape.width = Between(rng, 5, 70);
+      shape.height = Between(rng, 5, 70);
+      break;
+    default:
+      shape.width = Between(rng, 250, 600);
+      shape.height = Between(rng, 1, 8);
+      break;
+  }
+  shape.padding = Between(rng, 0, 3);
+  shape.flipped = Chance(rng, 0.4);
+  return shape;
+}
+
+constexpr Profile kProfiles[] = {Profile::kTypical, Profile::kTypical, Profile::kDense,
+                                 Profile::kMarginFrame, Profile::kUnresolved};
+constexpr int kTrialsPerDepth = 1500;
+
+TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
+  using Pixel = TypeParam;
+  Rng rng(20261208u + sizeof(Pixel));
+  for (int trial = 0; trial < kTrialsPerDepth; ++trial) {
+    const Shape shape = RandomShape(rng, trial);
+    // Mostly a source of the output's shape; sometimes shorter, taller,
+    // narrower or wider, so that the copy covers only part of the output
+    // or reaches into its padding.
+    Shape sourceShape = shape;
+    if (Chance(rng, 0.25)) {
+      sourceShape.width = std::max(1, shape.width + Between(rng, -3, 3));
+      sourceShape.height = std::max(0, shape.height + Between(rng, -3, 3));
+      sourceShape.padding = Between(rng, 0, 3);
+    }
+    sourceShape.flipped = Chance(rng, 0.5);
+    const GridSettings s = RandomSettings(rng, kProfiles[trial % std::size(kProfiles)]);
+
+    TestImage<Pixel> source(sourceShape.width, sourceShape.height, sourceShape.padding,
+                            sourceShape.flipped);
+    FillRandom(source, rng);
+    TestImage<Pixel> fast(shape.width, shape.height, shape.padding, shape.flipped);
+    TestImage<Pixel> slow(shape.width, shape.height, shape.padding, shape.flipped);
+    FillRandom(fast, rng);
+    for (std::int32_t r = 0; r < shape.height; ++r)
+      for (std::int32_t c = 0; c < shape.width; ++c) slow.at(r, c) = fast.at(r, c);
+
+    const int expected = reference::RenderGrid<Pixel>(&source.buffer(), slow.buffer(), s);
+    ASSERT_EQ(Render<Pixel>(&source.buffer(), fast.buffer(), s), expected) << "trial " << trial;
+    ASSERT_EQ(StrideBytes(fast), StrideBytes(slow)) << "trial " << trial;
+    if (s.blendMode == kBlendGridOnly) {
+      ASSERT_TRUE(fast.PaddingIntact()) << "trial " << trial;
+    }
+  }
+}
+
+// A block of memory and two views into it: the source and the output may
+// overlap, and the output's rows may overlap each other. The pass must give
+// the literal algorithm's bytes, which copies every row before drawing.
+template <typename Pixel>
+struct SharedMemory {
+  std::vector<std::uint8_t> bytes;
+  std::ptrdiff_t sourceOffset, outputOffset;
+  std::int32_t sourceRowbytes, outputRowbytes, width, height;
+
+  PixelBuffer View(std::vector<std::uint8_t>& memory, std::ptrdiff_t offset,
+                   std::int32_t rowbytes) const {
+    return PixelBuffer{memory.data() + offset, rowbytes, width, height};
+  }
+};
+
+template <typename Pixel>
+void ExpectLiteralResult(const SharedMemory<Pixel>& m, const GridSettings& s, int trial) {
+  std::vector<std::uint8_t> fast = m.bytes, slow = m.bytes;
+  const PixelBuffer fastSource = m.View(fast, m.sourceOffset, m.sourceRowbytes);
+  const PixelBuffer fastOutput = m.View(fast, m.outputOffset, m.outputRowbytes);
+  const PixelBuffer slowSource = m.View(slow, m.sourceOffset, m.sourceRowbytes);
+  const PixelBuffer slowOutput = m.View(slow, m.outputOffset, m.outputRowbytes);
+  const int expected = reference::RenderGrid<Pixel>(&slowSource, slowOutput, s);
+  ASSERT_EQ(Render<Pixel>(&fastSource, fastOutput, s), expected) << "trial " << trial;
+  ASSERT_EQ(fast, slow) << "trial " << trial;
+}
+
+TYPED_TEST(GridCompositionDifferential, SourceSharingBytesWithTheOutput) {
+  using Pixel = TypeParam;
+  Rng rng(77u + sizeof(Pixel));
+  for (int trial = 0; trial < 120; ++trial) {
+    const std::int32_t width = Between(rng, 1, 40), height = Between(rng, 1, 40);
+    const auto rowbytes = std::int32_t(width * sizeof(Pixel));
+    SharedMemory<Pixel> m{std::vector<std::uint8_t>(std::size_t(rowbytes) * (height + 4)),
+                          0,
+                          0,
+                          rowbytes,
+                          rowbytes,
+                          width,
+                          height};
+    for (auto& byte : m.bytes) byte = std::uint8_t(rng());
+    if constexpr (sizeof(Pixel) == 16) {  // keep the floats ordinary numbers
+      for (std::size_t i = 0; i + 4 <= m.bytes.size(); i += 4) {
+        const float v = float(Uniform(rng, -0.5, 1.5));
+        std::memcpy(&m.bytes[i], &v, 4);
+      }
+    }
+    // In place, or the source a few rows or bytes before or after the output.
+    const int kind = trial % 3;
+    if (kind == 1) m.sourceOffset = rowbytes * Between(rng, 1, 3);
+    if (kind == 2) m.outputOffset = std::ptrdiff_t(sizeof(Pixel)) * Between(rng, 1, 2 * width);
+    GridSettings s = RandomSettings(rng, kProfiles[trial % 4]);
+    s.blendMode = kBlendCompositeOverSource;
+    ExpectLiteralResult(m, s, trial);
+  }
+}
+
+TYPED_TEST(GridCompositionDifferential, OutputRowsSharingBytes) {
+  using Pixel = TypeParam;
+  Rng rng(91u + sizeof(Pixel));
+  for (int trial = 0; trial < 60; ++trial) {
+    const std::int32_t width = Between(rng, 2, 30), height = Between(rng, 2, 30);
+    const auto full = std::int32_t(width * sizeof(Pixel));
+    // Rows that start inside the previous row, or all on the same bytes.
+    const std::int32_t rowbytes =
+        trial % 3 == 0 ? 0 : std::int32_t(sizeof(Pixel)) * Between(rng, 1, width - 1);
+    SharedMemory<Pixel> m{std::vector<std::uint8_t>(std::size_t(full) * (2 * height + 2), 0),
+                          std::ptrdiff_t(full) * (height + 1),
+                          0,
+                          full,
+                          trial % 2 ? rowbytes : -rowbytes,
+                          width,
+                          height};
+    if (m.outputRowbytes < 0) m.outputOffset = std::ptrdiff_t(-m.outputRowbytes) * (height - 1);
+    for (std::size_t i = 0; i < m.bytes.size(); i += sizeof(Pixel)) {
+      using Channel = decltype(Pixel{}.red);
+      for (std::size_t k = 0; k < 4; ++k) {
+        const auto v = Channel(sizeof(Pixel) == 16 ? Uniform(rng, 0.0, 1.0) : Between(rng, 0, 255));
+        std::memcpy(&m.bytes[i + k * sizeof(Channel)], &v, sizeof(Channel));
+      }
+    }
+    GridSettings s = RandomSettings(rng, kProfiles[trial % 4]);
+    if (trial % 2) s.blendMode = kBlendGridOnly;
+    ExpectLiteralResult(m, s, trial);
+  }
+}
+
+}  // namespace
+}  // namespace tessaline
