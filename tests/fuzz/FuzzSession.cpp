@@ -448,6 +448,8 @@ class Session {
   void ParamsSetup() {
     Records r;
     Prepare(r);
+    constexpr A_long kUnset = -12345;  // num_params is written only on success
+    r.out.num_params = kUnset;
     const PF_Err err = Send(PF_Cmd_PARAMS_SETUP, r, nullptr, nullptr);
     const std::vector<AddParamRecord> adds = Since(host_.Adds(), addMark_);
     if (r.inData == nullptr || r.outData == nullptr || r.in.inter.add_param == nullptr) {
@@ -464,7 +466,7 @@ class Session {
       }
       if (expected == PF_Err_NONE) SESSION_CHECK_EQ(adds.size(), kParamCount - 1);
       SESSION_CHECK_EQ(err, expected);
-      SESSION_CHECK_EQ(r.out.num_params, kParamCount);  // MakeOutData's value, or the effect's
+      SESSION_CHECK_EQ(r.out.num_params, err == PF_Err_NONE ? kParamCount : kUnset);
     }
     CheckWorldsUntouched();
     Consumed();
@@ -658,6 +660,18 @@ class Session {
       SESSION_CHECK_EQ(layers.size(), 0);
     }
     SESSION_CHECK_EQ(err, expected);
+    // Every control checked out is checked in, in list order, after the layer.
+    std::vector<std::int32_t> checkedOut, checkedIn;
+    for (const ParamCheckoutRecord& c : checkouts) {
+      if (c.result == PF_Err_NONE) checkedOut.push_back(c.index);
+    }
+    for (const CallRecord& c : Calls()) {
+      SESSION_CHECK(c.call == HostCall::kCheckoutParam || c.call == HostCall::kCheckinParam ||
+                    c.call == HostCall::kCheckoutLayer);
+      if (c.call == HostCall::kCheckinParam) checkedIn.push_back(c.arg);
+      if (c.call == HostCall::kCheckoutLayer) SESSION_CHECK(checkedIn.empty());
+    }
+    SESSION_CHECK(checkedIn == checkedOut);
 
     if (err != PF_Err_NONE) {
       // Freed (the leak checker sees a lost record) and the pointers null again.
@@ -761,6 +775,15 @@ class Session {
       Consumed();
       return;
     }
+    // Then only the world suite, for the depth: the input pixels are never checked in.
+    for (std::size_t i = at; i < calls.size(); ++i) {
+      SESSION_CHECK(calls[i].call == HostCall::kAcquireSuite ||
+                    calls[i].call == HostCall::kGetPixelFormat ||
+                    calls[i].call == HostCall::kReleaseSuite);
+      if (calls[i].call != HostCall::kGetPixelFormat) {
+        SESSION_CHECK_EQ(calls[i].arg, std::int32_t(HostSuite::kWorld));
+      }
+    }
     const PF_PixelFormat format = FormatSeen(*out, r.in.pica_basicP != nullptr);
     const PixelBuffer* source = nullptr;
     PixelBuffer sourceBuffer;
@@ -821,6 +844,12 @@ class Session {
     }
     const bool suiteAsked =
         r.inData != nullptr && r.outData != nullptr && r.in.pica_basicP != nullptr;
+    // Nothing is checked out: only the world suite, for the depth.
+    for (const CallRecord& c : Calls()) {
+      SESSION_CHECK(suiteAsked &&
+                    (c.call == HostCall::kAcquireSuite || c.call == HostCall::kGetPixelFormat ||
+                     c.call == HostCall::kReleaseSuite));
+    }
     const PF_PixelFormat format = FormatSeen(output, suiteAsked);
     const PixelBuffer sourceBuffer = BufferOf(r.copies[kInputLayer].u.ld);
     CheckRender(err, format, &sourceBuffer, shadow, s);
