@@ -5,8 +5,8 @@
 // legacy render. A clean run records every call the effect makes; then, for
 // each call in turn, a fresh session is run with that call failing (and, for
 // world check-outs and suite acquires, succeeding with nothing or with a world
-// without pixels). The faulted command must give what the failure tables say;
-// the commands before it and after it must give what the clean run gave.
+// without pixels). The faulted command must answer as the plug-in's failure
+// handling says; the commands before and after it as in the clean run.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -314,7 +314,7 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
       EXPECT_EQ(results[i].output, clean_[i].output) << "step " << i;
     }
 
-    // The faulted command, by the failure tables.
+    // The faulted command, by the plug-in's failure handling.
     bool skipsNextRender = false;
     bool stops = false;
     switch (inj.call) {
