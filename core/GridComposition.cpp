@@ -1,5 +1,6 @@
 #include "core/GridComposition.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -16,19 +17,21 @@
 #define TESSALINE_SSE2 0
 #endif
 
-// A frame is rendered in one streaming pass over its rows: each row gets its
-// base (copied or cleared) and then, while it is in the cache, every line of
-// the grid that touches it, in the drawing order of the composition.
+// A frame is rendered in one streaming pass over bands of rows small enough
+// to stay in the cache: each band gets its base (a copy of the source or a
+// cleared frame) and then every line of the grid that touches it, one line
+// after the other in the drawing order of the composition.
 //
-// Why this equals stamping the lines one after the other over the whole
-// frame: a blend reads and writes one pixel only, so blends of different
-// pixels commute, and the result of a pixel depends only on the sequence of
-// blends applied to it. Each pixel of row r still receives the base first and
-// then the blends of the lines covering it in drawing order (vertical center,
-// horizontal center, outer verticals, outer horizontals), with the same
-// weights, colors and arithmetic. Buffers for which that argument fails
-// (output rows sharing bytes, or a structure too large for the stack) are
-// drawn line by line with the stamps instead.
+// Why this equals stamping each line over the whole frame in turn: a blend
+// reads and writes one pixel only, so blends of different pixels commute, and
+// a pixel's result depends only on the sequence of blends applied to it.
+// Every pixel still receives its base first and then the blends of the lines
+// covering it in drawing order (vertical center, horizontal center, outer
+// verticals, outer horizontals), with the weights the stamps compute and the
+// same arithmetic. Where the argument does not hold the frame is drawn as the
+// stamps draw it: output rows that share bytes, and line sets too large for
+// the plan on the stack, are stamped line by line; a source that shares bytes
+// with the output is copied whole before any line is drawn.
 
 namespace tessaline {
 namespace {
@@ -61,30 +64,6 @@ void ClearPixels(const PixelBuffer& output) {
   for (std::int32_t r = 0; r < output.height; ++r) std::memset(RowAddress(output, r), 0, length);
 }
 
-// Plain 16-byte loads and stores, which leave the row in the cache. The
-// library's memmove and memset may move large blocks around the cache (string
-// moves that write whole lines without reading them): faster for the base
-// alone, but a row that is then blended over its width, or at many places,
-// has to come back from memory. Only for blocks that do not overlap.
-void CopyBytesCached(std::byte* to, const std::byte* from, std::size_t length) {
-  std::size_t i = 0;
-#if TESSALINE_SSE2
-  for (; i + 16 <= length; i += 16)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
-#endif
-  if (i < length) std::memcpy(to + i, from + i, length - i);
-}
-
-void ZeroBytesCached(std::byte* to, std::size_t length) {
-  std::size_t i = 0;
-#if TESSALINE_SSE2
-  for (; i + 16 <= length; i += 16)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_setzero_si128());
-#endif
-  if (i < length) std::memset(to + i, 0, length - i);
-}
-
 // The base of one row of the streaming pass: its part of CopySourceRows, its
 // pixels cleared, or nothing when the whole frame's base is already laid.
 struct RowBase {
@@ -93,19 +72,11 @@ struct RowBase {
   RowCopy copy;
   std::size_t pixelBytes;
 
-  void Lay(const PixelBuffer& output, std::int32_t row, bool cached) const {
-    std::byte* to = RowAddress(output, row);
-    if (kind == Kind::kClear) {
-      if (cached)
-        ZeroBytesCached(to, pixelBytes);
-      else
-        std::memset(to, 0, pixelBytes);
-    } else if (kind == Kind::kCopy && row < copy.rows) {
-      if (cached)
-        CopyBytesCached(to, RowAddress(*source, row), copy.length);
-      else
-        std::memcpy(to, RowAddress(*source, row), copy.length);
-    }
+  void Lay(const PixelBuffer& output, std::int32_t row) const {
+    if (kind == Kind::kClear)
+      std::memset(RowAddress(output, row), 0, pixelBytes);
+    else if (kind == Kind::kCopy && row < copy.rows)
+      std::memcpy(RowAddress(output, row), RowAddress(*source, row), copy.length);
   }
 };
 
@@ -343,10 +314,15 @@ struct BlendTable8 {
     }
   }
 
+  // One 32-bit load and store per pixel (alpha in the low byte).
   void Apply(Pixel8* pixels, std::int32_t count) const {
+    static_assert(std::endian::native == std::endian::little);
     for (std::int32_t i = 0; i < count; ++i) {
-      Pixel8& p = pixels[i];
-      p = Pixel8{alpha[p.alpha], red[p.red], green[p.green], blue[p.blue]};
+      std::uint32_t v;
+      std::memcpy(&v, pixels + i, sizeof v);
+      v = std::uint32_t(alpha[v & 0xFF]) | std::uint32_t(red[(v >> 8) & 0xFF]) << 8 |
+          std::uint32_t(green[(v >> 16) & 0xFF]) << 16 | std::uint32_t(blue[v >> 24]) << 24;
+      std::memcpy(pixels + i, &v, sizeof v);
     }
   }
 };
@@ -446,6 +422,28 @@ void DrawOuterLines(const GridSettings& s, std::int32_t count, double spacing, d
   }
 }
 
+// Sets `count` pixels to `value`.
+template <typename Pixel>
+void FillPixels(Pixel* pixels, std::int32_t count, const Pixel& value) {
+  std::int32_t i = 0;
+#if TESSALINE_SSE2
+  constexpr std::int32_t kPerStore = 16 / sizeof(Pixel);
+  Pixel pattern[kPerStore];
+  for (Pixel& p : pattern) p = value;
+  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern));
+  for (; i + kPerStore <= count; i += kPerStore)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + i), block);
+#endif
+  for (; i < count; ++i) pixels[i] = value;
+}
+
+// Columns [first, last) of a row.
+struct ColumnSpan {
+  std::int32_t first, last;
+};
+
+constexpr std::int32_t kMaxBandRows = 64;
+
 // Every line of one frame, in drawing order, with what each row needs of it.
 template <typename Pixel>
 class GridPlan {
@@ -454,6 +452,7 @@ class GridPlan {
   bool Build(const GridSettings& s, std::int32_t width, std::int32_t height) {
     width_ = width;
     opacity_ = s.opacity;
+    uniformBackground_ = s.blendMode == kBlendGridOnly;
     styles_[0] = LineStyle{&s.centerColor, s.centerLineWidth};
     for (int slot = 0; slot < kColorSlotCount; ++slot)
       styles_[1 + slot] = LineStyle{&s.colors[slot], s.lineWidth};
@@ -469,22 +468,8 @@ class GridPlan {
                    [&](double x, std::int32_t slot) { AddVertical(x, 1 + slot); });
     DrawOuterLines(s, s.yCount, s.ySpacing, cy, height,
                    [&](double y, std::int32_t slot) { AddHorizontal(y, 1 + slot, height); });
-    for (std::int32_t k = 0; k < runCount_; ++k)
-      verticalCacheLines_ += (runs_[k].count * std::int32_t(sizeof(Pixel)) + 63) / 64 + 1;
+    if (fits_) FindTouchedColumns();
     return fits_;
-  }
-
-  // About how many cache lines of every row the vertical lines blend.
-  std::int32_t VerticalCacheLines() const { return verticalCacheLines_; }
-
-  // Sets blended[r - first] for the rows of [first, end) that a horizontal
-  // line may blend across the whole width.
-  void MarkHorizontalRows(std::int32_t first, std::int32_t end, bool* blended) const {
-    for (std::int32_t h = 0; h < horizontalCount_; ++h) {
-      const IndexWindow& rows = horizontals_[h].rows;
-      for (std::int32_t r = rows.first > first ? rows.first : first; r <= rows.last && r < end; ++r)
-        blended[r - first] = true;
-    }
   }
 
   // Blends into the rows [first, end) every line that touches them. Each
@@ -492,16 +477,30 @@ class GridPlan {
   // order: the vertical center line, the horizontal center line, the outer
   // verticals, the outer horizontals.
   void DrawBand(const PixelBuffer& output, std::int32_t first, std::int32_t end) {
-    const Band band{output, first, end};
+    Band band{output, first, end, {}, {}};
     for (std::int32_t v = 0; v < centerLines_; ++v) BlendVertical(band, verticals_[v]);
     for (std::int32_t h = 0; h < centerLines_; ++h) BlendHorizontal(band, horizontals_[h]);
     for (std::int32_t v = centerLines_; v < verticalCount_; ++v) BlendVertical(band, verticals_[v]);
     for (std::int32_t h = centerLines_; h < horizontalCount_; ++h)
       BlendHorizontal(band, horizontals_[h]);
+    if (uniformBackground_) FillBackground(band);
   }
 
  private:
   static constexpr bool kTables = std::is_same_v<Pixel, Pixel8>;
+
+  // The rows of one band as the lines pass over them. In "Grid Only" every
+  // pixel that no vertical line touches starts transparent and receives only
+  // the horizontal lines' blends, each the same across the row: such pixels
+  // stay equal to one another, so each row's horizontal blends are applied
+  // to one background pixel and the touched columns, and the background
+  // pixel is copied to the rest of the row at the end.
+  struct Band {
+    const PixelBuffer& output;
+    std::int32_t first, end;
+    Pixel background[kMaxBandRows];
+    bool backgroundBlended[kMaxBandRows];
+  };
 
   // The weights of every covered column of the window, as the vertical stamp
   // computes them per pixel, grouped into runs of equal weight (bitwise).
@@ -555,10 +554,30 @@ class GridPlan {
     return -1;
   }
 
-  struct Band {
-    const PixelBuffer& output;
-    std::int32_t first, end;
-  };
+  // The columns that any vertical line blends, as sorted, disjoint spans.
+  void FindTouchedColumns() {
+    for (std::int32_t v = 0; v < verticalCount_; ++v) {
+      const VerticalLine& line = verticals_[v];
+      std::int32_t last = line.firstColumn;
+      for (std::int32_t k = 0; k < line.runCount; ++k) last += runs_[line.firstRun + k].count;
+      if (line.runCount > 0) touched_[touchedCount_++] = ColumnSpan{line.firstColumn, last};
+    }
+    std::sort(touched_, touched_ + touchedCount_,
+              [](const ColumnSpan& a, const ColumnSpan& b) { return a.first < b.first; });
+    std::int32_t merged = 0;
+    for (std::int32_t k = 0; k < touchedCount_; ++k) {
+      if (merged > 0 && touched_[k].first <= touched_[merged - 1].last) {
+        if (touched_[k].last > touched_[merged - 1].last)
+          touched_[merged - 1].last = touched_[k].last;
+      } else {
+        touched_[merged++] = touched_[k];
+      }
+    }
+    touchedCount_ = merged;
+    touchedPixels_ = 0;
+    for (std::int32_t k = 0; k < touchedCount_; ++k)
+      touchedPixels_ += touched_[k].last - touched_[k].first;
+  }
 
   // Every run of the line, one after the other, down the rows of the band.
   void BlendVertical(const Band& band, const VerticalLine& line) {
@@ -587,7 +606,7 @@ class GridPlan {
 
   // As the horizontal stamp: the rows of the window with positive coverage,
   // one weight for the whole row.
-  void BlendHorizontal(const Band& band, const HorizontalLine& line) {
+  void BlendHorizontal(Band& band, const HorizontalLine& line) {
     const std::int32_t first = line.rows.first > band.first ? line.rows.first : band.first;
     const std::int32_t last = line.rows.last < band.end - 1 ? line.rows.last : band.end - 1;
     const LineStyle& ls = styles_[line.style];
@@ -597,29 +616,55 @@ class GridPlan {
       const double strength = coverage * opacity_;
       const double weight = strength * ls.color->alpha;
       Pixel* row = PixelRow<Pixel>(band.output, r);
+      const auto blendRow = [&](const auto& blend) {
+        if (!uniformBackground_) {
+          blend.Apply(row, width_);
+          return;
+        }
+        blend.Apply(&band.background[r - band.first], 1);
+        band.backgroundBlended[r - band.first] = true;
+        for (std::int32_t k = 0; k < touchedCount_; ++k)
+          blend.Apply(row + touched_[k].first, touched_[k].last - touched_[k].first);
+      };
       if constexpr (kTables) {
-        if (width_ >= kMinTableRow) {
+        if ((uniformBackground_ ? touchedPixels_ : width_) >= kMinTableRow) {
           const int table = tables_.Find(weight, line.style, *ls.color);
-          BlendTable8& chosen = table >= 0 ? tables_.tables[table] : tables_.scratch;
-          if (table < 0) chosen.Fill(TermsOf(*ls.color, weight));
-          chosen.Apply(row, width_);
+          if (table < 0) tables_.scratch.Fill(TermsOf(*ls.color, weight));
+          blendRow(table >= 0 ? tables_.tables[table] : tables_.scratch);
           continue;
         }
       }
-      SpanBlend<Pixel>(TermsOf(*ls.color, weight)).Apply(row, width_);
+      blendRow(SpanBlend<Pixel>(TermsOf(*ls.color, weight)));
+    }
+  }
+
+  // Copies each blended background pixel to the columns no vertical line touches.
+  void FillBackground(const Band& band) const {
+    for (std::int32_t r = band.first; r < band.end; ++r) {
+      if (!band.backgroundBlended[r - band.first]) continue;
+      Pixel* row = PixelRow<Pixel>(band.output, r);
+      const Pixel& value = band.background[r - band.first];
+      std::int32_t column = 0;
+      for (std::int32_t k = 0; k < touchedCount_; ++k) {
+        FillPixels(row + column, touched_[k].first - column, value);
+        column = touched_[k].last;
+      }
+      FillPixels(row + column, width_ - column, value);
     }
   }
 
   std::int32_t width_ = 0;
   double opacity_ = 0.0;
+  bool uniformBackground_ = false;
   LineStyle styles_[kStyleCount] = {};
   std::int32_t centerLines_ = 0;  // 1 when the first line of each list is a center line
   bool fits_ = true;
   std::int32_t verticalCount_ = 0, horizontalCount_ = 0, runCount_ = 0;
-  std::int32_t verticalCacheLines_ = 0;
+  std::int32_t touchedCount_ = 0, touchedPixels_ = 0;
   VerticalLine verticals_[kMaxAxisLines];
   HorizontalLine horizontals_[kMaxAxisLines];
   ColumnRun runs_[kMaxColumnRuns];
+  ColumnSpan touched_[kMaxAxisLines];
   [[no_unique_address]] std::conditional_t<kTables, BlendTableCache8, NoTables> tables_;
 };
 
@@ -632,11 +677,6 @@ static_assert(sizeof(GridPlan<PixelFloat>) < 40 * 1024);
 // The passes
 
 constexpr std::size_t kBandBytes = 256 * 1024;
-constexpr std::int32_t kMaxBandRows = 64;
-// When the vertical lines blend more than one in kManyLinesShare cache lines
-// of every row, laying the rows down through the cache costs less than
-// reading the blended lines back.
-constexpr std::size_t kManyLinesShare = 4;
 
 // The composition as stamped line by line over the whole frame, for buffers
 // that the streaming pass cannot take.
@@ -691,19 +731,12 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
   }
 
   // Bands of rows small enough to stay in the cache between their base and
-  // their lines. Rows that many blends will touch get their base through the
-  // cache; the others through the library's block moves.
-  const bool verticalsTouchMany =
-      std::size_t(plan.VerticalCacheLines()) * kManyLinesShare > base.pixelBytes / 64;
-  const std::size_t rowBytes = base.pixelBytes;
-  const std::size_t fit = kBandBytes / rowBytes;
+  // their lines.
+  const std::size_t fit = kBandBytes / base.pixelBytes;
   const auto bandRows = std::int32_t(fit < 1 ? 1 : fit > kMaxBandRows ? kMaxBandRows : fit);
   for (std::int32_t first = 0; first < output.height; first += bandRows) {
     const std::int32_t end = output.height - first > bandRows ? first + bandRows : output.height;
-    bool blendedAcross[kMaxBandRows] = {};
-    plan.MarkHorizontalRows(first, end, blendedAcross);
-    for (std::int32_t r = first; r < end; ++r)
-      base.Lay(output, r, verticalsTouchMany || blendedAcross[r - first]);
+    for (std::int32_t r = first; r < end; ++r) base.Lay(output, r);
     plan.DrawBand(output, first, end);
   }
   return kErrNone;
