@@ -21,6 +21,7 @@
 #include "presets/GridPreset.h"
 #include "presets/PopupLabels.h"
 #include "tests/support/FakeControls.h"
+#include "tests/support/PresetControls.h"
 #include "tests/support/ReferenceGrid.h"
 
 namespace tessaline {
@@ -67,20 +68,7 @@ GridSettings SettingsFor(const PassCase& pass, const FrameSize& size) {
     return ResolveGridSettings(controls);
   }
   const GridPreset p = ComputeGridPreset(pass.preset, size.width, size.height);
-  controls.ints[kPreset] = pass.preset;
-  controls.doubles[kXSpacing] = p.xSpacing;
-  controls.doubles[kYSpacing] = p.ySpacing;
-  controls.ints[kXCount] = p.xCount;
-  controls.ints[kYCount] = p.yCount;
-  controls.ints[kOuterColorCount] = p.outerColorCount;
-  for (int slot = 0; slot < kColorSlotCount; ++slot) {
-    controls.colors[ColorParam(slot)] = p.colors[slot];
-    controls.ints[UseColorParam(slot)] = p.useColor[slot];
-  }
-  controls.colors[kCenterLineColor] = p.centerColor;
-  controls.doubles[kLineWidth] = p.lineWidth;
-  controls.doubles[kCenterLineWidth] = p.centerLineWidth;
-  controls.doubles[kOpacity] = p.opacity;
+  controls = testing::PresetControls(pass.preset, p, pass.blendMode);
   return ResolveGridSettings(controls);
 }
 
