@@ -148,11 +148,11 @@ inline std::uint8_t BlendChannel(std::uint8_t old, double keep, double term) {
   return std::uint8_t(RoundToChannel((kUnit8[old] * keep + term) * 255.0, 255));
 }
 
-inline std::uint16_t BlendChannel(std::uint16_t old, double keep, double term) {
+[[maybe_unused]] inline std::uint16_t BlendChannel(std::uint16_t old, double keep, double term) {
   return std::uint16_t(RoundToChannel((old / 32768.0 * keep + term) * 32768.0, 32768));
 }
 
-inline float BlendChannel(float old, double keep, double term) {
+[[maybe_unused]] inline float BlendChannel(float old, double keep, double term) {
   return static_cast<float>(static_cast<double>(old) * keep + term);
 }
 
