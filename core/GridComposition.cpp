@@ -301,6 +301,12 @@ class SpanBlend<PixelFloat> : Sse2Terms {
 // In 8 bits a blend maps each of the 256 old values of a channel to a new one
 // for a given weight and color component: one table per channel replaces the
 // arithmetic wherever the same weight is applied to many pixels.
+//
+// Most such tables are also, exactly, a fixed-point line: new = min(255,
+// (old * k + b) >> 16) for one integer k and b per channel. Filling a table
+// looks for such k and b and checks them against all 256 entries; when every
+// channel has them, SSE2 blends eight channels at a time with 16-bit integer
+// products, and the table serves the pixels left over.
 struct BlendTable8 {
   std::uint8_t alpha[256], red[256], green[256], blue[256];
 
@@ -312,10 +318,36 @@ struct BlendTable8 {
       green[v] = BlendChannel(old, t.keep, t.green);
       blue[v] = BlendChannel(old, t.keep, t.blue);
     }
+#if TESSALINE_SSE2
+    FindFixedPoint(t.keep);
+#endif
   }
 
-  // One 32-bit load and store per pixel (alpha in the low byte).
   void Apply(Pixel8* pixels, std::int32_t count) const {
+    std::int32_t i = 0;
+#if TESSALINE_SSE2
+    if (fixedPoint_) {
+      const __m128i zero = _mm_setzero_si128();
+      for (; i + 4 <= count; i += 4) {
+        auto* p = reinterpret_cast<__m128i*>(pixels + i);
+        const __m128i four = _mm_loadu_si128(p);
+        _mm_storeu_si128(p, _mm_packus_epi16(Line(_mm_unpacklo_epi8(four, zero)),
+                                             Line(_mm_unpackhi_epi8(four, zero))));
+      }
+      if (i + 2 <= count) {
+        auto* p = reinterpret_cast<__m128i*>(pixels + i);
+        const __m128i two = Line(_mm_unpacklo_epi8(_mm_loadl_epi64(p), zero));
+        _mm_storel_epi64(p, _mm_packus_epi16(two, two));
+        i += 2;
+      }
+    }
+#endif
+    ApplyTable(pixels + i, count - i);
+  }
+
+ private:
+  // One 32-bit load and store per pixel (alpha in the low byte).
+  void ApplyTable(Pixel8* pixels, std::int32_t count) const {
     static_assert(std::endian::native == std::endian::little);
     for (std::int32_t i = 0; i < count; ++i) {
       std::uint32_t v;
@@ -325,6 +357,63 @@ struct BlendTable8 {
       std::memcpy(pixels + i, &v, sizeof v);
     }
   }
+
+#if TESSALINE_SSE2
+  // (old * k + b) >> 16 for two pixels' channels as 16-bit integers, with
+  // b = bHigh * 65536 + bLow: the high half of old * k, plus bHigh, plus the
+  // carry out of the low half plus bLow (an unsigned comparison, made signed
+  // by flipping the top bits). The caller's pack limits the result to 255.
+  __m128i Line(__m128i old) const {
+    const __m128i low = _mm_mullo_epi16(old, k_);
+    const __m128i high = _mm_mulhi_epu16(old, k_);
+    const __m128i carry =
+        _mm_cmpgt_epi16(_mm_xor_si128(low, _mm_set1_epi16(std::int16_t(0x8000))), carryAbove_);
+    return _mm_sub_epi16(_mm_add_epi16(high, bHigh_), carry);
+  }
+
+  // For each channel, k near keep * 65536 and the least b with which the
+  // line gives every entry of the table; fixedPoint_ when all four have them.
+  void FindFixedPoint(double keep) {
+    fixedPoint_ = false;
+    if (!(keep >= 0.0 && keep < 1.0)) return;
+    const std::uint8_t* channels[4] = {alpha, red, green, blue};
+    std::int16_t k[4], bHigh[4], carryAbove[4];
+    const auto nearest = std::int32_t(keep * 65536.0 + 0.5);
+    for (int c = 0; c < 4; ++c) {
+      bool found = false;
+      for (std::int32_t step = 0; step < kCandidates && !found; ++step) {
+        const std::int32_t candidate = nearest + (step % 2 == 0 ? step / 2 : -(step + 1) / 2);
+        if (candidate < 0 || candidate > 65535) continue;
+        std::int64_t least = 0, most = std::int64_t{1} << 24;
+        for (std::int32_t v = 0; v < 256 && least <= most; ++v) {
+          const std::int64_t product = std::int64_t{v} * candidate;
+          const std::int64_t value = channels[c][v];
+          least = std::max(least, value * 65536 - product);
+          if (value < 255) most = std::min(most, (value + 1) * 65536 - 1 - product);
+        }
+        if (least > most) continue;
+        found = true;
+        k[c] = std::int16_t(std::uint16_t(candidate));
+        bHigh[c] = std::int16_t(least >> 16);
+        // low + bLow carries when low > 65535 - bLow, compared with the top bits flipped.
+        carryAbove[c] = std::int16_t(std::uint16_t((65535 - (least & 0xFFFF)) ^ 0x8000));
+      }
+      if (!found) return;
+    }
+    k_ = _mm_set_epi16(k[3], k[2], k[1], k[0], k[3], k[2], k[1], k[0]);
+    bHigh_ = _mm_set_epi16(bHigh[3], bHigh[2], bHigh[1], bHigh[0], bHigh[3], bHigh[2], bHigh[1],
+                           bHigh[0]);
+    carryAbove_ = _mm_set_epi16(carryAbove[3], carryAbove[2], carryAbove[1], carryAbove[0],
+                                carryAbove[3], carryAbove[2], carryAbove[1], carryAbove[0]);
+    fixedPoint_ = true;
+  }
+
+  // The k tried per channel, nearest first, alternating above and below.
+  static constexpr std::int32_t kCandidates = 17;
+
+  __m128i k_, bHigh_, carryAbove_;
+  bool fixedPoint_ = false;
+#endif
 };
 
 // Filling a table costs about 256 pixel blends; below this many pixels a
