@@ -31,14 +31,4 @@ PackedColor ParamControlValues::Color(ParamIndex index) const {
   return PackPixel(params_[index]->u.cd.value);
 }
 
-PackedColor PackPixel(const PF_Pixel& pixel) {
-  return PackedColor{pixel.alpha} | PackedColor{pixel.red} << 8 | PackedColor{pixel.green} << 16 |
-         PackedColor{pixel.blue} << 24;
-}
-
-PF_Pixel UnpackPixel(PackedColor word) {
-  return PF_Pixel{A_u_char(word & 0xFFu), A_u_char((word >> 8) & 0xFFu),
-                  A_u_char((word >> 16) & 0xFFu), A_u_char(word >> 24)};
-}
-
 }  // namespace tessaline

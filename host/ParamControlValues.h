@@ -5,6 +5,7 @@
 // member of the control's own type.
 #include "core/ControlValues.h"
 #include "host/HostSdk.h"
+#include "host/PackedPixel.h"
 
 namespace tessaline {
 
@@ -19,10 +20,5 @@ class ParamControlValues final : public ControlValues {
  private:
   const PF_ParamDef* const* params_;
 };
-
-// The 32-bit word of a color control value: alpha in the low byte, then red,
-// green and blue, as the host stores the pixel.
-PackedColor PackPixel(const PF_Pixel& pixel);
-PF_Pixel UnpackPixel(PackedColor word);
 
 }  // namespace tessaline

@@ -2,17 +2,10 @@
 
 #include <cstring>
 
+#include "host/PackedPixel.h"
+
 namespace tessaline {
 namespace {
-
-PF_Pixel PixelOf(PackedColor word) {
-  PF_Pixel pixel;
-  pixel.alpha = static_cast<A_u_char>(word & 0xFFu);
-  pixel.red = static_cast<A_u_char>((word >> 8) & 0xFFu);
-  pixel.green = static_cast<A_u_char>((word >> 16) & 0xFFu);
-  pixel.blue = static_cast<A_u_char>(word >> 24);
-  return pixel;
-}
 
 void CopyName(A_char (&field)[PF_MAX_EFFECT_PARAM_NAME_LEN + 1], const char* name) {
   std::size_t length = name != nullptr ? std::strlen(name) : 0;
@@ -68,7 +61,7 @@ PF_ParamDef MakeParamDef(const ControlRow& row) {
       def.u.bd.u.nameptr = kNoCheckboxLabel;
       break;
     case PF_Param_COLOR:
-      def.u.cd.value = PixelOf(row.color);
+      def.u.cd.value = UnpackPixel(row.color);
       def.u.cd.dephault = def.u.cd.value;
       break;
     default:  // group start and end carry no definition

@@ -1081,7 +1081,7 @@ double MiniHost::FloatValue(PF_ParamIndex index) const {
 std::uint32_t MiniHost::ColorValue(PF_ParamIndex index) const {
   if (index < 0 || index >= ParamCount()) return 0;
   const PF_ParamDef& d = controls_[std::size_t(index)]->value;
-  return d.param_type == PF_Param_COLOR ? PackColor(d.u.cd.value) : 0;
+  return d.param_type == PF_Param_COLOR ? PackPixel(d.u.cd.value) : 0;
 }
 
 PF_ParamUIFlags MiniHost::UiFlags(PF_ParamIndex index) const {

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "host/HostSdk.h"
+#include "host/PackedPixel.h"
 #include "minihost/FaultPlan.h"
 #include "minihost/World.h"
 
@@ -41,15 +42,6 @@ using EffectEntry = PF_Err (*)(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_d
 
 // The "suite not found" code of the basic suite ('S!Fd').
 inline constexpr SPErr kSuiteNotFoundError = 0x53214664;
-
-// Color control values as one word: alpha in the low byte, then red, green, blue.
-constexpr std::uint32_t PackColor(const PF_Pixel& p) {
-  return std::uint32_t(p.alpha) | std::uint32_t(p.red) << 8 | std::uint32_t(p.green) << 16 |
-         std::uint32_t(p.blue) << 24;
-}
-constexpr PF_Pixel UnpackPixel(std::uint32_t word) {
-  return PF_Pixel{A_u_char(word), A_u_char(word >> 8), A_u_char(word >> 16), A_u_char(word >> 24)};
-}
 
 struct CallRecord {
   HostCall call;
@@ -152,7 +144,7 @@ class MiniHost {
   PF_Err SetSlider(PF_ParamIndex index, std::int32_t value);    // u.sd.value
   PF_Err SetPopup(PF_ParamIndex index, std::int32_t value);     // u.pd.value, 1-based
   PF_Err SetCheckbox(PF_ParamIndex index, std::int32_t value);  // u.bd.value
-  PF_Err SetColor(PF_ParamIndex index, std::uint32_t packed);   // u.cd.value, see PackColor
+  PF_Err SetColor(PF_ParamIndex index, std::uint32_t packed);   // u.cd.value, see PackPixel
 
   // One frame: smart pre-render, smart render and release of the pre-render
   // data; or the legacy render command with the current values. The input is

@@ -4,7 +4,7 @@
 
 #include "core/ParamIndex.h"
 #include "host/ColorSlotUI.h"
-#include "host/ParamControlValues.h"
+#include "host/PackedPixel.h"
 #include "presets/GridPreset.h"
 #include "presets/ReferenceFrameSize.h"
 

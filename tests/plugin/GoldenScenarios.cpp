@@ -42,7 +42,7 @@ PF_Err FirstError(std::initializer_list<PF_Err> results) {
 }
 
 constexpr std::uint32_t Color(A_u_char alpha, A_u_char red, A_u_char green, A_u_char blue) {
-  return PackColor(PF_Pixel{alpha, red, green, blue});
+  return PackPixel(PF_Pixel{alpha, red, green, blue});
 }
 
 // clang-format off
