@@ -59,7 +59,7 @@ void Write(const std::string& path, std::span<const std::uint8_t> bytes) {
   }
 }
 
-std::string SourceName(const SourceSpec& source) {
+std::string SourceName(const SourceChoice& source) {
   switch (source.kind) {
     case SourceKind::kTransparent:
       return "a transparent layer";

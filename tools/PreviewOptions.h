@@ -25,7 +25,7 @@ struct PreviewOptions {
   std::optional<std::string> preset;      // label or 1-based number
   std::optional<std::string> resolution;  // label or 1-based number
   std::vector<ControlEdit> edits;         // in command-line order
-  SourceSpec source;
+  SourceChoice source;
   std::optional<std::string> output;  // FILE.png or FILE.raw
   bool printParams = false;
   std::optional<std::string> galleryDir;

@@ -131,17 +131,17 @@ std::string SizeText(FrameSize size) {
 
 }  // namespace
 
-SourceSpec ParseSource(std::string_view text) {
+SourceChoice ParseSource(std::string_view text) {
   constexpr std::pair<std::string_view, SourceKind> kNames[] = {
       {"transparent", SourceKind::kTransparent},
       {"gray", SourceKind::kGray},
       {"checker", SourceKind::kChecker},
       {"sample", SourceKind::kSample}};
   for (const auto& [name, kind] : kNames) {
-    if (text == name) return SourceSpec{kind, {}};
+    if (text == name) return SourceChoice{kind, {}};
   }
-  if (EndsWithNoCase(text, ".png")) return SourceSpec{SourceKind::kPngFile, std::string(text)};
-  if (EndsWithNoCase(text, ".raw")) return SourceSpec{SourceKind::kRawFile, std::string(text)};
+  if (EndsWithNoCase(text, ".png")) return SourceChoice{SourceKind::kPngFile, std::string(text)};
+  if (EndsWithNoCase(text, ".raw")) return SourceChoice{SourceKind::kRawFile, std::string(text)};
   throw PreviewError("--source: unknown source '" + std::string(text) +
                      "' (use transparent, gray, checker, sample, FILE.png or FILE.raw)");
 }
@@ -150,15 +150,15 @@ Frame MakeBuiltInSource(SourceKind kind, PixelDepth depth, FrameSize size) {
   return WithPixelType(depth, [&]<typename Pixel>(Pixel) { return Generate<Pixel>(kind, size); });
 }
 
-Frame LoadSource(const SourceSpec& spec, PixelDepth depth, std::optional<FrameSize> size,
+Frame LoadSource(const SourceChoice& source, PixelDepth depth, std::optional<FrameSize> size,
                  FrameSize fallback) {
   const FrameSize wanted = size.value_or(fallback);
-  if (spec.kind != SourceKind::kPngFile && spec.kind != SourceKind::kRawFile) {
-    return MakeBuiltInSource(spec.kind, depth, wanted);
+  if (source.kind != SourceKind::kPngFile && source.kind != SourceKind::kRawFile) {
+    return MakeBuiltInSource(source.kind, depth, wanted);
   }
   try {
-    const std::vector<std::uint8_t> bytes = ReadFileBytes(spec.path);
-    if (spec.kind == SourceKind::kRawFile) {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(source.path);
+    if (source.kind == SourceKind::kRawFile) {
       return DecodeRaw(bytes, depth, wanted.width, wanted.height);
     }
     const RgbaImage image = DecodePng(bytes);
@@ -172,7 +172,7 @@ Frame LoadSource(const SourceSpec& spec, PixelDepth depth, std::optional<FrameSi
     }
     return FrameFromRgba(image, depth);
   } catch (const PreviewError& error) {
-    throw PreviewError("--source " + spec.path + ": " + error.what());
+    throw PreviewError("--source " + source.path + ": " + error.what());
   }
 }
 

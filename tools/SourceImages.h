@@ -18,7 +18,7 @@ enum class SourceKind {
   kRawFile,
 };
 
-struct SourceSpec {
+struct SourceChoice {
   SourceKind kind = SourceKind::kGray;
   std::string path;  // for the two file kinds
 };
@@ -33,7 +33,7 @@ struct FrameSize {
 
 // "transparent", "gray", "checker", "sample", or a path ending in .png or
 // .raw (any case). Throws PreviewError for anything else.
-SourceSpec ParseSource(std::string_view text);
+SourceChoice ParseSource(std::string_view text);
 
 // A built-in background at the depth and size.
 Frame MakeBuiltInSource(SourceKind kind, PixelDepth depth, FrameSize size);
@@ -42,7 +42,7 @@ Frame MakeBuiltInSource(SourceKind kind, PixelDepth depth, FrameSize size);
 // asked for, and must match it when one is; a .raw file holds exactly one
 // frame of the asked-for size (or `fallback`) at the depth. Throws
 // PreviewError naming the file and the fault.
-Frame LoadSource(const SourceSpec& spec, PixelDepth depth, std::optional<FrameSize> size,
+Frame LoadSource(const SourceChoice& source, PixelDepth depth, std::optional<FrameSize> size,
                  FrameSize fallback);
 
 // The frame the host hands over at a reduced resolution: the size divided by
