@@ -23,6 +23,7 @@
 #include "tests/support/FakeControls.h"
 #include "tests/support/PresetControls.h"
 #include "tests/support/ReferenceGrid.h"
+#include "tests/support/RenderPass.h"
 
 namespace tessaline {
 namespace {
@@ -77,13 +78,6 @@ constexpr const char* DepthName() {
   if constexpr (sizeof(Pixel) == 4) return "8-bit";
   if constexpr (sizeof(Pixel) == 8) return "16-bit";
   return "float";
-}
-
-template <typename Pixel>
-ErrorCode Render(const PixelBuffer* source, const PixelBuffer& output, const GridSettings& s) {
-  if constexpr (sizeof(Pixel) == 4) return RenderGrid8(source, output, s);
-  if constexpr (sizeof(Pixel) == 8) return RenderGrid16(source, output, s);
-  return RenderGridFloat(source, output, s);
 }
 
 // A source with varied pixels and an output, both touched once so that no
@@ -191,7 +185,8 @@ void RegisterDepth(const FrameSize& size) {
     Timed(benchmark::RegisterBenchmark(name.c_str(), [size, settings](benchmark::State& state) {
       Frames& f = FramesFor<Pixel>(size);
       for (auto _ : state) {
-        if (Render<Pixel>(&f.source, f.output, settings) != kErrNone) state.SkipWithError("render");
+        if (testing::RenderPass<Pixel>(&f.source, f.output, settings) != kErrNone)
+          state.SkipWithError("render");
         benchmark::ClobberMemory();
       }
     }));

@@ -12,22 +12,13 @@
 
 #include "core/GridComposition.h"
 #include "tests/support/ReferenceGrid.h"
+#include "tests/support/RenderPass.h"
 #include "tests/support/TestImage.h"
 
 namespace tessaline {
 namespace {
 
 using testing::TestImage;
-
-template <typename Pixel>
-ErrorCode Render(const PixelBuffer* source, const PixelBuffer& out, const GridSettings& s) {
-  if constexpr (sizeof(Pixel) == 4)
-    return RenderGrid8(source, out, s);
-  else if constexpr (sizeof(Pixel) == 8)
-    return RenderGrid16(source, out, s);
-  else
-    return RenderGridFloat(source, out, s);
-}
 
 template <typename Pixel>
 class GridCompositionDifferential : public ::testing::Test {};
@@ -213,7 +204,8 @@ TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
       for (std::int32_t c = 0; c < shape.width; ++c) slow.at(r, c) = fast.at(r, c);
 
     const int expected = reference::RenderGrid<Pixel>(&source.buffer(), slow.buffer(), s);
-    ASSERT_EQ(Render<Pixel>(&source.buffer(), fast.buffer(), s), expected) << "trial " << trial;
+    ASSERT_EQ(testing::RenderPass<Pixel>(&source.buffer(), fast.buffer(), s), expected)
+        << "trial " << trial;
     ASSERT_EQ(StrideBytes(fast), StrideBytes(slow)) << "trial " << trial;
     if (s.blendMode == kBlendGridOnly) {
       ASSERT_TRUE(fast.PaddingIntact()) << "trial " << trial;
@@ -244,7 +236,7 @@ void ExpectLiteralResult(const SharedMemory<Pixel>& m, const GridSettings& s, in
   const PixelBuffer slowSource = m.View(slow, m.sourceOffset, m.sourceRowbytes);
   const PixelBuffer slowOutput = m.View(slow, m.outputOffset, m.outputRowbytes);
   const int expected = reference::RenderGrid<Pixel>(&slowSource, slowOutput, s);
-  ASSERT_EQ(Render<Pixel>(&fastSource, fastOutput, s), expected) << "trial " << trial;
+  ASSERT_EQ(testing::RenderPass<Pixel>(&fastSource, fastOutput, s), expected) << "trial " << trial;
   ASSERT_EQ(fast, slow) << "trial " << trial;
 }
 
