@@ -34,14 +34,13 @@ inline PixelBuffer BufferOf(const PF_EffectWorld& w) {
 class WorldCopy {
  public:
   explicit WorldCopy(const World& w) : stride_(std::llabs(w.rowbytes())) {
-    const std::vector<std::uint8_t> rows = RowBytes(w);
-    bytes_.assign(rows.size() + 1, 0);  // never empty: an empty world has pixel memory too
     const std::int32_t h = w.height();
+    // Never empty: an empty world has pixel memory too.
+    bytes_.assign(std::size_t(stride_) * std::size_t(h > 0 ? h : 0) + 1, 0);
     const bool flipped = w.rowbytes() < 0 && h > 0;
     for (std::int32_t r = 0; r < h && stride_ > 0; ++r) {
       const std::size_t at = std::size_t(stride_) * std::size_t(flipped ? h - 1 - r : r);
-      std::memcpy(bytes_.data() + at, rows.data() + std::size_t(stride_) * std::size_t(r),
-                  std::size_t(stride_));
+      std::memcpy(bytes_.data() + at, w.RowAddress(r), std::size_t(stride_));
     }
     buffer_ = PixelBuffer{bytes_.data() + (flipped ? std::size_t(stride_) * std::size_t(h - 1) : 0),
                           w.rowbytes(), w.width(), w.height()};
