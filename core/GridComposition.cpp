@@ -104,6 +104,45 @@ bool RowsShareBytes(const PixelBuffer& output) {
          std::llabs(output.rowbytes) < std::int64_t{output.width} * std::int64_t{sizeof(Pixel)};
 }
 
+#if TESSALINE_SSE2
+// 16 bytes of copies of one pixel, built in registers.
+template <typename Pixel>
+__m128i PatternOf(const Pixel& value) {
+  if constexpr (sizeof(Pixel) == 4) return _mm_set1_epi32(std::bit_cast<std::int32_t>(value));
+  if constexpr (sizeof(Pixel) == 8) return _mm_set1_epi64x(std::bit_cast<std::int64_t>(value));
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(&value));
+}
+
+// Sets `count` pixels to the pixel repeated in `pattern`.
+template <typename Pixel>
+void FillPixels(Pixel* pixels, std::int32_t count, __m128i pattern) {
+  constexpr std::int32_t kPerStore = 16 / sizeof(Pixel);
+  auto* p = reinterpret_cast<std::byte*>(pixels);
+  std::int32_t i = 0;
+  for (; i + kPerStore <= count; i += kPerStore, p += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), pattern);
+  if (sizeof(Pixel) <= 8 && (count - i) * sizeof(Pixel) >= 8) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), pattern);
+    i += 8 / sizeof(Pixel);
+    p += 8;
+  }
+  if (sizeof(Pixel) == 4 && i < count) {
+    const auto bits = _mm_cvtsi128_si32(pattern);
+    std::memcpy(p, &bits, sizeof bits);
+  }
+}
+#endif
+
+// Sets `count` pixels to `value`.
+template <typename Pixel>
+void FillPixels(Pixel* pixels, std::int32_t count, const Pixel& value) {
+#if TESSALINE_SSE2
+  FillPixels(pixels, count, PatternOf(value));
+#else
+  for (std::int32_t i = 0; i < count; ++i) pixels[i] = value;
+#endif
+}
+
 // ---------------------------------------------------------------------------
 // One blend weight, applied to many pixels
 //
@@ -203,9 +242,19 @@ class SpanBlend<Pixel16> : Sse2Terms {
       alphaRed_ = _mm_mul_pd(alphaRed_, _mm_set1_pd(32768.0));
       greenBlue_ = _mm_mul_pd(greenBlue_, _mm_set1_pd(32768.0));
     }
+    // With nothing of the old value kept, every pixel becomes the same one:
+    // that of a blended transparent one.
+    if (terms.keep == 0.0) {
+      Pixel16 value{};
+      Apply(&value, 1);
+      fill_ = PatternOf(value);
+      fills_ = true;
+    }
   }
   void Apply(Pixel16* pixels, std::int32_t count) const {
-    if (scaled_)
+    if (fills_)
+      FillPixels(pixels, count, fill_);
+    else if (scaled_)
       Loop<true>(pixels, count);
     else
       Loop<false>(pixels, count);
@@ -279,6 +328,8 @@ class SpanBlend<Pixel16> : Sse2Terms {
   }
 
   bool scaled_;
+  bool fills_ = false;
+  __m128i fill_ = _mm_setzero_si128();
 };
 
 template <>
@@ -298,62 +349,85 @@ class SpanBlend<PixelFloat> : Sse2Terms {
 };
 #endif
 
+// Calls rowFn with the address of `first` moved down by each of `rows` rows.
+template <typename Pixel, typename RowFn>
+void EachRow(Pixel* first, std::int64_t stride, std::int32_t rows, RowFn rowFn) {
+  auto* p = reinterpret_cast<std::byte*>(first);
+  for (std::int32_t r = 0; r < rows; ++r, p += stride) rowFn(reinterpret_cast<Pixel*>(p));
+}
+
 // In 8 bits a blend maps each of the 256 old values of a channel to a new one
 // for a given weight and color component: one table per channel replaces the
 // arithmetic wherever the same weight is applied to many pixels.
 //
-// Most such tables are also, exactly, a fixed-point line: new = min(255,
-// (old * k + b) >> 16) for one integer k and b per channel. Filling a table
-// looks for such k and b and checks them against all 256 entries; when every
-// channel has them, SSE2 blends eight channels at a time with 16-bit integer
-// products, and the table serves the pixels left over.
-struct BlendTable8 {
+// Two kinds of table need no lookups. Where the weight is full, every old
+// value gives the same new one and the blend is a fill. Most other tables
+// are, exactly, a fixed-point line: new = min(255, (old * k + b) >> 16) for
+// one integer k and b per channel. Filling a table looks for such k and b and
+// checks them against all 256 entries; when every channel has them, SSE2
+// blends eight channels at a time with 16-bit integer products, and the table
+// serves the pixels left over.
+struct ChannelTables8 {
   std::uint8_t alpha[256], red[256], green[256], blue[256];
+};
 
-  void Fill(const BlendTerms& t) {
-    for (int v = 0; v < 256; ++v) {
-      const auto old = std::uint8_t(v);
-      alpha[v] = BlendChannel(old, t.keep, t.alpha);
-      red[v] = BlendChannel(old, t.keep, t.red);
-      green[v] = BlendChannel(old, t.keep, t.green);
-      blue[v] = BlendChannel(old, t.keep, t.blue);
+// The blend of one filled table, small enough to be held in registers across
+// a loop over rows. (Held in the table itself, its fields would be loaded
+// again after every store to a pixel, since byte stores may alias them.)
+class TableBlend8 {
+ public:
+  void Apply(Pixel8* pixels, std::int32_t count) const { ApplyDown(pixels, 0, 1, count); }
+
+  // `count` pixels from `first` in each of `rows` rows `stride` bytes apart,
+  // the kind of blend chosen once.
+  void ApplyDown(Pixel8* first, std::int64_t stride, std::int32_t rows, std::int32_t count) const {
+    switch (kind_) {
+      case Kind::kFill:
+        return EachRow(first, stride, rows, [&](Pixel8* p) { ApplyFill(p, count); });
+      case Kind::kFixedPoint:
+        return EachRow(first, stride, rows, [&](Pixel8* p) { ApplyFixedPoint(p, count); });
+      case Kind::kTable:
+        return EachRow(first, stride, rows, [&](Pixel8* p) { ApplyTable(p, count); });
     }
-#if TESSALINE_SSE2
-    FindFixedPoint(t.keep);
-#endif
   }
 
-  void Apply(Pixel8* pixels, std::int32_t count) const {
+ private:
+  friend class BlendTable8;
+  enum class Kind : std::uint8_t { kTable, kFixedPoint, kFill };
+
+  void ApplyFill(Pixel8* pixels, std::int32_t count) const {
+    FillPixels(pixels, count, std::bit_cast<Pixel8>(fill_));
+  }
+
+  void ApplyFixedPoint(Pixel8* pixels, std::int32_t count) const {
     std::int32_t i = 0;
 #if TESSALINE_SSE2
-    if (fixedPoint_) {
-      const __m128i zero = _mm_setzero_si128();
-      for (; i + 4 <= count; i += 4) {
-        auto* p = reinterpret_cast<__m128i*>(pixels + i);
-        const __m128i four = _mm_loadu_si128(p);
-        _mm_storeu_si128(p, _mm_packus_epi16(Line(_mm_unpacklo_epi8(four, zero)),
-                                             Line(_mm_unpackhi_epi8(four, zero))));
-      }
-      if (i + 2 <= count) {
-        auto* p = reinterpret_cast<__m128i*>(pixels + i);
-        const __m128i two = Line(_mm_unpacklo_epi8(_mm_loadl_epi64(p), zero));
-        _mm_storel_epi64(p, _mm_packus_epi16(two, two));
-        i += 2;
-      }
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 4 <= count; i += 4) {
+      auto* p = reinterpret_cast<__m128i*>(pixels + i);
+      const __m128i four = _mm_loadu_si128(p);
+      _mm_storeu_si128(p, _mm_packus_epi16(Line(_mm_unpacklo_epi8(four, zero)),
+                                           Line(_mm_unpackhi_epi8(four, zero))));
+    }
+    if (i + 2 <= count) {
+      auto* p = reinterpret_cast<__m128i*>(pixels + i);
+      const __m128i two = Line(_mm_unpacklo_epi8(_mm_loadl_epi64(p), zero));
+      _mm_storel_epi64(p, _mm_packus_epi16(two, two));
+      i += 2;
     }
 #endif
     ApplyTable(pixels + i, count - i);
   }
 
- private:
   // One 32-bit load and store per pixel (alpha in the low byte).
   void ApplyTable(Pixel8* pixels, std::int32_t count) const {
     static_assert(std::endian::native == std::endian::little);
+    const ChannelTables8& t = *tables_;
     for (std::int32_t i = 0; i < count; ++i) {
       std::uint32_t v;
       std::memcpy(&v, pixels + i, sizeof v);
-      v = std::uint32_t(alpha[v & 0xFF]) | std::uint32_t(red[(v >> 8) & 0xFF]) << 8 |
-          std::uint32_t(green[(v >> 16) & 0xFF]) << 16 | std::uint32_t(blue[v >> 24]) << 24;
+      v = std::uint32_t(t.alpha[v & 0xFF]) | std::uint32_t(t.red[(v >> 8) & 0xFF]) << 8 |
+          std::uint32_t(t.green[(v >> 16) & 0xFF]) << 16 | std::uint32_t(t.blue[v >> 24]) << 24;
       std::memcpy(pixels + i, &v, sizeof v);
     }
   }
@@ -371,12 +445,55 @@ struct BlendTable8 {
     return _mm_sub_epi16(_mm_add_epi16(high, bHigh_), carry);
   }
 
+  __m128i k_, bHigh_, carryAbove_;
+#endif
+  const ChannelTables8* tables_ = nullptr;
+  std::uint32_t fill_ = 0;  // the pixel of a fill, as one word: kept out of byte registers
+  Kind kind_ = Kind::kTable;
+};
+
+class BlendTable8 {
+ public:
+  void Fill(const BlendTerms& t) {
+    for (int v = 0; v < 256; ++v) {
+      const auto old = std::uint8_t(v);
+      tables_.alpha[v] = BlendChannel(old, t.keep, t.alpha);
+      tables_.red[v] = BlendChannel(old, t.keep, t.red);
+      tables_.green[v] = BlendChannel(old, t.keep, t.green);
+      tables_.blue[v] = BlendChannel(old, t.keep, t.blue);
+    }
+    blend_.tables_ = &tables_;
+    blend_.kind_ = TableBlend8::Kind::kTable;
+    if (FindFill()) return;
+#if TESSALINE_SSE2
+    FindFixedPoint(t.keep);
+#endif
+  }
+
+  // Valid until the next Fill.
+  TableBlend8 Blend() const {
+    return blend_;
+  }
+
+ private:
+  // Every channel giving one value whatever the old one.
+  bool FindFill() {
+    const std::uint8_t* channels[4] = {tables_.alpha, tables_.red, tables_.green, tables_.blue};
+    for (const std::uint8_t* c : channels)
+      if (!std::all_of(c, c + 256, [&](std::uint8_t v) { return v == c[0]; })) return false;
+    blend_.fill_ = std::bit_cast<std::uint32_t>(
+        Pixel8{tables_.alpha[0], tables_.red[0], tables_.green[0], tables_.blue[0]});
+    blend_.kind_ = TableBlend8::Kind::kFill;
+    return true;
+  }
+
+#if TESSALINE_SSE2
   // For each channel, k near keep * 65536 and the least b with which the
-  // line gives every entry of the table; fixedPoint_ when all four have them.
+  // line gives every entry of the table; a fixed-point blend when all four
+  // have them.
   void FindFixedPoint(double keep) {
-    fixedPoint_ = false;
     if (!(keep >= 0.0 && keep < 1.0)) return;
-    const std::uint8_t* channels[4] = {alpha, red, green, blue};
+    const std::uint8_t* channels[4] = {tables_.alpha, tables_.red, tables_.green, tables_.blue};
     std::int16_t k[4], bHigh[4], carryAbove[4];
     const auto nearest = std::int32_t(keep * 65536.0 + 0.5);
     for (int c = 0; c < 4; ++c) {
@@ -400,20 +517,20 @@ struct BlendTable8 {
       }
       if (!found) return;
     }
-    k_ = _mm_set_epi16(k[3], k[2], k[1], k[0], k[3], k[2], k[1], k[0]);
-    bHigh_ = _mm_set_epi16(bHigh[3], bHigh[2], bHigh[1], bHigh[0], bHigh[3], bHigh[2], bHigh[1],
-                           bHigh[0]);
-    carryAbove_ = _mm_set_epi16(carryAbove[3], carryAbove[2], carryAbove[1], carryAbove[0],
-                                carryAbove[3], carryAbove[2], carryAbove[1], carryAbove[0]);
-    fixedPoint_ = true;
+    blend_.k_ = _mm_set_epi16(k[3], k[2], k[1], k[0], k[3], k[2], k[1], k[0]);
+    blend_.bHigh_ = _mm_set_epi16(bHigh[3], bHigh[2], bHigh[1], bHigh[0], bHigh[3], bHigh[2],
+                                  bHigh[1], bHigh[0]);
+    blend_.carryAbove_ = _mm_set_epi16(carryAbove[3], carryAbove[2], carryAbove[1], carryAbove[0],
+                                       carryAbove[3], carryAbove[2], carryAbove[1], carryAbove[0]);
+    blend_.kind_ = TableBlend8::Kind::kFixedPoint;
   }
 
   // The k tried per channel, nearest first, alternating above and below.
   static constexpr std::int32_t kCandidates = 17;
-
-  __m128i k_, bHigh_, carryAbove_;
-  bool fixedPoint_ = false;
 #endif
+
+  ChannelTables8 tables_;
+  TableBlend8 blend_;
 };
 
 // Filling a table costs about 256 pixel blends; below this many pixels a
@@ -509,21 +626,6 @@ void DrawOuterLines(const GridSettings& s, std::int32_t count, double spacing, d
     if (low >= -margin && low <= extent) stamp(low, slot);
     if (high >= -margin && high <= extent) stamp(high, slot);
   }
-}
-
-// Sets `count` pixels to `value`.
-template <typename Pixel>
-void FillPixels(Pixel* pixels, std::int32_t count, const Pixel& value) {
-  std::int32_t i = 0;
-#if TESSALINE_SSE2
-  constexpr std::int32_t kPerStore = 16 / sizeof(Pixel);
-  Pixel pattern[kPerStore];
-  for (Pixel& p : pattern) p = value;
-  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern));
-  for (; i + kPerStore <= count; i += kPerStore)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + i), block);
-#endif
-  for (; i < count; ++i) pixels[i] = value;
 }
 
 // Columns [first, last) of a row.
@@ -676,7 +778,7 @@ class GridPlan {
       const ColumnRun& run = runs_[line.firstRun + k];
       if constexpr (kTables) {
         if (run.table >= 0) {
-          ApplyDown(band, column, run.count, tables_.tables[run.table]);
+          ApplyDown(band, column, run.count, tables_.tables[run.table].Blend());
           column += run.count;
           continue;
         }
@@ -686,11 +788,16 @@ class GridPlan {
     }
   }
 
+  // The blend is a copy of its own, which nothing else can reach: its fields
+  // stay in registers while the rows are blended.
   template <typename Blend>
-  static void ApplyDown(const Band& band, std::int32_t column, std::int32_t count,
-                        const Blend& blend) {
-    for (std::int32_t r = band.first; r < band.end; ++r)
-      blend.Apply(PixelRow<Pixel>(band.output, r) + column, count);
+  static void ApplyDown(const Band& band, std::int32_t column, std::int32_t count, Blend blend) {
+    Pixel* first = PixelRow<Pixel>(band.output, band.first) + column;
+    const std::int32_t rows = band.end - band.first;
+    if constexpr (std::is_same_v<Blend, TableBlend8>)
+      blend.ApplyDown(first, band.output.rowbytes, rows, count);
+    else
+      EachRow(first, band.output.rowbytes, rows, [&](Pixel* p) { blend.Apply(p, count); });
   }
 
   // As the horizontal stamp: the rows of the window with positive coverage,
@@ -719,7 +826,7 @@ class GridPlan {
         if ((uniformBackground_ ? touchedPixels_ : width_) >= kMinTableRow) {
           const int table = tables_.Find(weight, line.style, *ls.color);
           if (table < 0) tables_.scratch.Fill(TermsOf(*ls.color, weight));
-          blendRow(table >= 0 ? tables_.tables[table] : tables_.scratch);
+          blendRow((table >= 0 ? tables_.tables[table] : tables_.scratch).Blend());
           continue;
         }
       }
