@@ -199,9 +199,11 @@ TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
     FillRandom(source, rng);
     TestImage<Pixel> fast(shape.width, shape.height, shape.padding, shape.flipped);
     TestImage<Pixel> slow(shape.width, shape.height, shape.padding, shape.flipped);
+    TestImage<Pixel> narrow(shape.width, shape.height, shape.padding, shape.flipped);
     FillRandom(fast, rng);
     for (std::int32_t r = 0; r < shape.height; ++r)
-      for (std::int32_t c = 0; c < shape.width; ++c) slow.at(r, c) = fast.at(r, c);
+      for (std::int32_t c = 0; c < shape.width; ++c)
+        slow.at(r, c) = narrow.at(r, c) = fast.at(r, c);
 
     const int expected = reference::RenderGrid<Pixel>(&source.buffer(), slow.buffer(), s);
     ASSERT_EQ(testing::RenderPass<Pixel>(&source.buffer(), fast.buffer(), s), expected)
@@ -209,6 +211,15 @@ TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
     ASSERT_EQ(StrideBytes(fast), StrideBytes(slow)) << "trial " << trial;
     if (s.blendMode == kBlendGridOnly) {
       ASSERT_TRUE(fast.PaddingIntact()) << "trial " << trial;
+    }
+    // The float pass also without the wider vectors the processor may have.
+    if constexpr (sizeof(Pixel) == 16) {
+      if (WidestFloatVectors() != FloatVectors::kSse2) {
+        ASSERT_EQ(RenderGridFloat(&source.buffer(), narrow.buffer(), s, FloatVectors::kSse2),
+                  expected)
+            << "trial " << trial;
+        ASSERT_EQ(StrideBytes(narrow), StrideBytes(slow)) << "trial " << trial;
+      }
     }
   }
 }
