@@ -208,7 +208,8 @@ inline std::uint8_t BlendChannel(std::uint8_t old, double keep, double term) {
 // every x86-64 CPU), two channels per double lane pair, with the same
 // operations in the same order: conversions, products and sums round as the
 // scalar ones do, and the 16-bit limits and rounding are done exactly (see
-// RoundToChannel).
+// RoundToChannel). Processors with AVX-512 blend floats through
+// WideFloatBlend below, to the same bits.
 template <typename Pixel>
 class SpanBlend {
  public:
