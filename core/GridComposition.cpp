@@ -125,18 +125,21 @@ __m128i PatternOf(const Pixel& value) {
 template <typename Pixel>
 void FillPixels(Pixel* pixels, std::int32_t count, __m128i pattern) {
   constexpr std::int32_t kPerStore = 16 / sizeof(Pixel);
-  auto* p = reinterpret_cast<std::byte*>(pixels);
   std::int32_t i = 0;
-  for (; i + kPerStore <= count; i += kPerStore, p += 16)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), pattern);
-  if (sizeof(Pixel) <= 8 && (count - i) * sizeof(Pixel) >= 8) {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), pattern);
-    i += 8 / sizeof(Pixel);
-    p += 8;
+  for (; i + kPerStore <= count; i += kPerStore)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + i), pattern);
+  if constexpr (sizeof(Pixel) <= 8) {
+    constexpr std::int32_t kPerHalf = 8 / sizeof(Pixel);
+    if (i + kPerHalf <= count) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels + i), pattern);
+      i += kPerHalf;
+    }
   }
-  if (sizeof(Pixel) == 4 && i < count) {
-    const auto bits = _mm_cvtsi128_si32(pattern);
-    std::memcpy(p, &bits, sizeof bits);
+  if constexpr (sizeof(Pixel) == 4) {
+    if (i < count) {
+      const auto bits = _mm_cvtsi128_si32(pattern);
+      std::memcpy(pixels + i, &bits, sizeof bits);
+    }
   }
 }
 #endif
@@ -536,7 +539,6 @@ class BlendTable8 {
       tables_.green[v] = BlendChannel(old, t.keep, t.green);
       tables_.blue[v] = BlendChannel(old, t.keep, t.blue);
     }
-    blend_.tables_ = &tables_;
     blend_.kind_ = TableBlend8::Kind::kTable;
     if (FindFill()) return;
 #if TESSALINE_SSE2
@@ -546,7 +548,9 @@ class BlendTable8 {
 
   // Valid until the next Fill.
   TableBlend8 Blend() const {
-    return blend_;
+    TableBlend8 blend = blend_;
+    blend.tables_ = &tables_;
+    return blend;
   }
 
  private:
