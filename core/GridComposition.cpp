@@ -453,13 +453,6 @@ class TableBlend8 {
   void ApplyDown(Pixel8* first, std::int64_t stride, std::int32_t rows, std::int32_t count) const {
     switch (kind_) {
       case Kind::kFill:
-        // A line one or two pixels wide: one store per row.
-        if (count == 1)
-          return EachRow(first, stride, rows, [&](Pixel8* p) { std::memcpy(p, &fill_, 4); });
-        if (count == 2) {
-          const std::uint64_t two = fill_ * 0x100000001ull;
-          return EachRow(first, stride, rows, [&](Pixel8* p) { std::memcpy(p, &two, 8); });
-        }
         return EachRow(first, stride, rows, [&](Pixel8* p) { ApplyFill(p, count); });
       case Kind::kFixedPoint:
         return EachRow(first, stride, rows, [&](Pixel8* p) { ApplyFixedPoint(p, count); });
