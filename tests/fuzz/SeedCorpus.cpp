@@ -14,24 +14,12 @@
 
 #include "core/ParamIndex.h"
 #include "host/HostSdk.h"
+#include "minihost/FaultPlan.h"
 #include "tests/fuzz/SessionScript.h"
 
 namespace tessaline::fuzz {
 namespace {
 
-// Faultable calls, by their place in the host's list of calls.
-enum CallId : std::uint8_t {
-  kCallAddParam = 1,
-  kCallCheckoutParam = 2,
-  kCallCheckinParam = 3,
-  kCallCheckoutLayer = 7,
-  kCallCheckoutLayerPixels = 9,
-  kCallCheckoutOutput = 11,
-  kCallAcquireSuite = 12,
-  kCallReleaseSuite = 13,
-  kCallGetPixelFormat = 15,
-  kCallUpdateParamUI = 17,
-};
 enum EffectId : std::uint8_t { kFailing = 0, kNullResult = 1, kNoData = 2 };
 enum DepthId : std::uint8_t { k8 = 0, k16 = 1, kFloat = 2 };
 
@@ -72,9 +60,9 @@ class Seed {
     return *this;
   }
   Seed& Legacy() { return Op(kLegacyRender); }
-  Seed& Fault(CallId call, std::uint8_t nth, EffectId effect = kFailing, std::uint8_t error = 1,
+  Seed& Fault(HostCall call, std::uint8_t nth, EffectId effect = kFailing, std::uint8_t error = 1,
               std::int32_t arg = -1, bool repeat = false) {
-    w_.Step(kAddFault).U8(call).U8(std::uint8_t(nth - 1)).U8(effect).U8(error);
+    w_.Step(kAddFault).U8(std::uint8_t(call)).U8(std::uint8_t(nth - 1)).U8(effect).U8(error);
     w_.U8(std::uint8_t(arg + 1)).U8(repeat ? 1 : 0);
     return *this;
   }
@@ -195,30 +183,30 @@ std::vector<NamedSeed> Seeds() {
                                      .Downsample(INT32_MAX, 1, 1, 0xFFFFFFFFu)
                                      .Render()});
   seeds.push_back({"param-faults", Seed()
-                                       .Fault(kCallCheckoutParam, 6)
+                                       .Fault(HostCall::kCheckoutParam, 6)
                                        .Render()
-                                       .Fault(kCallCheckoutLayer, 1, kFailing, 0)
+                                       .Fault(HostCall::kCheckoutLayer, 1, kFailing, 0)
                                        .Render()
-                                       .Fault(kCallCheckinParam, 3)
+                                       .Fault(HostCall::kCheckinParam, 3)
                                        .Render()
                                        .SmartRender()});
   seeds.push_back({"world-faults", Seed()
                                        .Frame(k8, 20, 10)
-                                       .Fault(kCallCheckoutLayerPixels, 1, kNullResult)
+                                       .Fault(HostCall::kCheckoutLayerPixels, 1, kNullResult)
                                        .Render()
-                                       .Fault(kCallCheckoutOutput, 2, kNoData)
+                                       .Fault(HostCall::kCheckoutOutput, 2, kNoData)
                                        .Render()
-                                       .Fault(kCallCheckoutOutput, 3, kNullResult)
+                                       .Fault(HostCall::kCheckoutOutput, 3, kNullResult)
                                        .Render()
-                                       .Fault(kCallCheckoutLayerPixels, 4, kNoData)
+                                       .Fault(HostCall::kCheckoutLayerPixels, 4, kNoData)
                                        .Render()});
   seeds.push_back({"suite-faults", Seed()
                                        .Frame(k16, 24, 12)
-                                       .Fault(kCallAcquireSuite, 1, kNullResult)
+                                       .Fault(HostCall::kAcquireSuite, 1, kNullResult)
                                        .Render()
-                                       .Fault(kCallGetPixelFormat, 2)
+                                       .Fault(HostCall::kGetPixelFormat, 2)
                                        .Render()
-                                       .Fault(kCallUpdateParamUI, 3)
+                                       .Fault(HostCall::kUpdateParamUI, 3)
                                        .Op(kUpdateUI)
                                        .Suites(2)
                                        .Render()
@@ -255,7 +243,8 @@ std::vector<NamedSeed> Seeds() {
                                     .Op(kAbout)
                                     .Op(kGlobalSetup)});
   seeds.push_back(
-      {"setup-faults", Seed().Fault(kCallAddParam, 5).Op(kParamsSetup).Op(kParamsSetup).Render()});
+      {"setup-faults",
+       Seed().Fault(HostCall::kAddParam, 5).Op(kParamsSetup).Op(kParamsSetup).Render()});
   seeds.push_back({"empty-worlds", Seed()
                                        .Frame(k8, 0, 0)
                                        .Render()
