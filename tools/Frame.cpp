@@ -1,5 +1,6 @@
 #include "tools/Frame.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tessaline {
@@ -14,11 +15,33 @@ FrameView ViewOf(const World& world) {
                    world.rowbytes()};
 }
 
-void CopyInto(const FrameView& frame, World& world) {
-  const std::size_t rowBytes = std::size_t(frame.width) * std::size_t(PixelSize(frame.depth));
-  for (std::int32_t r = 0; r < frame.height; ++r) {
-    std::memcpy(world.RowAddress(r), frame.data + r * frame.rowbytes, rowBytes);
+namespace {
+
+void PasteRows(const FrameView& from, std::byte* to, std::int64_t toRowbytes, std::int32_t toWidth,
+               std::int32_t toHeight, std::int32_t x, std::int32_t y) {
+  const std::int32_t left = std::max(x, 0);
+  const std::int32_t right =
+      std::int32_t(std::min<std::int64_t>(toWidth, std::int64_t{x} + from.width));
+  const std::int32_t top = std::max(y, 0);
+  const std::int32_t bottom =
+      std::int32_t(std::min<std::int64_t>(toHeight, std::int64_t{y} + from.height));
+  if (left >= right || top >= bottom) return;
+  const std::int64_t pixel = PixelSize(from.depth);
+  for (std::int32_t r = top; r < bottom; ++r) {
+    std::memcpy(to + r * toRowbytes + left * pixel,
+                from.data + std::int64_t{r - y} * from.rowbytes + std::int64_t{left - x} * pixel,
+                std::size_t((right - left) * pixel));
   }
+}
+
+}  // namespace
+
+void Paste(const FrameView& from, World& to, std::int32_t x, std::int32_t y) {
+  PasteRows(from, to.RowAddress(0), to.rowbytes(), to.width(), to.height(), x, y);
+}
+
+void Paste(const FrameView& from, Frame& to, std::int32_t x, std::int32_t y) {
+  PasteRows(from, to.data(), to.rowbytes(), to.width(), to.height(), x, y);
 }
 
 std::int64_t FrameBytes(PixelDepth depth, std::int32_t width, std::int32_t height) {

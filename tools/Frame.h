@@ -2,8 +2,8 @@
 // Frames of the preview command: pixels of one of the host's three depths in
 // the host's channel order (alpha, red, green, blue), rows top to bottom.
 //
-// Full scale per depth: 255 (8-bit), 32768 (16-bit), 1.0 (float). Pixels are
-// premultiplied by their alpha, as the host's layers are.
+// Full scale per depth: 255 (8-bit), 32768 (16-bit), 1.0 (float). Color is
+// straight (not premultiplied by alpha), as in the host's layers.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -58,8 +58,10 @@ class Frame {
 // The view of a host world's pixels.
 FrameView ViewOf(const World& world);
 
-// Copies the rows of a frame of the same depth and size into a host world.
-void CopyInto(const FrameView& frame, World& world);
+// Copies a frame into another of the same depth, `from`'s pixel (0, 0) landing
+// on the target's pixel (x, y); what falls outside the target is left out.
+void Paste(const FrameView& from, World& to, std::int32_t x, std::int32_t y);
+void Paste(const FrameView& from, Frame& to, std::int32_t x, std::int32_t y);
 
 // The largest frame the preview renders, in bytes: the host's layer, its
 // output and the file being written each hold one.

@@ -136,8 +136,9 @@ std::vector<GalleryEntry> RenderGallery(const PreviewOptions& options, const Fra
     PreviewOptions choices = options;
     choices.preset = std::to_string(entry.preset);
     session.ApplyChoices(choices);
-    const FrameView frame = session.Render(source.View(), options.render, options.downsample);
-    Write((std::filesystem::path(dir) / entry.file).string(), EncodePng(RgbaFromFrame(frame)));
+    const Frame frame = session.Render(source.View(), options);
+    Write((std::filesystem::path(dir) / entry.file).string(),
+          EncodePng(RgbaFromFrame(frame.View())));
   }
   const FrameSize rendered = DownsampledSize(layer, options.downsample);
   std::string caption =

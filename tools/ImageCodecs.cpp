@@ -27,20 +27,15 @@ Frame FromRgba(const RgbaImage& image, PixelDepth depth) {
   Frame frame(depth, image.width, image.height);
   const double max = SampleMax(image.bits);
   const double full = PixelTraits<Pixel>::kFull;
-  // Premultiplied channel of sample v under alpha a, in one rounding step:
-  // v * a * full / max^2 (every product is exact in a double).
-  const auto premultiplied = [&](std::uint16_t v, std::uint16_t a) {
-    return ToChannel<Pixel>(double(v) * double(a) * full / (max * max));
-  };
+  const auto channel = [&](std::uint16_t v) { return ToChannel<Pixel>(double(v) * full / max); };
   const std::uint16_t* s = image.samples.data();
   for (std::int32_t r = 0; r < frame.height(); ++r) {
     Pixel* row = frame.Row<Pixel>(r);
     for (std::int32_t c = 0; c < frame.width(); ++c, s += 4) {
-      const std::uint16_t a = s[3];
-      row[c].alpha = ToChannel<Pixel>(double(a) * full / max);
-      row[c].red = premultiplied(s[0], a);
-      row[c].green = premultiplied(s[1], a);
-      row[c].blue = premultiplied(s[2], a);
+      row[c].alpha = channel(s[3]);
+      row[c].red = channel(s[0]);
+      row[c].green = channel(s[1]);
+      row[c].blue = channel(s[2]);
     }
   }
   return frame;
@@ -59,16 +54,13 @@ RgbaImage ToRgba(const FrameView& frame) {
   for (std::int32_t r = 0; r < frame.height; ++r) {
     const Pixel* row = frame.Row<Pixel>(r);
     for (std::int32_t c = 0; c < frame.width; ++c, s += 4) {
-      const double a = Limited<Pixel>(row[c].alpha);
-      // Straight color: the premultiplied value over alpha, at most 1.
-      const auto straight = [&](double v) {
-        if (!(a > 0.0)) return std::uint16_t(0);
-        return std::uint16_t(std::round((v < a ? v : a) * max / a));
+      const auto sample = [&](auto v) {
+        return std::uint16_t(std::round(Limited<Pixel>(v) * max / full));
       };
-      s[0] = straight(Limited<Pixel>(row[c].red));
-      s[1] = straight(Limited<Pixel>(row[c].green));
-      s[2] = straight(Limited<Pixel>(row[c].blue));
-      s[3] = std::uint16_t(std::round(a * max / full));
+      s[0] = sample(row[c].red);
+      s[1] = sample(row[c].green);
+      s[2] = sample(row[c].blue);
+      s[3] = sample(row[c].alpha);
     }
   }
   return image;

@@ -3,10 +3,9 @@
 // preview command. All of them are pure functions of their arguments.
 //
 // PNG images hold straight (unpremultiplied) red, green, blue and alpha, 8 or
-// 16 bits a sample; the host's frames are premultiplied. Reading a PNG
-// premultiplies, writing one divides by alpha again; fully opaque pixels pass
-// unchanged (8-bit value v becomes round(v * 32768 / 255) at 16 bits and
-// v / 255 in float).
+// 16 bits a sample, and so do the host's frames: every sample converts on its
+// own, whatever the alpha (8-bit value v becomes round(v * 32768 / 255) at 16
+// bits and v / 255 in float), and a transparent pixel keeps its color.
 //
 // A .raw file is the exact pixels of a frame: rows top to bottom, width times
 // the pixel size bytes a row with no padding, channels alpha, red, green,

@@ -42,7 +42,7 @@ void Run(std::span<const std::string_view> args, std::ostream& out) {
   PreviewSession session(FrameSize{source.width(), source.height()}, options.depth);
   session.ApplyChoices(options);
   if (options.output) {
-    WriteFrame(*options.output, session.Render(source.View(), options.render, options.downsample));
+    WriteFrame(*options.output, session.Render(source.View(), options).View());
   }
   if (options.printParams) out << ListControls(session.host());
 }

@@ -1,6 +1,7 @@
 #include "tools/PreviewOptions.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 
 #include "tools/PngCodec.h"
@@ -34,6 +35,24 @@ std::optional<FrameSize> Pair(std::string_view text, bool single) {
   const auto h = PositiveNumber(text.substr(x + 1), kMaxFrameSide);
   if (!w || !h) return std::nullopt;
   return FrameSize{*w, *h};
+}
+
+// "A,B,C,D": four whole numbers from -max to max.
+std::optional<std::array<std::int32_t, 4>> Four(std::string_view text, std::int32_t max) {
+  std::array<std::int32_t, 4> values{};
+  const char* at = text.data();
+  const char* end = text.data() + text.size();
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) {
+      if (at == end || *at != ',') return std::nullopt;
+      ++at;
+    }
+    const auto [ptr, ec] = std::from_chars(at, end, values[i]);
+    if (ec != std::errc() || ptr == at || values[i] < -max || values[i] > max) return std::nullopt;
+    at = ptr;
+  }
+  if (at != end) return std::nullopt;
+  return values;
 }
 
 // 'text', for messages.
@@ -137,6 +156,22 @@ PreviewOptions ParseOptions(std::span<const std::string_view> args) {
                          std::to_string(kMaxFrameSide));
       }
       options.downsample = *factors;
+    } else if (option == "--region") {
+      const std::string_view text = value();
+      const auto v = Four(text, kMaxFrameSide);
+      if (!v || (*v)[0] >= (*v)[2] || (*v)[1] >= (*v)[3]) {
+        Fail(option, Quoted(text) + " is not L,T,R,B with L < R, T < B, each from -" +
+                         std::to_string(kMaxFrameSide) + " to " + std::to_string(kMaxFrameSide));
+      }
+      options.region = PixelRect{(*v)[0], (*v)[1], (*v)[2], (*v)[3]};
+    } else if (option == "--grow") {
+      const std::string_view text = value();
+      const auto v = Four(text, kMaxFrameSide);
+      if (!v || std::any_of(v->begin(), v->end(), [](std::int32_t n) { return n < 0; })) {
+        Fail(option,
+             Quoted(text) + " is not L,T,R,B with each from 0 to " + std::to_string(kMaxFrameSide));
+      }
+      options.grow = WorldMargins{(*v)[0], (*v)[1], (*v)[2], (*v)[3]};
     } else {
       throw PreviewError("unknown option " + Quoted(args[i]) + " (see --help)");
     }
@@ -146,8 +181,19 @@ PreviewOptions ParseOptions(std::span<const std::string_view> args) {
   if (options.galleryDir) {
     if (options.preset) Fail("--gallery", "renders every preset; leave out --preset");
     if (options.output) Fail("--gallery", "writes its own files; leave out -o");
+    const WorldMargins& g = options.grow;
+    if (options.region || g.left + g.top + g.right + g.bottom > 0) {
+      Fail("--gallery", "renders whole frames; leave out --region and --grow");
+    }
   } else if (!options.output && !options.printParams) {
     throw PreviewError("nothing to do: give -o FILE.png|FILE.raw, --print-params or --gallery DIR");
+  }
+  if (options.region) {
+    const PixelRect& r = *options.region;
+    if (FrameBytes(options.depth, r.right - r.left, r.bottom - r.top) > kMaxFrameBytes) {
+      Fail("--region", "the region at " + std::to_string(int(options.depth)) +
+                           " bits needs more than the 2 GiB a preview frame may have");
+    }
   }
   if (options.size) {
     const std::int64_t bytes = FrameBytes(options.depth, options.size->width, options.size->height);
@@ -178,6 +224,13 @@ driven the way the host drives it.
   --source SOURCE        the input layer: transparent, gray (default), checker,
                          sample, FILE.png or FILE.raw
   --downsample N|NxM     render at a reduced resolution (2 = Half, 4 = Quarter)
+  --region L,T,R,B       the host asks for this part of the layer only; the file
+                         holds just it, (R-L)x(B-T) pixels, transparent where the
+                         effect rendered nothing (pixels of the rendered frame,
+                         the layer's top-left pixel at 0,0)
+  --grow L,T,R,B         an earlier effect grew the layer by that many transparent
+                         pixels on the left, top, right and bottom; the file holds
+                         the whole grown frame with the layer at (L, T)
   -o FILE.png|FILE.raw   write the frame: a PNG (8 bits for 8-bit frames, else 16),
                          or the exact pixels (rows top to bottom, no padding,
                          channels alpha, red, green, blue, little-endian)

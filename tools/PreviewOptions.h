@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "minihost/World.h"
 #include "tools/SourceImages.h"
 
 namespace tessaline {
@@ -16,6 +17,16 @@ enum class RenderPath { kSmart, kLegacy };
 struct ControlEdit {
   std::string label;
   std::string value;
+};
+
+// A rectangle in pixels of the rendered frame, layer coordinates: left and top
+// inside, right and bottom just outside.
+struct PixelRect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+  bool operator==(const PixelRect&) const = default;
 };
 
 struct PreviewOptions {
@@ -30,6 +41,10 @@ struct PreviewOptions {
   bool printParams = false;
   std::optional<std::string> galleryDir;
   FrameSize downsample{1, 1};  // horizontal and vertical factor
+  // --region: the host asks for this part of the layer only, and the file holds it.
+  std::optional<PixelRect> region;
+  // --grow: transparent pixels an earlier effect added on each side of the layer.
+  WorldMargins grow;
   bool help = false;
 };
 

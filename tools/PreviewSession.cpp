@@ -4,6 +4,7 @@
 
 #include "host/EffectMain.h"
 #include "tools/ControlEdits.h"
+#include "tools/PngCodec.h"
 #include "tools/PreviewError.h"
 #include "tools/SourceImages.h"
 
@@ -39,24 +40,54 @@ void PreviewSession::ApplyChoices(const PreviewOptions& options) {
   UpdateUI();
 }
 
-FrameView PreviewSession::Render(const FrameView& source, RenderPath path, FrameSize downsample) {
+Frame PreviewSession::Render(const FrameView& source, const PreviewOptions& options) {
+  const FrameSize downsample = options.downsample;
   const bool draft = downsample.width > 1 || downsample.height > 1;
   const FrameSize size = DownsampledSize(layer_, downsample);
-  host_.SetFrame(depth_, size.width, size.height);
+  const WorldMargins& grow = options.grow;
+  const std::int64_t width = std::int64_t{size.width} + grow.left + grow.right;
+  const std::int64_t height = std::int64_t{size.height} + grow.top + grow.bottom;
+  if (width > kMaxFrameSide || height > kMaxFrameSide ||
+      FrameBytes(depth_, std::int32_t(width), std::int32_t(height)) > kMaxFrameBytes) {
+    throw PreviewError("--grow: the grown frame, " + std::to_string(width) + "x" +
+                       std::to_string(height) + ", is larger than a preview frame may be");
+  }
+  host_.SetFrame(depth_, std::int32_t(width), std::int32_t(height));
+  host_.SetInputOrigin(-grow.left, -grow.top);
+  host_.SetLayerSize(layer_.width, layer_.height);
   host_.SetDownsample(PF_RationalScale{1, A_u_long(downsample.width)},
                       PF_RationalScale{1, A_u_long(downsample.height)});
   if (draft) {
-    const Frame reduced = Downsample(source, downsample);
-    CopyInto(reduced.View(), host_.Layer());
+    Paste(Downsample(source, downsample).View(), host_.Layer(), grow.left, grow.top);
   } else {
-    CopyInto(source, host_.Layer());
+    Paste(source, host_.Layer(), grow.left, grow.top);
   }
-  if (path == RenderPath::kLegacy) {
+  const PF_LRect input = host_.InputExtent();
+  const PixelRect area =
+      options.region.value_or(PixelRect{input.left, input.top, input.right, input.bottom});
+  if (options.region) {
+    PF_RenderRequest request{};
+    request.rect = PF_LRect{area.left, area.top, area.right, area.bottom};
+    request.field = PF_Field_FRAME;
+    request.channel_mask = PF_ChannelMask_ARGB;
+    host_.SetOutputRequest(request);
+  } else {
+    host_.ResetOutputRequest();
+  }
+  // Where the output's pixel (0, 0) lies in the layer.
+  std::int32_t x = 0, y = 0;
+  if (options.render == RenderPath::kLegacy) {
     Check(host_.RenderLegacy(), "the render command");
+    x = input.left;
+    y = input.top;
   } else {
     Check(host_.RenderSmart(), "smart rendering");
+    x = host_.Output().def()->origin_x;
+    y = host_.Output().def()->origin_y;
   }
-  return ViewOf(host_.Output());
+  Frame frame(depth_, area.right - area.left, area.bottom - area.top);
+  Paste(ViewOf(host_.Output()), frame, x - area.left, y - area.top);
+  return frame;
 }
 
 }  // namespace tessaline

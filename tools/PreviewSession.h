@@ -26,11 +26,19 @@ class PreviewSession {
   void Set(std::string_view label, std::string_view value);
   void UpdateUI();
 
-  // Renders one frame over `source`, a frame of the layer's size and depth.
-  // Downsample factors above 1 render a draft: the host hands the effect a
-  // layer reduced by the factors and says so in in_data. The view shows the
-  // host's output world and stays valid until the next Render.
-  FrameView Render(const FrameView& source, RenderPath path, FrameSize downsample);
+  // Renders one frame over `source`, a frame of the layer's size and depth,
+  // by options.render, in the part of the layer the options name:
+  // - downsample factors above 1 render a draft: the host hands the effect a
+  //   layer reduced by the factors and says so in in_data, whose width and
+  //   height stay the layer's full size;
+  // - grow: the input the host hands over is the layer with that many
+  //   transparent pixels around it, as an earlier effect would make it;
+  // - region: the host asks for that rectangle only.
+  // The frame returned covers the region, else the whole (grown) input: the
+  // output's pixels where the effect rendered, transparent elsewhere. A legacy
+  // render draws the whole input; the region is cut from it. Throws
+  // PreviewError when the grown frame is too large.
+  Frame Render(const FrameView& source, const PreviewOptions& options);
 
  private:
   void Check(PF_Err err, const char* command);

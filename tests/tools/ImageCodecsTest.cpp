@@ -35,33 +35,35 @@ TEST(ImageCodecsTest, OpaquePngSamplesScaleToTheFullScaleOfEachDepth) {
   }
 }
 
-TEST(ImageCodecsTest, TranslucentPngSamplesArePremultiplied) {
+TEST(ImageCodecsTest, TranslucentPngSamplesKeepTheirStraightColor) {
   const RgbaImage png = OnePixel(8, 255, 125, 0, 51);  // alpha 0.2
   const Pixel8 p8 = FrameFromRgba(png, PixelDepth::k8).View().Row<Pixel8>(0)[0];
   EXPECT_EQ(p8.alpha, 51);
-  EXPECT_EQ(p8.red, 51);
-  EXPECT_EQ(p8.green, 25);
+  EXPECT_EQ(p8.red, 255);
+  EXPECT_EQ(p8.green, 125);
   EXPECT_EQ(p8.blue, 0);
-  EXPECT_EQ(FrameFromRgba(OnePixel(8, 128, 0, 0, 51), PixelDepth::k8).View().Row<Pixel8>(0)[0].red,
-            26);  // 25.6
   const Pixel16 p16 = FrameFromRgba(png, PixelDepth::k16).View().Row<Pixel16>(0)[0];
   EXPECT_EQ(p16.alpha, 6554);  // 0.2 * 32768 = 6553.6
-  EXPECT_EQ(p16.red, 6554);
-
-  // And back: straight again.
-  const RgbaImage back = RgbaFromFrame(FrameFromRgba(png, PixelDepth::k8).View());
-  EXPECT_EQ(back.samples, (std::vector<std::uint16_t>{255, 125, 0, 51}));
+  EXPECT_EQ(p16.red, 32768);
+  EXPECT_EQ(p16.green, 16063);  // 125 * 32768 / 255 = 16062.9
+  // A transparent pixel keeps its color, both ways.
+  const RgbaImage clear = OnePixel(16, 1000, 2000, 65535, 0);
+  const Frame f16 = FrameFromRgba(clear, PixelDepth::k16);
+  EXPECT_EQ(f16.View().Row<Pixel16>(0)[0].blue, 32768);
+  EXPECT_EQ(RgbaFromFrame(FrameFromRgba(png, PixelDepth::k8).View()).samples,
+            (std::vector<std::uint16_t>{255, 125, 0, 51}));
+  EXPECT_EQ(RgbaFromFrame(f16.View()).samples[2], 65535);
 }
 
 TEST(ImageCodecsTest, FramesBecomePngSamplesOfTheirDepth) {
   Frame f16(PixelDepth::k16, 3, 1);
   f16.Row<Pixel16>(0)[0] = Pixel16{32768, 32768, 16384, 0};
-  f16.Row<Pixel16>(0)[1] = Pixel16{0, 500, 500, 500};           // transparent: no color
-  f16.Row<Pixel16>(0)[2] = Pixel16{16384, 8192, 16384, 20000};  // color above alpha: white
+  f16.Row<Pixel16>(0)[1] = Pixel16{0, 500, 500, 500};           // transparent: color kept
+  f16.Row<Pixel16>(0)[2] = Pixel16{16384, 8192, 16384, 40000};  // above full scale: limited
   const RgbaImage png16 = RgbaFromFrame(f16.View());
   EXPECT_EQ(png16.bits, 16);
-  EXPECT_EQ(png16.samples, (std::vector<std::uint16_t>{65535, 32768, 0, 65535, 0, 0, 0, 0, 32768,
-                                                       65535, 65535, 32768}));
+  EXPECT_EQ(png16.samples, (std::vector<std::uint16_t>{65535, 32768, 0, 65535, 1000, 1000, 1000, 0,
+                                                       16384, 32768, 65535, 32768}));
 
   Frame ff(PixelDepth::kFloat, 1, 1);
   ff.Row<PixelFloat>(0)[0] = PixelFloat{1.5f, 2.0f, -0.25f, 0.5f};

@@ -171,11 +171,12 @@ TEST(PreviewCommandTest, PngSourcesAndOutputsConvertBetweenDepths) {
   RgbaImage image{16, 8, 8, {}};
   for (int i = 0; i < 16 * 8; ++i) {
     for (int ch = 0; ch < 3; ++ch) image.samples.push_back(std::uint16_t((i * 7 + ch * 50) % 256));
-    image.samples.push_back(255);
+    image.samples.push_back(std::uint16_t(i % 3 == 0 ? 255 : i * 37 % 256));  // translucent too
   }
   testing::WriteAll(dir / "in.png", EncodePng(image));
 
-  // Opacity 0 leaves the copied source: the PNG's own size, each sample converted.
+  // Opacity 0 leaves the copied source: the PNG's own size, each sample
+  // converted on its own (straight color, whatever the alpha).
   const std::string raw = dir / "out.raw";
   auto r = RunTool({"--source", dir / "in.png", "--depth", "16", "--set", "Opacity=0", "-o", raw});
   ASSERT_EQ(r.code, 0) << r.err;
@@ -185,7 +186,7 @@ TEST(PreviewCommandTest, PngSourcesAndOutputsConvertBetweenDepths) {
     const RawPixel p = RawAt(bytes, PixelDepth::k16, 16, i / 16, i % 16);
     EXPECT_EQ(p.red, std::round(image.samples[4 * i] * 32768.0 / 255.0));
     EXPECT_EQ(p.blue, std::round(image.samples[4 * i + 2] * 32768.0 / 255.0));
-    EXPECT_EQ(p.alpha, 32768);
+    EXPECT_EQ(p.alpha, std::round(image.samples[4 * i + 3] * 32768.0 / 255.0));
   }
 
   // An 8-bit frame written as PNG reads back as that PNG.
@@ -229,6 +230,82 @@ TEST(PreviewCommandTest, RawSourcesPassThroughExactly) {
                             dir / "in.raw", "--set", "Opacity=0", "-o", dir / "out.raw"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(ReadAll(dir / "out.raw"), bytes) << DepthArg(depth);
+  }
+}
+
+// The file holds the region (else the whole grown input) in layer pixels of
+// the rendered frame: the source where the layer has it, transparent around.
+TEST(PreviewCommandTest, RegionAndGrowChooseWhatTheFileHolds) {
+  TempDir dir;
+  struct Case {
+    std::vector<std::string> args;
+    std::int32_t left, top, width, height;  // the file's extent in the layer
+    std::int32_t factor;                    // --downsample
+  };
+  const Case cases[] = {
+      {{"--region", "2,1,7,4", "--render", "legacy"}, 2, 1, 5, 3, 1},
+      {{"--region", "-2,-1,3,2", "--render", "legacy"}, -2, -1, 5, 3, 1},
+      {{"--region", "10,4,15,9", "--render", "legacy"}, 10, 4, 5, 5, 1},
+      {{"--region", "20,0,25,3"}, 20, 0, 5, 3, 1},  // misses the layer
+      {{"--grow", "3,0,0,2"}, -3, 0, 15, 8, 1},
+      {{"--grow", "1,2,3,4", "--render", "legacy"}, -1, -2, 16, 12, 1},
+      {{"--grow", "1,2,3,4", "--region", "-1,-2,4,4", "--render", "legacy"}, -1, -2, 5, 6, 1},
+      {{"--downsample", "2", "--region", "1,1,4,3", "--grow", "0,0,1,0", "--render", "legacy"},
+       1,
+       1,
+       3,
+       2,
+       2},
+  };
+  for (PixelDepth depth : kDepths) {
+    std::vector<std::uint8_t> bytes(std::size_t(FrameBytes(depth, 12, 6)));
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 7 + 1);
+    if (depth == PixelDepth::kFloat) {  // small floats: every fourth byte 0x3C
+      for (std::size_t i = 3; i < bytes.size(); i += 4) bytes[i] = 0x3C;
+    }
+    testing::WriteAll(dir / "in.raw", bytes);
+    const std::size_t pixel = std::size_t(PixelSize(depth));
+    for (const Case& c : cases) {
+      std::vector<std::string> args = {"--size",   "12x6",         "--depth", DepthArg(depth),
+                                       "--source", dir / "in.raw", "--set",   "Opacity=0",
+                                       "-o",       dir / "out.raw"};
+      args.insert(args.end(), c.args.begin(), c.args.end());
+      SCOPED_TRACE(DepthArg(depth) + " " + c.args[0] + " " + c.args[1]);
+      const auto r = RunTool(args);
+      ASSERT_EQ(r.code, 0) << r.err;
+      const std::vector<std::uint8_t> out = ReadAll(dir / "out.raw");
+      ASSERT_EQ(out.size(), std::size_t(c.width) * std::size_t(c.height) * pixel);
+      const std::int32_t layerWidth = (12 + c.factor - 1) / c.factor;
+      const std::int32_t layerHeight = (6 + c.factor - 1) / c.factor;
+      int wrong = 0;
+      for (std::int32_t row = 0; row < c.height; ++row) {
+        for (std::int32_t col = 0; col < c.width; ++col) {
+          const std::int32_t x = c.left + col, y = c.top + row;
+          const bool inside = x >= 0 && y >= 0 && x < layerWidth && y < layerHeight;
+          const std::uint8_t* seen = out.data() + (std::size_t(row) * c.width + col) * pixel;
+          const std::size_t at =
+              (std::size_t(y) * c.factor * 12 + std::size_t(x) * c.factor) * pixel;
+          for (std::size_t b = 0; b < pixel; ++b) wrong += seen[b] != (inside ? bytes[at + b] : 0);
+        }
+      }
+      EXPECT_EQ(wrong, 0);
+    }
+  }
+  // With the grid drawn, a region of the layer is that part of the whole frame.
+  const std::vector<std::string> common = {"--size", "96x54",    "--render",
+                                           "legacy", "--preset", "Quadrants"};
+  std::vector<std::string> whole = common, part = common;
+  whole.insert(whole.end(), {"-o", dir / "whole.raw"});
+  part.insert(part.end(), {"--region", "40,20,60,30", "-o", dir / "part.raw"});
+  ASSERT_EQ(RunTool(whole).code, 0);
+  ASSERT_EQ(RunTool(part).code, 0);
+  const std::vector<std::uint8_t> full = ReadAll(dir / "whole.raw");
+  const std::vector<std::uint8_t> region = ReadAll(dir / "part.raw");
+  ASSERT_EQ(region.size(), 20u * 10u * 4u);
+  for (std::int32_t row = 0; row < 10; ++row) {
+    EXPECT_TRUE(std::equal(region.begin() + row * 80, region.begin() + row * 80 + 80,
+                           full.begin() + ((20 + row) * 96 + 40) * 4))
+        << row;
   }
 }
 

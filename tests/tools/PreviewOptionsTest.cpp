@@ -18,10 +18,27 @@ PreviewOptions Parse(std::vector<std::string_view> args) {
 }
 
 TEST(PreviewOptionsTest, ReadsEveryOptionInBothSpellings) {
-  const PreviewOptions o =
-      Parse({"--size", "640x480", "--depth=16", "--render", "legacy", "--preset", "Thirds",
-             "--resolution=3", "--set", "X Spacing=12.5", "--set=Color 1=#FF0000", "--source",
-             "checker", "-o", "out.RAW", "--print-params", "--downsample", "2x3"});
+  const PreviewOptions o = Parse({"--size",
+                                  "640x480",
+                                  "--depth=16",
+                                  "--render",
+                                  "legacy",
+                                  "--preset",
+                                  "Thirds",
+                                  "--resolution=3",
+                                  "--set",
+                                  "X Spacing=12.5",
+                                  "--set=Color 1=#FF0000",
+                                  "--source",
+                                  "checker",
+                                  "-o",
+                                  "out.RAW",
+                                  "--print-params",
+                                  "--downsample",
+                                  "2x3",
+                                  "--region",
+                                  "-5,0,10,7",
+                                  "--grow=1,0,30,2"});
   ASSERT_TRUE(o.size.has_value());
   EXPECT_EQ(*o.size, (FrameSize{640, 480}));
   EXPECT_EQ(o.depth, PixelDepth::k16);
@@ -37,6 +54,9 @@ TEST(PreviewOptionsTest, ReadsEveryOptionInBothSpellings) {
   EXPECT_EQ(o.output, "out.RAW");
   EXPECT_TRUE(o.printParams);
   EXPECT_EQ(o.downsample, (FrameSize{2, 3}));
+  EXPECT_EQ(o.region, (PixelRect{-5, 0, 10, 7}));
+  EXPECT_EQ((std::vector{o.grow.left, o.grow.top, o.grow.right, o.grow.bottom}),
+            (std::vector{1, 0, 30, 2}));
 }
 
 TEST(PreviewOptionsTest, DefaultsAreAFullHdGrayEightBitSmartRender) {
@@ -47,6 +67,8 @@ TEST(PreviewOptionsTest, DefaultsAreAFullHdGrayEightBitSmartRender) {
   EXPECT_EQ(o.render, RenderPath::kSmart);
   EXPECT_EQ(o.source.kind, SourceKind::kGray);
   EXPECT_EQ(o.downsample, (FrameSize{1, 1}));
+  EXPECT_FALSE(o.region.has_value());
+  EXPECT_EQ(o.grow.left + o.grow.top + o.grow.right + o.grow.bottom, 0);
   EXPECT_EQ(Parse({"--print-params", "--downsample", "4"}).downsample, (FrameSize{4, 4}));
   EXPECT_EQ(Parse({"--print-params", "--source", "scan.PNG"}).source.kind, SourceKind::kPngFile);
   EXPECT_EQ(Parse({"--print-params", "--source", "a.raw"}).source.path, "a.raw");
@@ -82,6 +104,14 @@ TEST(PreviewOptionsTest, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
       {{"--downsample", "0", "-o", out}, "--downsample: '0'"},
       {{"--downsample", "2x", "-o", out}, "--downsample: '2x'"},
       {{"--print-params=yes"}, "--print-params: takes no value"},
+      {{"--region", "5,0,5,9", "-o", out}, "--region: '5,0,5,9' is not L,T,R,B with L < R"},
+      {{"--region", "0,0,4", "-o", out}, "--region: '0,0,4'"},
+      {{"--region", "0,0,4,4,", "-o", out}, "--region: '0,0,4,4,'"},
+      {{"--region", "-30001,0,4,4", "-o", out}, "--region: '-30001,0,4,4'"},
+      {{"--region", "-30000,-30000,30000,30000", "-o", out}, "--region: the region at 8 bits"},
+      {{"--grow", "0,-1,0,0", "-o", out}, "--grow: '0,-1,0,0' is not L,T,R,B"},
+      {{"--grow", "30000,0,0,0", "-o", out}, "--grow: the grown frame, 31920x1080"},
+      {{"--gallery", dir / "g", "--grow", "1,1,1,1"}, "--gallery: renders whole frames"},
       {{"--set", "X Spacing", "-o", out}, "--set: 'X Spacing' is not LABEL=VALUE"},
       {{"--set", "Grid Size=3", "-o", out}, "unknown control \"Grid Size\""},
       {{"--set", "Layout=1", "-o", out}, "\"Layout\" is a group"},
@@ -124,8 +154,9 @@ TEST(PreviewOptionsTest, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
 TEST(PreviewOptionsTest, HelpListsTheOptions) {
   const testing::RunResult r = RunTool({"--help"});
   EXPECT_EQ(r.code, 0);
-  for (const char* option : {"--size", "--depth", "--render", "--preset", "--resolution", "--set",
-                             "--source", "--downsample", "-o", "--print-params", "--gallery"}) {
+  for (const char* option :
+       {"--size", "--depth", "--render", "--preset", "--resolution", "--set", "--source",
+        "--downsample", "--region", "--grow", "-o", "--print-params", "--gallery"}) {
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
   }
 }
