@@ -27,7 +27,7 @@ namespace tessaline {
 
 // Where the layer lies in the output.
 struct LayerPlacement {
-  double centerX = 0.0, centerY = 0.0;  // the grid's center
+  double centerX = 0.0, centerY = 0.0;    // the grid's center
   std::int64_t sourceX = 0, sourceY = 0;  // where the source's pixel (0, 0) lands
 };
 

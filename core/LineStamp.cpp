@@ -18,7 +18,9 @@ Channel QuantizeChannel(double scaled, double fullScale) {
 }
 
 template <typename Pixel>
-constexpr double kFullScale = sizeof(Pixel) == 4 ? 255.0 : sizeof(Pixel) == 8 ? 32768.0 : 1.0;
+constexpr double kFullScale = sizeof(Pixel) == 4   ? 255.0
+                              : sizeof(Pixel) == 8 ? 32768.0
+                                                   : 1.0;
 
 // A channel's value in 0-to-1 units, and the value of such a unit back in the
 // channel.

@@ -109,32 +109,51 @@ TEST(SmartPreRender, AsksForTheInputLayerWithTheWholeFrame) {
   EXPECT_EQ(layers[0].what_time, 1001);
 }
 
-struct RectCase {
-  PF_LRect maxResult, request;
-  std::int32_t layerWidth, layerHeight;
-  PF_LRect expected;
-};
-
-TEST(SmartPreRender, ResultRectangleIsTheFirstNonEmptyChoice) {
-  const RectCase cases[] = {
-      {{10, 20, 110, 220}, {0, 0, 1920, 1080}, 64, 32, {10, 20, 110, 220}},
-      {{0, 0, 0, 0}, {0, 0, 1920, 1080}, 64, 32, {0, 0, 1920, 1080}},
-      {{5, 0, 5, 100}, {0, 0, 1920, 1080}, 64, 32, {0, 0, 1920, 1080}},  // left == right
-      {{0, 0, 0, 0}, {0, 0, 0, 0}, 640, -5, {0, 0, 640, 0}},
-      {{7, 7, 7, 7}, {9, 0, 3, 10}, 0, 12, {0, 0, 0, 12}},
+// max_result_rect: the layer at the render's resolution and whatever the
+// input holds beyond it, the same for every request; result_rect: what of it
+// the request asks for, never more.
+TEST(SmartPreRender, ResultRectanglesFollowTheLayerAndTheRequest) {
+  struct Case {
+    std::int32_t layerWidth, layerHeight;
+    PF_RationalScale downsample;
+    PF_LRect inputMax, request, max, result;
   };
-  for (const RectCase& c : cases) {
+  constexpr PF_RationalScale kFull{1, 1}, kHalf{1, 2}, kInvalid{0, 0};
+  const Case cases[] = {
+      {64, 32, kFull, {0, 0, 64, 32}, {0, 0, 64, 32}, {0, 0, 64, 32}, {0, 0, 64, 32}},
+      // An earlier effect grew the input 30 pixels left and 10 down.
+      {64, 32, kFull, {-30, 0, 64, 42}, {0, 0, 64, 32}, {-30, 0, 64, 42}, {0, 0, 64, 32}},
+      {64, 32, kFull, {-30, 0, 64, 42}, {-40, -5, 10, 50}, {-30, 0, 64, 42}, {-30, 0, 10, 42}},
+      {64, 32, kFull, {0, 0, 64, 32}, {10, 5, 20, 15}, {0, 0, 64, 32}, {10, 5, 20, 15}},
+      {64, 32, kFull, {0, 0, 64, 32}, {50, 20, 100, 100}, {0, 0, 64, 32}, {50, 20, 64, 32}},
+      {64, 32, kFull, {0, 0, 64, 32}, {100, 100, 200, 200}, {0, 0, 64, 32}, {}},
+      {64, 32, kFull, {0, 0, 64, 32}, {}, {0, 0, 64, 32}, {}},              // bounds only
+      {64, 32, kFull, {}, {0, 0, 64, 32}, {0, 0, 64, 32}, {0, 0, 64, 32}},  // an empty layer
+      {64, 32, kFull, {100, 0, 150, 32}, {0, 0, 1920, 1080}, {0, 0, 150, 32}, {0, 0, 150, 32}},
+      {101, 67, kHalf, {0, 0, 51, 34}, {0, 0, 51, 34}, {0, 0, 51, 34}, {0, 0, 51, 34}},
+      {101, 67, kInvalid, {}, {0, 0, 500, 500}, {0, 0, 101, 67}, {0, 0, 101, 67}},
+      {0, 12, kFull, {}, {0, 0, 10, 10}, {}, {}},
+      {-5, 12, kFull, {3, 3, 9, 9}, {0, 0, 5, 5}, {3, 3, 9, 9}, {3, 3, 5, 5}},
+  };
+  const auto expectRect = [](const PF_LRect& got, const PF_LRect& want, const char* what) {
+    EXPECT_TRUE(got.left == want.left && got.top == want.top && got.right == want.right &&
+                got.bottom == want.bottom)
+        << what << " (" << got.left << ", " << got.top << ", " << got.right << ", " << got.bottom
+        << ")";
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "layer " << c.layerWidth << " x " << c.layerHeight
+                                      << ", request right " << c.request.right);
     PluginHost host;
-    host.SetLayer(PixelDepth::k8, c.layerWidth > 0 ? c.layerWidth : 1,
-                  c.layerHeight > 0 ? c.layerHeight : 1);
-    host.SetCheckoutResultRects(PF_LRect{}, c.maxResult);
+    host.SetCheckoutResultRects(PF_LRect{}, c.inputMax);
     PF_RenderRequest request{};
     request.rect = c.request;
     host.SetOutputRequest(request);
-    // The layer size in in_data is what the host reports, usable or not.
+    // The layer size and factors in in_data are what the host reports, usable or not.
     PF_InData in = host.MakeInData();
     in.width = c.layerWidth;
     in.height = c.layerHeight;
+    in.downsample_x = in.downsample_y = c.downsample;
     PF_PreRenderInput input{};
     input.output_request = request;
     PF_PreRenderOutput output{};
@@ -143,12 +162,9 @@ TEST(SmartPreRender, ResultRectangleIsTheFirstNonEmptyChoice) {
     PF_PreRenderExtra extra{&input, &output, &cb};
     ASSERT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, &extra),
               PF_Err_NONE);
-    for (const PF_LRect& r : {output.result_rect, output.max_result_rect}) {
-      EXPECT_EQ(r.left, c.expected.left);
-      EXPECT_EQ(r.top, c.expected.top);
-      EXPECT_EQ(r.right, c.expected.right);
-      EXPECT_EQ(r.bottom, c.expected.bottom);
-    }
+    expectRect(output.max_result_rect, c.max, "max_result_rect");
+    expectRect(output.result_rect, c.result, "result_rect");
+    EXPECT_EQ(output.flags & PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS, 0);
     EXPECT_EQ(output.solid, 0);
     ReleaseGridSettings(output.pre_render_data);
   }

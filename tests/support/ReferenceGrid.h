@@ -147,12 +147,12 @@ void LayBase(const PixelBuffer* source, const PixelBuffer& out, const LayerPlace
 
 template <typename Pixel>
 int RenderGrid(const PixelBuffer* source, const PixelBuffer& out, const GridSettings& s,
-               const LayerPlacement& p) {
+               const LayerPlacement& place) {
   if (out.width <= 0 || out.height <= 0) return 0;
   if (!out.data) return 516;
-  LayBase<Pixel>(s.blendMode == 2 ? nullptr : source, out, p);
+  LayBase<Pixel>(s.blendMode == 2 ? nullptr : source, out, place);
   if (!(s.opacity > 0.0)) return 0;
-  const double cx = p.centerX, cy = p.centerY;
+  const double cx = place.centerX, cy = place.centerY;
   if (s.preset != 12) {
     Vertical<Pixel>(out, cx, s.centerLineWidth, s.centerColor, s.opacity);
     Horizontal<Pixel>(out, cy, s.centerLineWidth, s.centerColor, s.opacity);
@@ -187,8 +187,7 @@ int RenderGrid(const PixelBuffer* source, const PixelBuffer& out, const GridSett
 // The output as the whole layer.
 template <typename Pixel>
 int RenderGrid(const PixelBuffer* source, const PixelBuffer& out, const GridSettings& s) {
-  return RenderGrid<Pixel>(source, out, s,
-                           LayerPlacement{out.width * 0.5, out.height * 0.5, 0, 0});
+  return RenderGrid<Pixel>(source, out, s, LayerPlacement{out.width * 0.5, out.height * 0.5, 0, 0});
 }
 
 }  // namespace tessaline::reference
