@@ -433,18 +433,20 @@ class SpanBlend<PixelFloat> : Sse2Terms {
       _mm512_setr_pd(t.alpha, t.red, t.green, t.blue, t.alpha, t.red, t.green, t.blue);
   const __m256d keepOne = _mm256_set1_pd(t.keep);
   const __m256d termsOne = _mm256_setr_pd(t.alpha, t.red, t.green, t.blue);
+  const __m512d one = _mm512_set1_pd(1.0);
   StraightBlend<PixelFloat> straight(t);
   auto* row = reinterpret_cast<std::byte*>(first);
   for (std::int32_t r = 0; r < rows; ++r, row += stride) {
     auto* p = reinterpret_cast<float*>(row);
     std::int32_t i = 0;
     for (; i + 2 <= count; i += 2, p += 8) {
-      if (!(p[0] >= 1.0f && p[4] >= 1.0f)) {  // a pixel that is not opaque
+      const __m512d old = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p));
+      // Both alphas (lanes 0 and 4) at least 1, else one pixel at a time.
+      if ((_mm512_cmp_pd_mask(old, one, _CMP_GE_OQ) & 0x11) != 0x11) {
         BlendOneFloatAvx512(p, keepOne, termsOne, straight);
         BlendOneFloatAvx512(p + 4, keepOne, termsOne, straight);
         continue;
       }
-      const __m512d old = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p));
       _mm256_storeu_ps(p,
                        _mm512_maskz_cvtpd_ps(kAll, _mm512_add_pd(_mm512_mul_pd(old, keep), terms)));
     }
