@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 
 namespace tessaline {
 
@@ -15,10 +16,11 @@ struct MiniHost::Scope {
   World* input;
   World* output;
   PF_Cmd cmd = PF_Cmd_ABOUT;
-  std::vector<A_long>* collectIds = nullptr;      // pre-render: ids checked out
-  const std::vector<A_long>* knownIds = nullptr;  // smart render: ids it may fetch
-  PF_EffectWorld noDataInput{};                   // copies without data, for faults
+  std::vector<LayerCheckout>* collect = nullptr;      // pre-render: checkouts made
+  const std::vector<LayerCheckout>* known = nullptr;  // smart render: ids it may fetch
+  PF_EffectWorld noDataInput{};                       // copies without data, for faults
   PF_EffectWorld noDataOutput{};
+  std::deque<PF_EffectWorld> inputViews;  // worlds handed by checkout_layer_pixels
 };
 
 namespace {
@@ -136,6 +138,33 @@ PF_LRect Extent(const World& world) {
   return PF_LRect{0, 0, world.width(), world.height()};
 }
 
+bool IsEmpty(const PF_LRect& r) {
+  return !(r.left < r.right && r.top < r.bottom);
+}
+
+// The common part of two rectangles; all zero when they do not meet.
+PF_LRect Intersect(const PF_LRect& a, const PF_LRect& b) {
+  const PF_LRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                   std::min(a.bottom, b.bottom)};
+  return IsEmpty(r) ? PF_LRect{} : r;
+}
+
+// The record of a view into `world` covering `rect` (layer coordinates, within
+// the world's extent at `originX`, `originY`).
+PF_EffectWorld InputView(const World& world, const PF_LRect& rect, std::int32_t originX,
+                         std::int32_t originY) {
+  PF_EffectWorld view = *world.def();
+  view.width = rect.right - rect.left;
+  view.height = rect.bottom - rect.top;
+  view.data = reinterpret_cast<decltype(view.data)>(
+      const_cast<std::byte*>(world.RowAddress(rect.top - originY)) +
+      std::int64_t{rect.left - originX} * world.pixelSize());
+  view.origin_x = rect.left;
+  view.origin_y = rect.top;
+  view.extent_hint = PF_LRect{0, 0, view.width, view.height};
+  return view;
+}
+
 }  // namespace
 
 // The functions the effect calls. Each finds its host, counts and logs the
@@ -187,13 +216,13 @@ struct MiniHost::Callbacks {
 
   // A world check-out hit by a fault: fails, or delivers null or a world
   // record without data.
-  static PF_Err Faulty(const Fault& f, const World& world, PF_EffectWorld& noData,
+  static PF_Err Faulty(const Fault& f, const PF_EffectWorld& world, PF_EffectWorld& noData,
                        PF_EffectWorld** delivered) {
     switch (f.effect) {
       case FaultEffect::kNullResult:
         return PF_Err_NONE;
       case FaultEffect::kNoData:
-        noData = *world.def();
+        noData = world;
         noData.data = nullptr;
         *delivered = &noData;
         return PF_Err_NONE;
@@ -317,13 +346,17 @@ struct MiniHost::Callbacks {
       err = PF_Err_INVALID_INDEX;  // the input layer is the only layer parameter
     } else {
       const World& layer = *s->input;
+      const PF_LRect extent = h.InputExtent();
       *result = PF_CheckoutResult{};
-      result->result_rect = h.checkoutRectsSet_ ? h.checkoutResultRect_ : Extent(layer);
-      result->max_result_rect = h.checkoutRectsSet_ ? h.checkoutMaxResultRect_ : Extent(layer);
+      result->result_rect =
+          h.checkoutRectsSet_ ? h.checkoutResultRect_ : Intersect(extent, req->rect);
+      result->max_result_rect = h.checkoutRectsSet_ ? h.checkoutMaxResultRect_ : extent;
       result->par = PF_RationalScale{1, 1};
       result->ref_width = layer.width();
       result->ref_height = layer.height();
-      if (s->collectIds != nullptr) s->collectIds->push_back(checkout_id);
+      std::vector<LayerCheckout>& made = s->collect != nullptr ? *s->collect : h.sentCheckouts_;
+      std::erase_if(made, [&](const LayerCheckout& c) { return c.id == checkout_id; });
+      made.push_back(LayerCheckout{checkout_id, result->result_rect});
     }
     h.layerCheckouts_.push_back(LayerCheckoutRecord{index, checkout_id,
                                                     req != nullptr ? *req : PF_RenderRequest{},
@@ -347,17 +380,25 @@ struct MiniHost::Callbacks {
     const Fault* f = h.Arrive(HostCall::kCheckoutLayerPixels, checkout_id);
     PF_Err err = PF_Err_NONE;
     PF_EffectWorld* world = nullptr;
+    const auto known = [&] {
+      return s->known == nullptr ||
+             std::any_of(s->known->begin(), s->known->end(),
+                         [&](const LayerCheckout& c) { return c.id == checkout_id; });
+    };
+    // The pixels the input has of the checkout's result_rect.
+    const PF_LRect rect = Intersect(h.CheckoutRectFor(*s, checkout_id), h.InputExtent());
     if (pixels == nullptr) {
       err = PF_Err_BAD_CALLBACK_PARAM;
     } else if (f != nullptr) {
-      err = Faulty(*f, *s->input, s->noDataInput, &world);
+      err = Faulty(*f, InputView(*s->input, rect, h.inputOriginX_, h.inputOriginY_), s->noDataInput,
+                   &world);
     } else if (s->cmd != PF_Cmd_SMART_RENDER) {
       err = PF_Err_INVALID_CALLBACK;
-    } else if (s->knownIds != nullptr && std::find(s->knownIds->begin(), s->knownIds->end(),
-                                                   checkout_id) == s->knownIds->end()) {
+    } else if (!known()) {
       err = PF_Err_BAD_CALLBACK_PARAM;  // not checked out in this frame's pre-render
-    } else {
-      world = s->input->def();
+    } else if (!IsEmpty(rect) || h.emptyInput_ == EmptyInput::kEmptyWorld) {
+      world =
+          &s->inputViews.emplace_back(InputView(*s->input, rect, h.inputOriginX_, h.inputOriginY_));
     }
     if (pixels != nullptr) *pixels = world;
     h.Log(HostCall::kCheckoutLayerPixels, checkout_id, err);
@@ -379,7 +420,7 @@ struct MiniHost::Callbacks {
     if (output == nullptr) {
       err = PF_Err_BAD_CALLBACK_PARAM;
     } else if (f != nullptr) {
-      err = Faulty(*f, *s->output, s->noDataOutput, &world);
+      err = Faulty(*f, *s->output->def(), s->noDataOutput, &world);
     } else if (s->cmd != PF_Cmd_SMART_RENDER) {
       err = PF_Err_INVALID_CALLBACK;
     } else {
@@ -506,13 +547,17 @@ struct MiniHost::Callbacks {
     return err;
   }
 
-  // The host's world behind a record: by address, or by its pixels for a copy.
+  // The host's world behind a record: by address, or by its pixels for a
+  // copy or a view.
   static const World* WorldOf(const Scope& s, const PF_EffectWorld* def) {
     if (def == &s.noDataInput) return s.input;
     if (def == &s.noDataOutput) return s.output;
+    for (const PF_EffectWorld& view : s.inputViews) {
+      if (def == &view) return s.input;
+    }
     const World* candidates[] = {s.output, s.input, s.host->output_.get(), s.host->layer_.get()};
     for (const World* w : candidates) {
-      if (w != nullptr && (def == w->def() || w->OwnsData(def->data))) return w;
+      if (w != nullptr && (def == w->def() || w->Holds(def->data))) return w;
     }
     return nullptr;
   }
@@ -728,10 +773,10 @@ PF_Err MiniHost::SmartPreRender(SmartFrame* frame) {
   if (frame == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   frame->Release();
   frame->host_ = this;
-  frame->checkoutIds_.clear();
+  frame->checkouts_.clear();
   frame->input_ = PF_PreRenderInput{};
   frame->input_.output_request = CurrentRequest();
-  frame->input_.bitdepth = short(output_->depth());
+  frame->input_.bitdepth = short(outputFollows_ ? layer_->depth() : output_->depth());
   frame->input_.what_gpu = PF_GPU_Framework_NONE;
   frame->output_ = PF_PreRenderOutput{};
 
@@ -743,12 +788,13 @@ PF_Err MiniHost::SmartPreRender(SmartFrame* frame) {
   PF_InData in = MakeInData();
   PF_OutData out = MakeOutData();
   Scope scope(this, layer_.get(), output_.get());
-  scope.collectIds = &frame->checkoutIds_;
+  scope.collect = &frame->checkouts_;
   const PF_Err err = Call(scope, PF_Cmd_SMART_PRE_RENDER, &in, &out, nullptr, nullptr, &extra);
 
   // After success the host owns the data until the frame is done.
   frame->pending_ = err == PF_Err_NONE && (frame->output_.pre_render_data != nullptr ||
                                            frame->output_.delete_pre_render_data_func != nullptr);
+  if (err == PF_Err_NONE) PlaceOutput(frame->output_.result_rect);
   std::lock_guard lock(mutex_);
   lastPreRender_ = frame->output_;
   if (frame->pending_) ++preRenderKept_;
@@ -756,6 +802,12 @@ PF_Err MiniHost::SmartPreRender(SmartFrame* frame) {
 }
 
 PF_Err MiniHost::SmartRender(const SmartFrame& frame, World* output) {
+  const PF_LRect& rect = frame.output_.result_rect;
+  if (output != nullptr) {
+    output->SetOrigin(rect.left, rect.top);
+  } else if (!PlaceOutput(rect)) {
+    return PF_Err_OUT_OF_MEMORY;
+  }
   World& target = output != nullptr ? *output : *output_;
   PF_SmartRenderInput input{};
   input.output_request = frame.input_.output_request;
@@ -769,12 +821,16 @@ PF_Err MiniHost::SmartRender(const SmartFrame& frame, World* output) {
   PF_InData in = MakeInData();
   PF_OutData out = MakeOutData();
   Scope scope(this, layer_.get(), &target);
-  scope.knownIds = &frame.checkoutIds_;
+  scope.known = &frame.checkouts_;
   return Call(scope, PF_Cmd_SMART_RENDER, &in, &out, nullptr, nullptr, &extra);
 }
 
 PF_Err MiniHost::RenderLegacy(World* output) {
+  if (output == nullptr && outputFollows_) {
+    FollowFrame(layer_->depth(), layer_->width(), layer_->height());
+  }
   World& target = output != nullptr ? *output : *output_;
+  target.SetOrigin(0, 0);
   PF_InData in = MakeInData();
   PF_OutData out = MakeOutData();
   Scope scope(this, layer_.get(), &target);
@@ -883,9 +939,11 @@ PF_InData MiniHost::MakeInData() {
   in.local_time_step = timeStep_;
   in.time_scale = timeScale_;
   in.field = PF_Field_FRAME;
-  in.width = layer_->width();
-  in.height = layer_->height();
+  in.width = layerSizeSet_ ? layerWidth_ : layer_->width();
+  in.height = layerSizeSet_ ? layerHeight_ : layer_->height();
   in.extent_hint = Extent(*layer_);
+  in.pre_effect_source_origin_x = -inputOriginX_;
+  in.pre_effect_source_origin_y = -inputOriginY_;
   in.downsample_x = downsampleX_;
   in.downsample_y = downsampleY_;
   in.pixel_aspect_ratio = PF_RationalScale{1, 1};
@@ -917,7 +975,7 @@ PF_SmartRenderCallbacks MiniHost::MakeSmartRenderCallbacks() const {
 PF_RenderRequest MiniHost::CurrentRequest() const {
   if (requestSet_) return request_;
   PF_RenderRequest request{};
-  request.rect = Extent(*layer_);
+  request.rect = InputExtent();
   request.field = PF_Field_FRAME;
   request.channel_mask = PF_ChannelMask_ARGB;
   return request;
@@ -929,16 +987,91 @@ void MiniHost::SetLayer(PixelDepth depth, std::int32_t width, std::int32_t heigh
                         std::int32_t rowbytes) {
   layer_ = std::make_unique<World>(depth, width, height, rowbytes);
   controls_.front()->value.u.ld = *layer_->def();
+  if (outputFollows_) FollowFrame(depth, layer_->width(), layer_->height());
 }
 
 void MiniHost::SetOutput(PixelDepth depth, std::int32_t width, std::int32_t height,
                          std::int32_t rowbytes) {
+  outputFollows_ = false;
   output_ = std::make_unique<World>(depth, width, height, rowbytes);
 }
 
 void MiniHost::SetFrame(PixelDepth depth, std::int32_t width, std::int32_t height) {
+  outputFollows_ = true;
+  outputMargins_ = WorldMargins{};
+  outputRowbytes_ = 0;
+  inputOriginX_ = 0;
+  inputOriginY_ = 0;
+  output_.reset();
   SetLayer(depth, width, height);
-  SetOutput(depth, width, height);
+}
+
+void MiniHost::SetOutputWindow(const WorldMargins& margins, std::int32_t rowbytes) {
+  outputFollows_ = true;
+  outputMargins_ = margins;
+  outputRowbytes_ = rowbytes;
+  output_.reset();
+  FollowFrame(layer_->depth(), layer_->width(), layer_->height());
+}
+
+// Re-makes the output that follows the frame when its size or depth differs.
+void MiniHost::FollowFrame(PixelDepth depth, std::int32_t width, std::int32_t height) {
+  // SetFrame and SetOutputWindow drop the output they replace, so one that is
+  // left was made with the current margins and stride.
+  const World* o = output_.get();
+  if (o != nullptr && o->depth() == depth && o->width() == width && o->height() == height) return;
+  output_ = std::make_unique<World>(depth, width, height, outputRowbytes_, outputMargins_);
+}
+
+bool MiniHost::PlaceOutput(const PF_LRect& result_rect) {
+  if (outputFollows_) {
+    const std::int64_t width =
+        std::max<std::int64_t>(0, std::int64_t{result_rect.right} - result_rect.left);
+    const std::int64_t height =
+        std::max<std::int64_t>(0, std::int64_t{result_rect.bottom} - result_rect.top);
+    const WorldMargins& m = outputMargins_;
+    const std::int64_t bytes =
+        (width + m.left + m.right) * (height + m.top + m.bottom) * PixelSize(layer_->depth());
+    if (width > INT32_MAX || height > INT32_MAX || bytes > kMaxOutputBytes) return false;
+    FollowFrame(layer_->depth(), std::int32_t(width), std::int32_t(height));
+  }
+  output_->SetOrigin(result_rect.left, result_rect.top);
+  return true;
+}
+
+void MiniHost::SetInputOrigin(std::int32_t x, std::int32_t y) {
+  inputOriginX_ = x;
+  inputOriginY_ = y;
+}
+
+PF_LRect MiniHost::InputExtent() const {
+  if (layer_->width() <= 0 || layer_->height() <= 0) return PF_LRect{};
+  return PF_LRect{inputOriginX_, inputOriginY_, inputOriginX_ + layer_->width(),
+                  inputOriginY_ + layer_->height()};
+}
+
+void MiniHost::SetLayerSize(A_long width, A_long height) {
+  layerSizeSet_ = true;
+  layerWidth_ = width;
+  layerHeight_ = height;
+}
+
+void MiniHost::ResetLayerSize() {
+  layerSizeSet_ = false;
+}
+
+void MiniHost::SetEmptyInput(EmptyInput delivery) {
+  emptyInput_ = delivery;
+}
+
+// The result_rect answered for a checkout id: of the frame being rendered,
+// else of the last one sent without a frame, else the input's whole extent.
+PF_LRect MiniHost::CheckoutRectFor(const Scope& scope, A_long id) const {
+  const std::vector<LayerCheckout>& made = scope.known != nullptr ? *scope.known : sentCheckouts_;
+  for (const LayerCheckout& c : made) {
+    if (c.id == id) return c.rect;
+  }
+  return InputExtent();
 }
 
 void MiniHost::SetTime(A_long current_time, A_long time_step, A_u_long time_scale) {

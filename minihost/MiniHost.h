@@ -14,6 +14,23 @@
 //   PF_Err err = host.RenderSmart();
 //   PF_Pixel16 p = host.Output().At<PF_Pixel16>(540, 960);
 //
+// Geometry, as the host has it (see host-behaviour notes in the project's
+// shared documents): rectangles are in layer coordinates at render resolution.
+// The input world Layer() lies at the input origin (SetInputOrigin; an earlier
+// effect that grew the layer 30 pixels on the left puts it at -30, 0), so its
+// extent is origin .. origin + size. checkout_layer answers that extent as
+// max_result_rect and its intersection with the request as result_rect;
+// checkout_layer_pixels hands a view into Layer()'s memory covering that
+// result_rect, origin_x / origin_y set; checkout_output hands Output() with
+// its origin at the effect's result_rect. By default the output follows the
+// frame: a smart pre-render re-makes it to cover the effect's result_rect
+// (optionally as a window into a larger guarded image, SetOutputWindow), and
+// a legacy render to the input's size; SetOutput fixes it to a given world.
+// The legacy render receives Layer() itself, with
+// in_data->pre_effect_source_origin_x / _y = -input origin. in_data->width /
+// height are the layer's full-resolution size (SetLayerSize), the input's
+// size unless set.
+//
 // Callbacks find their host through effect_ref, which is the host's address.
 // The basic suite and PF_GetPixelFormat receive no effect_ref; they find the
 // host through the command running on the calling thread, which the host
@@ -90,6 +107,16 @@ struct GuardFailure {
 
 class MiniHost;
 
+// A successful checkout_layer: its id and the result_rect answered.
+struct LayerCheckout {
+  A_long id;
+  PF_LRect rect;
+};
+
+// How checkout_layer_pixels delivers an input with no pixels for the
+// checkout (an empty result_rect): the host may do either.
+enum class EmptyInput { kEmptyWorld, kNullWorld };
+
 // One frame of smart rendering: what a successful pre-render handed to the
 // host, kept until the frame is done. Release() (or the destructor) calls the
 // effect's delete function exactly once. The host must outlive the frame.
@@ -106,6 +133,7 @@ class SmartFrame {
   // The records as the pre-render left them (also after a failure).
   const PF_PreRenderInput& preRenderInput() const { return input_; }
   const PF_PreRenderOutput& preRenderOutput() const { return output_; }
+  const std::vector<LayerCheckout>& checkouts() const { return checkouts_; }
   void Release();
 
  private:
@@ -113,7 +141,7 @@ class SmartFrame {
   MiniHost* host_ = nullptr;
   PF_PreRenderInput input_{};
   PF_PreRenderOutput output_{};
-  std::vector<A_long> checkoutIds_;  // of checkout_layer, for checkout_layer_pixels
+  std::vector<LayerCheckout> checkouts_;  // of checkout_layer, for checkout_layer_pixels
   bool pending_ = false;
 };
 
@@ -148,12 +176,17 @@ class MiniHost {
 
   // One frame: smart pre-render, smart render and release of the pre-render
   // data; or the legacy render command with the current values. The input is
-  // Layer(), the output Output() unless another world is given.
+  // Layer(), the output Output() unless another world is given; a smart
+  // render hands either out with its origin at the effect's result_rect, a
+  // legacy render with origin 0, 0. A smart render whose output would need
+  // more than kMaxOutputBytes answers PF_Err_OUT_OF_MEMORY, as a host that
+  // cannot allocate it, without calling the effect.
   PF_Err RenderSmart();
   PF_Err RenderLegacy(World* output = nullptr);
   // The smart pair in steps, for threaded rendering: one pre-render, then any
   // number of renders of that frame (on several threads at once, each into its
-  // own output world), then frame->Release().
+  // own output world), then frame->Release(). A successful pre-render places
+  // Output() for the frame (see PlaceOutput).
   PF_Err SmartPreRender(SmartFrame* frame);
   PF_Err SmartRender(const SmartFrame& frame, World* output = nullptr);
 
@@ -171,22 +204,52 @@ class MiniHost {
   PF_ProgPtr EffectRef() const { return reinterpret_cast<PF_ProgPtr>(const_cast<MiniHost*>(this)); }
 
   // ---- Configuration (between commands) ------------------------------------
-  // Input layer and output world; SetFrame sets both to packed rows.
+  // The input layer (its origin kept). The output, when it follows the frame,
+  // takes the input's depth and size at once.
   void SetLayer(PixelDepth depth, std::int32_t width, std::int32_t height,
                 std::int32_t rowbytes = 0);
+  // A fixed output world: handed out as it is until SetFrame or SetOutputWindow.
   void SetOutput(PixelDepth depth, std::int32_t width, std::int32_t height,
                  std::int32_t rowbytes = 0);
+  // Input layer with packed rows at origin 0, 0, and an output that follows
+  // the frame, with packed rows.
   void SetFrame(PixelDepth depth, std::int32_t width, std::int32_t height);
+  // The output follows the frame as a window into a larger image: `margins`
+  // foreign pixels around it, `rowbytes` the image's stride (0 packed,
+  // negative bottom-up, widened as World does). Nothing outside the window
+  // may change in any command (the guard check after each command).
+  void SetOutputWindow(const WorldMargins& margins, std::int32_t rowbytes = 0);
+  bool OutputFollowsFrame() const { return outputFollows_; }
   World& Layer() { return *layer_; }
+  // The output world of the last render (or the one to come).
   World& Output() { return *output_; }
+  // Where Layer()'s pixel (0, 0) lies in layer coordinates; default 0, 0.
+  void SetInputOrigin(std::int32_t x, std::int32_t y);
+  PF_LRect InputOrigin() const { return PF_LRect{inputOriginX_, inputOriginY_, 0, 0}; }
+  // The input's extent in layer coordinates (all zero when it has no pixels).
+  PF_LRect InputExtent() const;
+  // in_data->width / height: the layer's full-resolution size. By default
+  // (and after ResetLayerSize) the input world's size.
+  void SetLayerSize(A_long width, A_long height);
+  void ResetLayerSize();
+  void SetEmptyInput(EmptyInput delivery);  // default kEmptyWorld
+  // Makes Output() the world checkout_output hands for an effect result_rect:
+  // re-made (when it follows the frame and its geometry differs) to the
+  // rectangle's size at the input's depth, then its origin set to the
+  // rectangle's left, top. False, and nothing changed, when the world would
+  // need more than kMaxOutputBytes.
+  static constexpr std::int64_t kMaxOutputBytes = std::int64_t{1} << 30;
+  bool PlaceOutput(const PF_LRect& result_rect);
   // in_data times; defaults 1001, 1001, 30000 (frame 1 at 29.97 fps).
   void SetTime(A_long current_time, A_long time_step, A_u_long time_scale);
   void SetDownsample(PF_RationalScale x, PF_RationalScale y);  // default 1/1, 1/1
   // The pre-render's output_request; by default field PF_Field_FRAME, all
-  // channels, and rect = the layer's extent (until a request is set).
+  // channels, and rect = the input's extent (until a request is set).
   void SetOutputRequest(const PF_RenderRequest& request);
   void ResetOutputRequest();
-  // What checkout_layer reports; by default both rectangles are the layer's extent.
+  // What checkout_layer reports, overriding the input's extent and its
+  // intersection with the request; checkout_layer_pixels still delivers only
+  // pixels the input has (the result_rect within the input's extent).
   void SetCheckoutResultRects(const PF_LRect& result_rect, const PF_LRect& max_result_rect);
   void ResetCheckoutResultRects();
   // Without the basic suite, in_data.pica_basicP is null; a suite that is not
@@ -269,6 +332,8 @@ class MiniHost {
   PF_Err Call(Scope& scope, PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
               PF_ParamDef** params, PF_LayerDef* output, void* extra);
   PF_Err ChangeValue(PF_ParamIndex index, PF_ParamType type, PF_ParamDef** def);
+  void FollowFrame(PixelDepth depth, std::int32_t width, std::int32_t height);
+  PF_LRect CheckoutRectFor(const Scope& scope, A_long id) const;
   PF_Err UserChanged(PF_ParamIndex index);
   void BuildParams();
   bool IsValueRecord(const PF_ParamDef* def) const;
@@ -287,6 +352,15 @@ class MiniHost {
 
   std::unique_ptr<World> layer_;
   std::unique_ptr<World> output_;
+  std::int32_t inputOriginX_ = 0;
+  std::int32_t inputOriginY_ = 0;
+  bool layerSizeSet_ = false;
+  A_long layerWidth_ = 0;
+  A_long layerHeight_ = 0;
+  EmptyInput emptyInput_ = EmptyInput::kEmptyWorld;
+  bool outputFollows_ = true;
+  WorldMargins outputMargins_{};
+  std::int32_t outputRowbytes_ = 0;
   A_long currentTime_ = 1001;
   A_long timeStep_ = 1001;
   A_u_long timeScale_ = 30000;
@@ -326,6 +400,7 @@ class MiniHost {
   std::int64_t preRenderKept_ = 0;
   std::int64_t preRenderDeleted_ = 0;
   std::vector<GuardFailure> guardFailures_;
+  std::vector<LayerCheckout> sentCheckouts_;  // of commands sent without a frame
   PF_OutData lastOut_{};
   PF_PreRenderOutput lastPreRender_{};
 };

@@ -17,6 +17,12 @@ std::uint8_t PaddingByte(std::int64_t offset) {
   return std::uint8_t(0x6Bu ^ std::uint64_t(offset) * 0x3Bu);
 }
 
+// Byte `offset` (from the window's pixel 0) of window row `row` in a margin.
+std::uint8_t ForeignByte(std::int32_t row, std::int64_t offset) {
+  const std::uint32_t h = std::uint32_t(row) * 2654435761u ^ std::uint32_t(offset) * 40503u;
+  return std::uint8_t(h ^ h >> 13 ^ 0x96u);
+}
+
 std::int32_t ChannelSize(PixelDepth depth) {
   return PixelSize(depth) / 4;
 }
@@ -52,39 +58,54 @@ void GuardReport::Add(const GuardReport& other) {
     firstPaddingRow = other.firstPaddingRow;
     firstPaddingByte = other.firstPaddingByte;
   }
+  if (firstForeignRow < 0) {
+    firstForeignRow = other.firstForeignRow;
+    firstForeignByte = other.firstForeignByte;
+  }
   before += other.before;
   after += other.after;
   padding += other.padding;
+  foreign += other.foreign;
 }
 
 std::string GuardReport::Describe() const {
-  char text[256];
+  char text[384];
   std::snprintf(text, sizeof text,
                 "guard below rows: %lld changed (first at %lld); guard above rows: %lld changed "
-                "(first at %lld); row padding: %lld changed (first in row %d at byte %lld)",
+                "(first at %lld); row padding: %lld changed (first in row %d at byte %lld); "
+                "foreign pixels: %lld changed (first in row %d at byte %lld)",
                 static_cast<long long>(before), static_cast<long long>(firstBefore),
                 static_cast<long long>(after), static_cast<long long>(firstAfter),
                 static_cast<long long>(padding), int(firstPaddingRow),
-                static_cast<long long>(firstPaddingByte));
+                static_cast<long long>(firstPaddingByte), static_cast<long long>(foreign),
+                int(firstForeignRow), static_cast<long long>(firstForeignByte));
   return text;
 }
 
-World::World(PixelDepth depth, std::int32_t width, std::int32_t height, std::int32_t rowbytes)
+World::World(PixelDepth depth, std::int32_t width, std::int32_t height, std::int32_t rowbytes,
+             WorldMargins margins)
     : depth_(depth),
       format_(PixelFormatOf(depth)),
       width_(width > 0 ? width : 0),
-      height_(height > 0 ? height : 0) {
-  const std::int64_t rowPixels = std::int64_t{width_} * pixelSize();
+      height_(height > 0 ? height : 0),
+      margins_{margins.left > 0 ? margins.left : 0, margins.top > 0 ? margins.top : 0,
+               margins.right > 0 ? margins.right : 0, margins.bottom > 0 ? margins.bottom : 0} {
+  const std::int64_t pixel = pixelSize();
+  const std::int64_t rowPixels = (std::int64_t{margins_.left} + width_ + margins_.right) * pixel;
+  const std::int64_t rows = std::int64_t{margins_.top} + height_ + margins_.bottom;
   const std::int64_t channel = ChannelSize(depth);
   std::int64_t stride = rowbytes == 0 ? rowPixels : std::llabs(std::int64_t{rowbytes});
   if (stride < rowPixels) stride = rowPixels;
   stride = (stride + channel - 1) / channel * channel;
   stride_ = stride;
   rowbytes_ = std::int32_t(rowbytes < 0 ? -stride : stride);
-  size_ = 2 * kGuardBytes + stride_ * height_;
+  size_ = 2 * kGuardBytes + stride_ * rows;
   bytes_.reset(new std::byte[std::size_t(size_)]());
   std::byte* lowest = bytes_.get() + kGuardBytes;
-  row0_ = rowbytes_ < 0 && height_ > 0 ? lowest + stride_ * (height_ - 1) : lowest;
+  // Allocation row `top` holds window row 0; bottom-up, the rows run downward in memory.
+  std::int64_t topRow = margins_.top;
+  if (rowbytes_ < 0) topRow = rows - 1 - margins_.top > 0 ? rows - 1 - margins_.top : 0;
+  row0_ = lowest + stride_ * topRow + margins_.left * pixel;
   RearmGuards();
 
   def_.world_flags = PF_WorldFlag_WRITEABLE;
@@ -95,6 +116,36 @@ World::World(PixelDepth depth, std::int32_t width, std::int32_t height, std::int
   def_.height = height_;
   def_.extent_hint = PF_LRect{0, 0, width_, height_};
   def_.pix_aspect_ratio = PF_RationalScale{1, 1};
+}
+
+void World::SetOrigin(std::int32_t x, std::int32_t y) {
+  def_.origin_x = x;
+  def_.origin_y = y;
+}
+
+bool World::Holds(const void* p) const {
+  const auto* b = static_cast<const std::byte*>(p);
+  return p != nullptr && b >= bytes_.get() && b < bytes_.get() + size_;
+}
+
+template <typename F>
+void World::ForEachOutsideByte(F&& f) const {
+  const std::int64_t pixel = pixelSize();
+  const std::int64_t left = std::int64_t{margins_.left} * pixel;
+  const std::int64_t windowBytes = std::int64_t{width_} * pixel;
+  const std::int64_t rowPixels = left + windowBytes + std::int64_t{margins_.right} * pixel;
+  for (std::int32_t r = -margins_.top; r < height_ + margins_.bottom; ++r) {
+    const std::byte* start = row0_ + std::int64_t{r} * rowbytes_ - left;
+    const bool windowRow = r >= 0 && r < height_;
+    for (std::int64_t o = 0; o < stride_; ++o) {
+      const std::int64_t w = o - left;
+      if (windowRow && w >= 0 && w < windowBytes) {
+        o = left + windowBytes - 1;  // skip the window's pixels
+        continue;
+      }
+      f(r, w, o >= rowPixels, o, start + o);
+    }
+  }
 }
 
 void World::Clear() {
@@ -115,7 +166,7 @@ std::vector<std::uint8_t> World::PixelBytes() const {
 GuardReport World::CheckGuards() const {
   GuardReport report;
   const auto* base = reinterpret_cast<const std::uint8_t*>(bytes_.get());
-  const std::int64_t afterStart = kGuardBytes + stride_ * height_;
+  const std::int64_t afterStart = size_ - kGuardBytes;
   for (std::int64_t k = 0; k < kGuardBytes; ++k) {
     if (base[k] != GuardByte(0, k)) {
       if (report.before++ == 0) report.firstBefore = k;
@@ -124,31 +175,33 @@ GuardReport World::CheckGuards() const {
       if (report.after++ == 0) report.firstAfter = k;
     }
   }
-  const std::int64_t rowPixels = std::int64_t{width_} * pixelSize();
-  for (std::int32_t r = 0; r < height_; ++r) {
-    const auto* row = reinterpret_cast<const std::uint8_t*>(RowAddress(r));
-    for (std::int64_t o = rowPixels; o < stride_; ++o) {
-      if (row[o] != PaddingByte(o) && report.padding++ == 0) {
-        report.firstPaddingRow = r;
-        report.firstPaddingByte = o;
-      }
-    }
-  }
+  ForEachOutsideByte(
+      [&](std::int32_t r, std::int64_t w, bool padding, std::int64_t o, const std::byte* at) {
+        const auto seen = std::uint8_t(*at);
+        if (padding) {
+          if (seen != PaddingByte(o) && report.padding++ == 0) {
+            report.firstPaddingRow = r;
+            report.firstPaddingByte = w;
+          }
+        } else if (seen != ForeignByte(r, w) && report.foreign++ == 0) {
+          report.firstForeignRow = r;
+          report.firstForeignByte = w;
+        }
+      });
   return report;
 }
 
 void World::RearmGuards() {
   auto* base = reinterpret_cast<std::uint8_t*>(bytes_.get());
-  const std::int64_t afterStart = kGuardBytes + stride_ * height_;
+  const std::int64_t afterStart = size_ - kGuardBytes;
   for (std::int64_t k = 0; k < kGuardBytes; ++k) {
     base[k] = GuardByte(0, k);
     base[afterStart + k] = GuardByte(1, k);
   }
-  const std::int64_t rowPixels = std::int64_t{width_} * pixelSize();
-  for (std::int32_t r = 0; r < height_; ++r) {
-    auto* row = reinterpret_cast<std::uint8_t*>(RowAddress(r));
-    for (std::int64_t o = rowPixels; o < stride_; ++o) row[o] = PaddingByte(o);
-  }
+  ForEachOutsideByte(
+      [](std::int32_t r, std::int64_t w, bool padding, std::int64_t o, const std::byte* at) {
+        *const_cast<std::byte*>(at) = std::byte(padding ? PaddingByte(o) : ForeignByte(r, w));
+      });
 }
 
 void World::CheckAccess(std::size_t pixelBytes, std::int32_t row, std::int32_t col) const {

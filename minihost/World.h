@@ -3,13 +3,20 @@
 // the three depths, any width, height and stride, and guard zones that show
 // any write outside the pixels.
 //
+// A world may be a window into a larger image, as the host hands out views
+// into bigger buffers: margins of foreign pixels on any side of the window's
+// width x height pixels. The allocation's rows are then margin rows, the
+// window's rows and margin rows again, each one left margin, window pixels,
+// right margin and padding; `data` points at the window's pixel (0, 0) and
+// `rowbytes` is the allocation's stride.
+//
 // Memory, lowest address first: kGuardBytes of guard, the rows, kGuardBytes of
 // guard. Row r starts at data + r * rowbytes; with a negative rowbytes row 0
 // is the last row in memory and data points at it. The bytes of each row past
-// `width` pixels (the padding) hold a pattern that depends only on the byte's
+// its pixels (the padding) hold a pattern that depends only on the byte's
 // offset from the start of its row, the same in every world: copying whole
 // rows between worlds of the same stride leaves it intact, while any other
-// write into it shows.
+// write into it shows. Foreign pixels hold a pattern of their row and byte.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -32,30 +39,42 @@ PF_PixelFormat PixelFormatOf(PixelDepth depth);
 struct GuardReport {
   std::int64_t before = 0;             // guard below the lowest row in memory
   std::int64_t after = 0;              // guard above the highest row in memory
-  std::int64_t padding = 0;            // row bytes past `width` pixels
+  std::int64_t padding = 0;            // row bytes past the allocation's pixels
+  std::int64_t foreign = 0;            // bytes of the margins around a window
   std::int64_t firstBefore = -1;       // offset in the zone of the first changed byte
   std::int64_t firstAfter = -1;        // offset in the zone of the first changed byte
   std::int32_t firstPaddingRow = -1;   // row index of the first changed padding byte
   std::int64_t firstPaddingByte = -1;  // its offset from the start of that row
+  std::int32_t firstForeignRow = -1;   // window row of the first changed foreign byte
+  std::int64_t firstForeignByte = -1;  // its offset from the window's pixel 0 in that row
 
-  // Guards unchanged; the padding is judged only when asked for, since whole
-  // rows copied from a wider source legitimately land in it.
+  // Guards and foreign pixels unchanged; the padding is judged only when
+  // asked for, since whole rows copied from a wider source land in it.
   bool Intact(bool checkPadding = true) const {
-    return before == 0 && after == 0 && (!checkPadding || padding == 0);
+    return before == 0 && after == 0 && foreign == 0 && (!checkPadding || padding == 0);
   }
   void Add(const GuardReport& other);
   std::string Describe() const;
+};
+
+// Foreign pixels around a window, in pixels on each side (negative counts as 0).
+struct WorldMargins {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
 };
 
 class World {
  public:
   static constexpr std::int64_t kGuardBytes = 256;
 
-  // rowbytes 0 packs the rows; a negative rowbytes stores row 0 last in
-  // memory. A stride shorter than a row's pixels, or not a multiple of the
-  // channel size, is widened to the next valid one, keeping its sign.
-  // Negative sizes count as 0. Pixels start as zero.
-  World(PixelDepth depth, std::int32_t width, std::int32_t height, std::int32_t rowbytes = 0);
+  // rowbytes 0 packs the allocation's rows; a negative rowbytes stores row 0
+  // last in memory. A stride shorter than an allocation row's pixels, or not
+  // a multiple of the channel size, is widened to the next valid one, keeping
+  // its sign. Negative sizes count as 0. Pixels start as zero.
+  World(PixelDepth depth, std::int32_t width, std::int32_t height, std::int32_t rowbytes = 0,
+        WorldMargins margins = {});
   World(const World&) = delete;
   World& operator=(const World&) = delete;
 
@@ -70,6 +89,11 @@ class World {
   std::int32_t height() const { return height_; }
   std::int32_t rowbytes() const { return rowbytes_; }
   std::int32_t pixelSize() const { return PixelSize(depth_); }
+  const WorldMargins& margins() const { return margins_; }
+
+  // Where the world's pixel (0, 0) lies in layer coordinates, as smart-render
+  // check-outs report it in origin_x / origin_y; 0, 0 unless set.
+  void SetOrigin(std::int32_t x, std::int32_t y);
 
   // The format that PF_GetPixelFormat reports for this world: the depth's own
   // unless set to any other value.
@@ -78,6 +102,8 @@ class World {
 
   // True when `p` is this world's data pointer, as in a copy of its record.
   bool OwnsData(const void* p) const { return p != nullptr && p == row0_; }
+  // True when `p` lies in this world's allocation, as the data of a view into it.
+  bool Holds(const void* p) const;
 
   std::byte* RowAddress(std::int32_t row) { return row0_ + std::int64_t{row} * rowbytes_; }
   const std::byte* RowAddress(std::int32_t row) const {
@@ -101,24 +127,29 @@ class World {
     for (std::int32_t r = 0; r < height_; ++r)
       for (std::int32_t c = 0; c < width_; ++c) At<Pixel>(r, c) = pixel;
   }
-  // Sets every pixel byte to zero; padding and guards are kept.
+  // Sets every pixel byte to zero; foreign pixels, padding and guards are kept.
   void Clear();
 
   // The pixels only: rows top to bottom, width * pixel size bytes each.
   std::vector<std::uint8_t> PixelBytes() const;
 
   GuardReport CheckGuards() const;
-  // Writes the guard and padding patterns again, after a check has been read.
+  // Writes the guard, foreign and padding patterns again, after a check has been read.
   void RearmGuards();
 
  private:
   void CheckAccess(std::size_t pixelBytes, std::int32_t row, std::int32_t col) const;
+  // Visits every foreign and padding byte: f(window row, offset from the
+  // window's pixel 0, is padding, offset from its allocation row's start, address).
+  template <typename F>
+  void ForEachOutsideByte(F&& f) const;
 
   PixelDepth depth_;
   PF_PixelFormat format_;
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   std::int32_t rowbytes_ = 0;
+  WorldMargins margins_;
   std::int64_t stride_ = 0;  // |rowbytes_|
   std::int64_t size_ = 0;    // whole allocation, guards included
   std::unique_ptr<std::byte[]> bytes_;

@@ -168,6 +168,16 @@ PF_Err DrawAtDepth(PF_InData* in, const PF_EffectWorld& src, const PF_EffectWorl
   return PF_Err_NONE;
 }
 
+// What the effect was handed in its last commands, for the geometry tests.
+struct Seen {
+  PF_InData in{};
+  PF_CheckoutResult checkout{};
+  bool inputNull = false;
+  PF_EffectWorld input{};
+  PF_EffectWorld output{};
+};
+Seen g_seen;
+
 PF_Err PreRender(PF_InData* in, PF_PreRenderExtra* extra) {
   if (in == nullptr || extra == nullptr || extra->input == nullptr || extra->output == nullptr ||
       extra->cb == nullptr) {
@@ -186,8 +196,10 @@ PF_Err PreRender(PF_InData* in, PF_PreRenderExtra* extra) {
     PF_CheckoutResult result{};
     err = extra->cb->checkout_layer(in->effect_ref, 0, 0, &req, in->current_time, in->time_step,
                                     in->time_scale, &result);
+    g_seen.checkout = result;
     if (err == PF_Err_NONE) {
-      extra->output->result_rect = extra->output->max_result_rect = result.max_result_rect;
+      extra->output->result_rect = result.result_rect;
+      extra->output->max_result_rect = result.max_result_rect;
       extra->output->pre_render_data = new FrameSettings{gain.u.fs_d.value, stray.u.sd.value};
       extra->output->delete_pre_render_data_func = &DeleteSettings;
     }
@@ -207,6 +219,10 @@ PF_Err SmartRender(PF_InData* in, PF_SmartRenderExtra* extra) {
   PF_EffectWorld* out = nullptr;
   if (const PF_Err err = extra->cb->checkout_layer_pixels(in->effect_ref, 0, &src)) return err;
   if (const PF_Err err = extra->cb->checkout_output(in->effect_ref, &out)) return err;
+  g_seen.in = *in;
+  g_seen.inputNull = src == nullptr;
+  if (src != nullptr) g_seen.input = *src;
+  if (out != nullptr) g_seen.output = *out;
   if (src == nullptr || src->data == nullptr || out == nullptr || out->data == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
@@ -218,6 +234,9 @@ PF_Err LegacyRender(PF_InData* in, PF_ParamDef** params, PF_LayerDef* output) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   const FrameSettings settings{params[kGain]->u.fs_d.value, params[kStray]->u.sd.value};
+  g_seen.in = *in;
+  g_seen.input = params[0]->u.ld;
+  g_seen.output = *output;
   return DrawAtDepth(in, params[0]->u.ld, *output, settings);
 }
 
@@ -464,26 +483,35 @@ TEST_F(MiniHostTest, LegacyRenderWritesThroughEveryStrideAtEveryDepth) {
 TEST_F(MiniHostTest, StrayWritesShowInTheGuardCheckAfterTheCommand) {
   struct Case {
     Stray stray;
-    std::int64_t GuardReport::*zone;
+    std::int64_t GuardReport::*zone;  // of a world of its own
   };
   const Case cases[] = {{kIntoPadding, &GuardReport::padding},
                         {kBelowRows, &GuardReport::before},
                         {kAboveRows, &GuardReport::after}};
   for (const Case& c : cases) {
     for (const std::int32_t rowbytes : {24, -24}) {
-      SCOPED_TRACE(::testing::Message() << "stray " << c.stray << " rowbytes " << rowbytes);
-      host.SetFrame(PixelDepth::k8, 4, 3);
-      host.SetOutput(PixelDepth::k8, 4, 3, rowbytes);
-      ASSERT_EQ(host.SetSlider(kStray, c.stray), PF_Err_NONE);
-      host.ClearLog();
-      ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
-      const std::vector<GuardFailure> failures = host.GuardFailures();
-      ASSERT_EQ(failures.size(), 1u);
-      EXPECT_EQ(failures[0].cmd, PF_Cmd_SMART_RENDER);
-      EXPECT_TRUE(failures[0].output);
-      const GuardReport& r = failures[0].report;
-      EXPECT_EQ(r.*c.zone, 1) << r.Describe();
-      EXPECT_EQ(r.before + r.after + r.padding, 1);
+      // A world of its own, then windows into larger images: every stray
+      // write lands on a foreign pixel.
+      for (const bool window : {false, true}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "stray " << c.stray << " rowbytes " << rowbytes << " window " << window);
+        host.SetFrame(PixelDepth::k8, 4, 3);
+        if (window) {
+          host.SetOutputWindow(WorldMargins{1, 1, 1, 1}, rowbytes < 0 ? -40 : 40);
+        } else {
+          host.SetOutput(PixelDepth::k8, 4, 3, rowbytes);
+        }
+        ASSERT_EQ(host.SetSlider(kStray, c.stray), PF_Err_NONE);
+        host.ClearLog();
+        ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
+        const std::vector<GuardFailure> failures = host.GuardFailures();
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_EQ(failures[0].cmd, PF_Cmd_SMART_RENDER);
+        EXPECT_TRUE(failures[0].output);
+        const GuardReport& r = failures[0].report;
+        EXPECT_EQ(window ? r.foreign : r.*c.zone, 1) << r.Describe();
+        EXPECT_EQ(r.before + r.after + r.padding + r.foreign, 1);
+      }
     }
   }
   // The padding is judged only when asked for.
@@ -494,6 +522,105 @@ TEST_F(MiniHostTest, StrayWritesShowInTheGuardCheckAfterTheCommand) {
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
   EXPECT_TRUE(host.GuardFailures().empty());
   EXPECT_EQ(host.CheckGuards().padding, 1);
+}
+
+// ---- Geometry: rectangles, views and origins --------------------------------
+
+TEST_F(MiniHostTest, SmartRenderHandsViewsOfTheInputAndOutputsAtTheResultRect) {
+  struct Case {
+    const char* name;
+    PF_LRect input;  // the input world's extent: origin and size
+    PF_LRect request;
+    PF_LRect result, max;  // checkout_layer's answer, the fake's own result
+    PF_LRect view;         // what checkout_layer_pixels covers
+  };
+  const PF_LRect none{};
+  const Case cases[] = {
+      {"whole layer", {0, 0, 8, 6}, {0, 0, 8, 6}, {0, 0, 8, 6}, {0, 0, 8, 6}, {0, 0, 8, 6}},
+      {"grown left", {-3, 0, 8, 6}, {-3, 0, 8, 6}, {-3, 0, 8, 6}, {-3, 0, 8, 6}, {-3, 0, 8, 6}},
+      {"grown, a tile", {-3, -1, 8, 6}, {2, 1, 5, 4}, {2, 1, 5, 4}, {-3, -1, 8, 6}, {2, 1, 5, 4}},
+      {"offset, wider request",
+       {4, 2, 12, 8},
+       {0, 0, 8, 6},
+       {4, 2, 8, 6},
+       {4, 2, 12, 8},
+       {4, 2, 8, 6}},
+      {"request beside", {0, 0, 8, 6}, {20, 0, 30, 6}, none, {0, 0, 8, 6}, none},
+      {"empty request", {0, 0, 8, 6}, none, none, {0, 0, 8, 6}, none},
+      {"empty input", {5, 5, 5, 5}, {0, 0, 8, 6}, none, none, none},
+  };
+  for (const EmptyInput delivery : {EmptyInput::kEmptyWorld, EmptyInput::kNullWorld}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message()
+                   << c.name << (delivery == EmptyInput::kNullWorld ? " null" : ""));
+      host.SetFrame(PixelDepth::k16, c.input.right - c.input.left, c.input.bottom - c.input.top);
+      host.SetInputOrigin(c.input.left, c.input.top);
+      host.SetEmptyInput(delivery);
+      PF_RenderRequest request{};
+      request.rect = c.request;
+      host.SetOutputRequest(request);
+      g_seen = Seen{};
+      const bool empty = c.view.right == 0 && c.view.left == 0;
+      const PF_Err err = host.RenderSmart();
+      EXPECT_TRUE(SameRect(g_seen.checkout.result_rect, c.result));
+      EXPECT_TRUE(SameRect(g_seen.checkout.max_result_rect, c.max));
+      // The fake refuses a null input, as it draws from it.
+      ASSERT_EQ(err, empty && delivery == EmptyInput::kNullWorld ? PF_Err_BAD_CALLBACK_PARAM
+                                                                 : PF_Err_NONE);
+      EXPECT_EQ(g_seen.inputNull, empty && delivery == EmptyInput::kNullWorld);
+      const PF_EffectWorld& in = g_seen.input;
+      if (!g_seen.inputNull) {
+        EXPECT_EQ(in.origin_x, c.view.left);
+        EXPECT_EQ(in.origin_y, c.view.top);
+        EXPECT_EQ(in.width, c.view.right - c.view.left);
+        EXPECT_EQ(in.height, c.view.bottom - c.view.top);
+        EXPECT_EQ(in.rowbytes, host.Layer().rowbytes());
+      }
+      if (!empty) {
+        const World& layer = host.Layer();
+        EXPECT_EQ(static_cast<const void*>(in.data),
+                  static_cast<const void*>(
+                      &layer.At<PF_Pixel16>(c.view.top - c.input.top, c.view.left - c.input.left)));
+      }
+      // The output covers the effect's result_rect and is Output().
+      const PF_EffectWorld& out = g_seen.output;
+      EXPECT_EQ(out.data, host.Output().def()->data);
+      EXPECT_EQ(out.origin_x, c.result.left);
+      EXPECT_EQ(out.origin_y, c.result.top);
+      EXPECT_EQ(out.width, c.result.right - c.result.left);
+      EXPECT_EQ(out.height, c.result.bottom - c.result.top);
+      EXPECT_EQ(host.Output().depth(), PixelDepth::k16);
+      EXPECT_TRUE(host.GuardFailures().empty());
+    }
+  }
+}
+
+TEST_F(MiniHostTest, LegacyRenderAndInDataTellTheLayerAndTheSourceOrigin) {
+  host.SetFrame(PixelDepth::k8, 10, 7);
+  host.SetInputOrigin(-2, -1);
+  host.SetOutputWindow(WorldMargins{3, 1, 0, 2}, 0);
+  FillSample<PF_Pixel>(host.Layer());
+  ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
+  EXPECT_EQ(g_seen.in.pre_effect_source_origin_x, 2);
+  EXPECT_EQ(g_seen.in.pre_effect_source_origin_y, 1);
+  EXPECT_EQ(g_seen.in.width, 10);  // the input's size until the layer's is set
+  EXPECT_EQ(g_seen.input.data, host.Layer().def()->data);
+  // The output has the input's geometry, origins are for smart check-outs only.
+  EXPECT_EQ(g_seen.output.width, 10);
+  EXPECT_EQ(g_seen.output.height, 7);
+  EXPECT_EQ(g_seen.output.origin_x, 0);
+  ExpectMarkedCopy<PF_Pixel>(host.Layer(), host.Output(), 10.0);
+  EXPECT_TRUE(host.GuardFailures().empty());
+
+  // Half resolution of a 17 x 13 layer: the full size in in_data, whatever the worlds.
+  host.SetLayerSize(17, 13);
+  host.SetDownsample(PF_RationalScale{1, 2}, PF_RationalScale{1, 2});
+  ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
+  EXPECT_EQ(g_seen.in.width, 17);
+  EXPECT_EQ(g_seen.in.height, 13);
+  EXPECT_EQ(g_seen.output.origin_x, -2);
+  host.ResetLayerSize();
+  EXPECT_EQ(host.MakeInData().width, 10);
 }
 
 TEST_F(MiniHostTest, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {

@@ -120,6 +120,54 @@ TEST(World, WholeRowCopiesKeepThePaddingPatternOnlyBetweenEqualStrides) {
   EXPECT_EQ(r.padding, 3 * 2 * 4);  // the source's pixels 2 and 3 of every row
 }
 
+TEST(World, AWindowKeepsEveryByteAroundItsPixelsGuarded) {
+  constexpr WorldMargins kMargins{2, 1, 3, 2};
+  struct Poke {
+    std::int32_t row, col;  // window pixel; outside the window for foreign ones
+    std::int32_t byteOffset;
+    bool padding;
+  };
+  const Poke pokes[] = {{0, -1, 0, false},
+                        {0, -2, 3, false},
+                        {kHeight - 1, kWidth, 0, false},
+                        {-1, 0, 0, false},
+                        {kHeight + 1, 4, 1, false},
+                        {-1, -2, 0, false},
+                        {kHeight + 1, kWidth + 2, 2, false},
+                        {2, kWidth + 3, 0, true}};
+  for (const PixelDepth depth : kDepths) {
+    for (const bool bottomUp : {false, true}) {
+      SCOPED_TRACE(::testing::Message()
+                   << "depth " << int(depth) << (bottomUp ? " bottom-up" : ""));
+      const std::int32_t pixel = PixelSize(depth);
+      const std::int32_t stride = (kMargins.left + kWidth + kMargins.right) * pixel + 16;
+      World world(depth, kWidth, kHeight, bottomUp ? -stride : stride, kMargins);
+      EXPECT_EQ(world.def()->width, kWidth);
+      EXPECT_EQ(world.rowbytes(), bottomUp ? -stride : stride);
+      EXPECT_EQ(static_cast<void*>(world.def()->data), world.RowAddress(0));
+      // Every pixel of the window is the world's own.
+      for (std::int32_t r = 0; r < kHeight; ++r)
+        std::memset(world.RowAddress(r), 0xEE, std::size_t(kWidth * pixel));
+      EXPECT_TRUE(world.CheckGuards().Intact()) << world.CheckGuards().Describe();
+      world.Clear();
+      EXPECT_TRUE(world.CheckGuards().Intact());
+      EXPECT_EQ(world.PixelBytes(), std::vector<std::uint8_t>(kWidth * kHeight * pixel, 0));
+      for (const Poke& p : pokes) {
+        world.RowAddress(p.row)[std::int64_t{p.col} * pixel + p.byteOffset] ^= std::byte{0x5A};
+        const GuardReport r = world.CheckGuards();
+        EXPECT_EQ(r.foreign, p.padding ? 0 : 1) << p.row << "," << p.col;
+        EXPECT_EQ(r.padding, p.padding ? 1 : 0) << p.row << "," << p.col;
+        EXPECT_EQ(r.before + r.after, 0);
+        if (!p.padding) {
+          EXPECT_EQ(r.firstForeignRow, p.row);
+          EXPECT_EQ(r.firstForeignByte, std::int64_t{p.col} * pixel + p.byteOffset);
+        }
+        world.RearmGuards();
+      }
+    }
+  }
+}
+
 TEST(World, InvalidStridesAreWidenedAndEmptyWorldsHaveGuardsOnly) {
   EXPECT_EQ(World(PixelDepth::k16, 10, 2, 7).rowbytes(), 80);       // shorter than a row
   EXPECT_EQ(World(PixelDepth::kFloat, 3, 2, -50).rowbytes(), -52);  // not whole channels
