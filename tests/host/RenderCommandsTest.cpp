@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "host/LayerGeometry.h"
 #include "tests/support/PluginHost.h"
 
 // The pre-render record is the one allocation of a render; this test binary
@@ -366,7 +367,8 @@ TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
 TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
   for (bool smart : {true, false}) {
     PluginHost host;
-    host.SetFrame(PixelDepth::k8, 960, 540);
+    host.SetFrame(PixelDepth::k8, 960, 540);  // the frame at half resolution
+    host.SetLayerSize(1920, 1080);
     host.SetPopup(kResolution, 3);  // "1920x1080 Full HD"
     host.SetPopup(kPreset, 6);      // "Thirds"
     host.SetPopup(kBlendMode, kBlendGridOnly);
@@ -383,6 +385,7 @@ TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
 TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
   PluginHost host;
   host.SetFrame(PixelDepth::k8, 480, 270);
+  host.SetLayerSize(1920, 1080);
   host.SetPopup(kResolution, 3);
   host.SetPopup(kPreset, 12);  // "Margin Frame"
   host.SetPopup(kBlendMode, kBlendGridOnly);
@@ -398,21 +401,23 @@ TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
 TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
   struct Case {
     PF_RationalScale x, y;
-    std::int32_t width, height;
+    std::int32_t width, height;  // of the layer at full resolution
     std::vector<std::int32_t> columns, rows;
     std::uint8_t alphaAtRow24;  // of column 10: half or full coverage tells the width
   };
   const Case cases[] = {
       // 1/2 horizontally only: columns move, rows stay; widths follow the smaller factor.
-      {{1, 2}, {1, 1}, 100, 100, {24, 25, 49, 50, 74, 75}, {0, 49, 50, 99}, 0},
-      {{1, 1}, {1, 2}, 100, 100, {0, 49, 50, 99}, {24, 25, 49, 50, 74, 75}, 128},
+      {{1, 2}, {1, 1}, 200, 100, {24, 25, 49, 50, 74, 75}, {0, 49, 50, 99}, 0},
+      {{1, 1}, {1, 2}, 100, 200, {0, 49, 50, 99}, {24, 25, 49, 50, 74, 75}, 128},
       // A record without a valid factor renders at full scale.
       {{1, 0}, {0, 3}, 200, 200, {49, 50, 99, 100, 149, 150}, {49, 50, 99, 100, 149, 150}, 0},
       {{-1, 2}, {1, 1}, 200, 200, {49, 50, 99, 100, 149, 150}, {49, 50, 99, 100, 149, 150}, 0},
   };
   for (const Case& c : cases) {
     PluginHost host;
-    host.SetFrame(PixelDepth::k8, c.width, c.height);
+    host.SetFrame(PixelDepth::k8, std::int32_t(c.width * DownsampleFactor(c.x) + 0.5),
+                  std::int32_t(c.height * DownsampleFactor(c.y) + 0.5));
+    host.SetLayerSize(c.width, c.height);
     host.SetPopup(kBlendMode, kBlendGridOnly);
     host.SetSlider(kXCount, 1);
     host.SetSlider(kYCount, 1);
