@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -430,6 +431,142 @@ TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
     EXPECT_EQ(DrawnColumns(host.Output(), 10), c.columns) << c.x.num << "/" << c.x.den;
     EXPECT_EQ(DrawnRows(host.Output(), 10), c.rows) << c.x.num << "/" << c.x.den;
     EXPECT_EQ(host.Output().At<PF_Pixel>(24, 10).alpha, c.alphaAtRow24);
+  }
+}
+
+// ---- The layer where the host puts it ----------------------------------------
+
+// The pixels of `world` over a rectangle in layer coordinates, row by row,
+// through the world's origin.
+std::vector<std::uint8_t> Region(const World& world, const PF_LRect& r) {
+  std::vector<std::uint8_t> bytes;
+  const std::int32_t ox = world.def()->origin_x, oy = world.def()->origin_y;
+  const std::size_t pixel = std::size_t(world.pixelSize());
+  for (std::int32_t y = r.top; y < r.bottom; ++y) {
+    const auto* row = reinterpret_cast<const std::uint8_t*>(world.RowAddress(y - oy));
+    bytes.insert(bytes.end(), row + (r.left - ox) * pixel, row + (r.right - ox) * pixel);
+  }
+  return bytes;
+}
+
+// A 64 x 40 layer with controls that put lines near every edge.
+void SetScene(PluginHost& host, PixelDepth depth, std::int32_t mode) {
+  host.SetFrame(depth, 64, 40);
+  FillPattern(host.Layer());
+  host.SetPopup(kBlendMode, mode);
+  host.SetFloat(kXSpacing, 9.5);
+  host.SetFloat(kYSpacing, 7.25);
+  host.SetSlider(kXCount, 8);
+  host.SetSlider(kYCount, 8);
+  host.SetFloat(kLineWidth, 2.5);
+  host.SetFloat(kOpacity, 70);
+}
+
+// An earlier effect grew the input by (left, top, right, bottom) transparent
+// pixels: the layer's pixels now lie at (left, top) of a larger input.
+void GrowInput(PluginHost& host, const WorldMargins& grow) {
+  World& layer = host.Layer();
+  const std::vector<std::uint8_t> pixels = layer.PixelBytes();
+  const std::int32_t width = layer.width(), height = layer.height();
+  const std::size_t rowBytes = std::size_t(width) * std::size_t(layer.pixelSize());
+  host.SetLayerSize(width, height);
+  host.SetLayer(layer.depth(), width + grow.left + grow.right, height + grow.top + grow.bottom);
+  for (std::int32_t r = 0; r < height; ++r)
+    std::memcpy(host.Layer().RowAddress(r + grow.top) + std::size_t(grow.left) * (rowBytes / width),
+                pixels.data() + rowBytes * std::size_t(r), rowBytes);
+  host.SetInputOrigin(-grow.left, -grow.top);
+}
+
+// The host guide's own test: an effect before this one that grows the buffer
+// must not move anything on the layer, in either render path.
+TEST(LayerPlacement, AnEarlierEffectGrowingTheBufferMovesNothing) {
+  const PF_LRect layerRect{0, 0, 64, 40};
+  for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
+    for (std::int32_t mode : {kBlendCompositeOverSource, kBlendGridOnly}) {
+      for (bool smart : {true, false}) {
+        SCOPED_TRACE(::testing::Message()
+                     << int(depth) << " bits, mode " << mode << (smart ? ", smart" : ", legacy"));
+        PluginHost plain, grown;
+        SetScene(plain, depth, mode);
+        SetScene(grown, depth, mode);
+        GrowInput(grown, WorldMargins{30, 0, 0, 10});
+        ASSERT_EQ(smart ? plain.RenderSmart() : plain.RenderLegacy(), PF_Err_NONE);
+        ASSERT_EQ(smart ? grown.RenderSmart() : grown.RenderLegacy(), PF_Err_NONE);
+        if (!smart) grown.Output().SetOrigin(-30, 0);  // the legacy output is the input's buffer
+        EXPECT_EQ(grown.Output().width(), 94);
+        EXPECT_EQ(Region(grown.Output(), layerRect), Region(plain.Output(), layerRect));
+        EXPECT_TRUE(grown.GuardFailures().empty());
+      }
+    }
+  }
+}
+
+// A frame rendered as tiles, each a partial request handed a window into a
+// larger image, is the full frame cut into pieces; nothing outside a window
+// changes. A request with nothing of the layer in it is no error. The input
+// grown on every side, or moved off the layer's origin.
+TEST(LayerPlacement, TilesOfPartialRequestsMakeTheWholeFrame) {
+  struct Input {
+    WorldMargins grow;
+    std::int32_t x, y;  // its origin
+    PF_LRect max;
+  };
+  const Input inputs[] = {{{9, 4, 6, 6}, -9, -4, {-9, -4, 70, 46}},
+                          {{0, 0, 0, 0}, 5, 3, {0, 0, 69, 43}}};
+  const PF_LRect tiles[] = {{-9, -4, 20, 13}, {20, -4, 64, 13}, {-9, 13, 33, 36},
+                            {33, 13, 70, 36}, {-9, 36, 70, 46}, {500, 500, 600, 600}};
+  for (const Input& input : inputs) {
+    for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
+      for (std::int32_t mode : {kBlendCompositeOverSource, kBlendGridOnly}) {
+        SCOPED_TRACE(::testing::Message() << int(depth) << " bits, mode " << mode << ", input at "
+                                          << input.x << ", " << input.y);
+        PluginHost whole, tiled;
+        for (PluginHost* host : {&whole, &tiled}) {
+          SetScene(*host, depth, mode);
+          GrowInput(*host, input.grow);
+          host->SetInputOrigin(input.x, input.y);
+        }
+        PF_RenderRequest all{};
+        all.rect = input.max;
+        whole.SetOutputRequest(all);
+        ASSERT_EQ(whole.RenderSmart(), PF_Err_NONE);
+        tiled.SetOutputWindow(WorldMargins{3, 2, 5, 1}, -8000);
+        for (const PF_LRect& tile : tiles) {
+          PF_RenderRequest request{};
+          request.rect = tile;
+          request.channel_mask = PF_ChannelMask_ARGB;
+          tiled.SetOutputRequest(request);
+          ASSERT_EQ(tiled.RenderSmart(), PF_Err_NONE);
+          const PF_PreRenderOutput out = tiled.LastPreRenderOutput();
+          const PF_LRect drawn = Intersection(tile, input.max);
+          EXPECT_EQ(std::memcmp(&out.max_result_rect, &input.max, sizeof input.max), 0);
+          EXPECT_EQ(std::memcmp(&out.result_rect, &drawn, sizeof drawn), 0);
+          if (IsEmpty(drawn)) continue;
+          EXPECT_EQ(Region(tiled.Output(), drawn), Region(whole.Output(), drawn));
+        }
+        EXPECT_TRUE(tiled.GuardFailures().empty());
+      }
+    }
+  }
+}
+
+// An input without pixels composites as a transparent layer: the frame is
+// the one "Grid Only" draws.
+TEST(LayerPlacement, AnEmptyInputIsATransparentLayer) {
+  for (EmptyInput delivery : {EmptyInput::kEmptyWorld, EmptyInput::kNullWorld}) {
+    PluginHost empty, gridOnly;
+    SetScene(empty, PixelDepth::k16, kBlendCompositeOverSource);
+    SetScene(gridOnly, PixelDepth::k16, kBlendGridOnly);
+    empty.SetEmptyInput(delivery);
+    empty.SetInputOrigin(1000, 1000);  // the input lies away from the layer
+    PF_RenderRequest request{};
+    request.rect = PF_LRect{0, 0, 64, 40};
+    empty.SetOutputRequest(request);
+    ASSERT_EQ(empty.RenderSmart(), PF_Err_NONE);
+    ASSERT_EQ(empty.Output().width(), 64);
+    ASSERT_EQ(gridOnly.RenderSmart(), PF_Err_NONE);
+    const PF_LRect layerRect{0, 0, 64, 40};
+    EXPECT_EQ(Region(empty.Output(), layerRect), Region(gridOnly.Output(), layerRect));
   }
 }
 
