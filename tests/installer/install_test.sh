@@ -1,8 +1,9 @@
 #!/bin/sh
 # The installer on a machine of its own: a Wine prefix made afresh for this
 # run, where the MSI is installed silently, installed again, removed, then
-# installed once more and replaced by a later version, which an older
-# package must not replace in turn, and which is removed last.
+# installed once more and replaced by another build of the same version and
+# then by a later version, which an older package must not replace in turn,
+# and which is removed last.
 #
 #   install_test.sh WINE_RUN PROBE AEX MSI WXS WIXL VERSION ABOUT_VERSION WORK_DIR
 set -eu
@@ -71,10 +72,15 @@ expect_installed "second install" "$version"
 msiexec /x "$msi" /qn || fail "uninstall answered $?"
 expect_removed "uninstall"
 
-# A later version (same plug-in, next fix level) replaces this one.
+# Another build of this version (a product code of its own), then a later
+# version (the next fix level), each replaces what is installed.
+build_msi() { (cd "$(dirname "$aex")" && "$wixl" -a x64 -D Version="$1" -o "$2" "$wxs"); }
 later=$(echo "$version" | awk -F. '{ print $1 "." $2 "." $3 + 1 }')
-(cd "$(dirname "$aex")" && "$wixl" -a x64 -D Version="$later" -o "$work/later.msi" "$wxs")
+build_msi "$version" "$work/rebuilt.msi"
+build_msi "$later" "$work/later.msi"
 msiexec /i "$msi" /qn || fail "install before the upgrade answered $?"
+msiexec /i "$work/rebuilt.msi" /qn || fail "install of a rebuild answered $?"
+expect_installed "rebuild of the same version" "$version"
 msiexec /i "$work/later.msi" /qn || fail "upgrade answered $?"
 expect_installed "upgrade" "$later"
 if msiexec /i "$msi" /qn; then fail "the older package replaced the later one"; fi
@@ -83,5 +89,5 @@ msiexec /x "$work/later.msi" /qn || fail "uninstall of the later version answere
 expect_removed "uninstall after the upgrade"
 
 stop_wine
-rm -rf "$prefix" "$prefix.lock" "$work/later.msi"
+rm -rf "$prefix" "$prefix.lock" "$work/rebuilt.msi" "$work/later.msi"
 echo "install, reinstall, uninstall, upgrade: passed"
