@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps native windows asan gallery test test-native test-asan test-windows test-fuzz \
-	test-tsan fuzz fuzz-build bench clean
+	test-tsan fuzz fuzz-build bench guide-pictures clean
 
 all: deps native windows gallery
 
@@ -71,6 +71,14 @@ test-tsan: deps build/tsan/build.ninja
 
 bench: native
 	build/native/bench/tessaline-bench
+
+# The preset pictures of docs/guide.md, committed: each preset at 1920 x 1080
+# over a gray layer, rendered at a fifth of the resolution to keep them small.
+guide-pictures: native
+	build/native/tools/tessaline-preview --size 1920x1080 --downsample 5 --source gray \
+	  --gallery build/guide-pictures
+	mkdir -p docs/presets
+	cp build/guide-pictures/*.png docs/presets/
 
 clean:
 	rm -rf build

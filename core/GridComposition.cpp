@@ -47,45 +47,51 @@ namespace {
 // ---------------------------------------------------------------------------
 // The base
 
-// What CopySourceRows copies: `rows` rows of `length` bytes, aligned at the
-// first byte of each row.
-struct RowCopy {
-  std::int32_t rows = 0;
-  std::size_t length = 0;
-};
-
-RowCopy RowCopyOf(const PixelBuffer& source, const PixelBuffer& output) {
-  const std::int32_t rows = source.height < output.height ? source.height : output.height;
-  const std::int64_t sourceLength = std::llabs(source.rowbytes);
-  const std::int64_t outputLength = std::llabs(output.rowbytes);
-  return RowCopy{rows, std::size_t(sourceLength < outputLength ? sourceLength : outputLength)};
-}
-
 bool HasPixels(const PixelBuffer* buffer) {
-  return buffer != nullptr && buffer->data != nullptr;
+  return buffer != nullptr && buffer->data != nullptr && buffer->width > 0 && buffer->height > 0;
 }
 
+// The base of each output row: the source pixels that land in it (columns
+// [first, last) of the output, from row `row - sourceY` of the source), the
+// rest cleared. With no source, or in "Grid Only", every row is cleared.
 template <typename Pixel>
-void ClearPixels(const PixelBuffer& output) {
-  if (output.width <= 0) return;
-  const std::size_t length = std::size_t(output.width) * sizeof(Pixel);
-  for (std::int32_t r = 0; r < output.height; ++r) std::memset(RowAddress(output, r), 0, length);
-}
-
-// The base of one row of the streaming pass: its part of CopySourceRows, its
-// pixels cleared, or nothing when the whole frame's base is already laid.
-struct RowBase {
-  enum class Kind { kCopy, kClear, kLaid } kind;
-  const PixelBuffer* source;
-  RowCopy copy;
-  std::size_t pixelBytes;
-
-  void Lay(const PixelBuffer& output, std::int32_t row) const {
-    if (kind == Kind::kClear)
-      std::memset(RowAddress(output, row), 0, pixelBytes);
-    else if (kind == Kind::kCopy && row < copy.rows)
-      std::memcpy(RowAddress(output, row), RowAddress(*source, row), copy.length);
+class RowBase {
+ public:
+  RowBase(const PixelBuffer* source, const PixelBuffer& output, const LayerPlacement& p)
+      : source_(HasPixels(source) ? source : nullptr), sourceX_(p.sourceX), sourceY_(p.sourceY) {
+    if (source_ == nullptr) return;
+    first_ = std::max<std::int64_t>(p.sourceX, 0);
+    last_ = std::min<std::int64_t>(p.sourceX + source_->width, output.width);
+    if (first_ >= last_) source_ = nullptr;
   }
+
+  // Whether the base reads a source at all.
+  bool copies() const { return source_ != nullptr; }
+
+  // The source row's pixels are moved first, as one block: where source and
+  // output share bytes (kMayOverlap), that is what moving rows gives.
+  template <bool kMayOverlap = false>
+  void Lay(const PixelBuffer& output, std::int32_t row) const {
+    Pixel* out = PixelRow<Pixel>(output, row);
+    const std::int64_t sourceRow = row - sourceY_;
+    if (source_ == nullptr || sourceRow < 0 || sourceRow >= source_->height) {
+      std::memset(out, 0, std::size_t(output.width) * sizeof(Pixel));
+      return;
+    }
+    const Pixel* in = PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (first_ - sourceX_);
+    const std::size_t bytes = std::size_t(last_ - first_) * sizeof(Pixel);
+    if constexpr (kMayOverlap)
+      std::memmove(out + first_, in, bytes);
+    else
+      std::memcpy(out + first_, in, bytes);
+    std::memset(out, 0, std::size_t(first_) * sizeof(Pixel));
+    std::memset(out + last_, 0, std::size_t(output.width - last_) * sizeof(Pixel));
+  }
+
+ private:
+  const PixelBuffer* source_;
+  std::int64_t sourceX_, sourceY_;
+  std::int64_t first_ = 0, last_ = 0;
 };
 
 // The bytes [first, last) of `rows` rows of `length` bytes each.
@@ -157,20 +163,35 @@ void FillPixels(Pixel* pixels, std::int32_t count, const Pixel& value) {
 // ---------------------------------------------------------------------------
 // One blend weight, applied to many pixels
 //
-// Every pixel blended toward `color` with weight x computes, per channel,
-// (old / full scale) * keep + x * v with keep = 1 - x. keep and x * v do not
-// depend on the pixel, so they are worked out once; the per-pixel operations
-// that remain are those of the blends in LineStamp, in the same order.
+// Every opaque pixel blended toward `color` with weight x computes, per
+// channel, (old / full scale) * keep + x * v with keep = 1 - x. keep and x * v
+// do not depend on the pixel, so they are worked out once (BlendTerms); the
+// per-pixel operations that remain are those of the blends in LineStamp, in
+// the same order. Pixels that are not opaque take LineStamp's straight-alpha
+// blend itself, through StraightBlend.
 
-struct BlendTerms {
-  double keep;
-  double alpha, red, green, blue;  // x * v, with v = 1 for alpha
+// The straight-alpha blend divides by the new alpha. Runs of equal pixels are
+// the rule where it is needed (a transparent frame, a line drawn down a
+// column over it), so the last pixel blended and its result are kept: one
+// comparison in place of the arithmetic. Kept for one run of one blend.
+template <typename Pixel>
+class StraightBlend {
+ public:
+  explicit StraightBlend(const BlendTerms& terms) : terms_(terms) {}
+  void operator()(Pixel& p) {
+    if (!known_ || std::memcmp(&p, &old_, sizeof(Pixel)) != 0) {
+      old_ = p;
+      new_ = BlendedPixel(p, terms_);
+      known_ = true;
+    }
+    p = new_;
+  }
+
+ private:
+  BlendTerms terms_;
+  Pixel old_{}, new_{};
+  bool known_ = false;
 };
-
-BlendTerms TermsOf(const GridColor& color, double weight) {
-  return BlendTerms{1.0 - weight, weight * 1.0, weight * color.red, weight * color.green,
-                    weight * color.blue};
-}
 
 // The largest double below 0.5. For 0 <= n < 2^31, truncating n + kJustBelowHalf
 // gives floor(n + 0.5), std::round's result: the sum can round up onto the
@@ -218,8 +239,13 @@ class SpanBlend {
  public:
   explicit SpanBlend(const BlendTerms& terms) : t_(terms) {}
   void Apply(Pixel* pixels, std::int32_t count) const {
+    StraightBlend<Pixel> straight(t_);
     for (std::int32_t i = 0; i < count; ++i) {
       Pixel& p = pixels[i];
+      if (!IsOpaque(p)) {
+        straight(p);
+        continue;
+      }
       p.alpha = BlendChannel(p.alpha, t_.keep, t_.alpha);
       p.red = BlendChannel(p.red, t_.keep, t_.red);
       p.green = BlendChannel(p.green, t_.keep, t_.green);
@@ -248,14 +274,15 @@ class SpanBlend<Pixel16> : Sse2Terms {
  public:
   explicit SpanBlend(const BlendTerms& terms)
       : Sse2Terms(terms),
+        terms_(terms),
         scaled_(terms.keep >= 0.0 && terms.keep <= 1.0 && Within(terms.alpha) &&
                 Within(terms.red) && Within(terms.green) && Within(terms.blue)) {
     if (scaled_) {
       alphaRed_ = _mm_mul_pd(alphaRed_, _mm_set1_pd(32768.0));
       greenBlue_ = _mm_mul_pd(greenBlue_, _mm_set1_pd(32768.0));
     }
-    // With nothing of the old value kept, every pixel becomes the same one:
-    // that of a blended transparent one.
+    // With nothing of the old value kept, every pixel becomes the same one,
+    // opaque or not: that of a blended transparent one.
     if (terms.keep == 0.0) {
       Pixel16 value{};
       Apply(&value, 1);
@@ -275,23 +302,34 @@ class SpanBlend<Pixel16> : Sse2Terms {
  private:
   static bool Within(double term) { return term >= -1.0 && term <= 1.0; }
 
-  // Two pixels at a time, then the last one on its own.
+  // Two opaque pixels at a time (alpha 32768 or more: the top bit of bytes
+  // 1 and 9 set), any other pixel on its own.
   template <bool kScaled>
   void Loop(Pixel16* pixels, std::int32_t count) const {
     const __m128i zero = _mm_setzero_si128();
+    StraightBlend<Pixel16> straight(terms_);
     std::int32_t i = 0;
     for (; i + 2 <= count; i += 2) {
       auto* p = reinterpret_cast<__m128i*>(pixels + i);
       const __m128i both = _mm_loadu_si128(p);
+      if ((_mm_movemask_epi8(both) & 0x202) != 0x202) {
+        One<kScaled>(pixels[i], straight);
+        One<kScaled>(pixels[i + 1], straight);
+        continue;
+      }
       const __m128i first = Blend<kScaled>(_mm_unpacklo_epi16(both, zero));
       const __m128i second = Blend<kScaled>(_mm_unpackhi_epi16(both, zero));
       _mm_storeu_si128(p, Pack(first, second));
     }
-    if (i < count) {
-      auto* p = reinterpret_cast<__m128i*>(pixels + i);
-      const __m128i one = Blend<kScaled>(_mm_unpacklo_epi16(_mm_loadl_epi64(p), zero));
-      _mm_storel_epi64(p, Pack(one, one));
-    }
+    if (i < count) One<kScaled>(pixels[i], straight);
+  }
+
+  template <bool kScaled>
+  void One(Pixel16& pixel, StraightBlend<Pixel16>& straight) const {
+    if (!IsOpaque(pixel)) return straight(pixel);
+    auto* p = reinterpret_cast<__m128i*>(&pixel);
+    const __m128i one = Blend<kScaled>(_mm_unpacklo_epi16(_mm_loadl_epi64(p), _mm_setzero_si128()));
+    _mm_storel_epi64(p, Pack(one, one));
   }
 
   // The four channels of one pixel, as 32-bit integers, blended and rounded
@@ -339,6 +377,7 @@ class SpanBlend<Pixel16> : Sse2Terms {
                          _mm_set1_epi16(std::int16_t(0x8000)));
   }
 
+  BlendTerms terms_;
   bool scaled_;
   bool fills_ = false;
   __m128i fill_ = _mm_setzero_si128();
@@ -347,9 +386,14 @@ class SpanBlend<Pixel16> : Sse2Terms {
 template <>
 class SpanBlend<PixelFloat> : Sse2Terms {
  public:
-  explicit SpanBlend(const BlendTerms& terms) : Sse2Terms(terms) {}
+  explicit SpanBlend(const BlendTerms& terms) : Sse2Terms(terms), terms_(terms) {}
   void Apply(PixelFloat* pixels, std::int32_t count) const {
+    StraightBlend<PixelFloat> straight(terms_);
     for (std::int32_t i = 0; i < count; ++i) {
+      if (!IsOpaque(pixels[i])) {
+        straight(pixels[i]);
+        continue;
+      }
       float* p = &pixels[i].alpha;
       const __m128 old = _mm_loadu_ps(p);
       const __m128d alphaRed = _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(old), keep_), alphaRed_);
@@ -358,6 +402,9 @@ class SpanBlend<PixelFloat> : Sse2Terms {
       _mm_storeu_ps(p, _mm_movelh_ps(_mm_cvtpd_ps(alphaRed), _mm_cvtpd_ps(greenBlue)));
     }
   }
+
+ private:
+  BlendTerms terms_;
 };
 #endif
 
@@ -367,6 +414,14 @@ class SpanBlend<PixelFloat> : Sse2Terms {
 // two pixels per instruction, each lane doing what the SSE2 lanes do, in the
 // same order. Compiled for AVX-512 alone and called only where the processor
 // has it.
+// One pixel: four lanes of the same operations.
+[[gnu::target("avx512f")]] inline void BlendOneFloatAvx512(float* p, __m256d keep, __m256d terms,
+                                                           StraightBlend<PixelFloat>& straight) {
+  if (!(p[0] >= 1.0f)) return straight(*reinterpret_cast<PixelFloat*>(p));
+  const __m256d old = _mm256_cvtps_pd(_mm_loadu_ps(p));
+  _mm_storeu_ps(p, _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(old, keep), terms)));
+}
+
 [[gnu::target("avx512f")]] void BlendFloatAvx512(PixelFloat* first, std::int64_t stride,
                                                  std::int32_t rows, std::int32_t count,
                                                  const BlendTerms& t) {
@@ -378,19 +433,24 @@ class SpanBlend<PixelFloat> : Sse2Terms {
       _mm512_setr_pd(t.alpha, t.red, t.green, t.blue, t.alpha, t.red, t.green, t.blue);
   const __m256d keepOne = _mm256_set1_pd(t.keep);
   const __m256d termsOne = _mm256_setr_pd(t.alpha, t.red, t.green, t.blue);
+  const __m512d one = _mm512_set1_pd(1.0);
+  StraightBlend<PixelFloat> straight(t);
   auto* row = reinterpret_cast<std::byte*>(first);
   for (std::int32_t r = 0; r < rows; ++r, row += stride) {
     auto* p = reinterpret_cast<float*>(row);
     std::int32_t i = 0;
     for (; i + 2 <= count; i += 2, p += 8) {
       const __m512d old = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p));
+      // Both alphas (lanes 0 and 4) at least 1, else one pixel at a time.
+      if ((_mm512_cmp_pd_mask(old, one, _CMP_GE_OQ) & 0x11) != 0x11) {
+        BlendOneFloatAvx512(p, keepOne, termsOne, straight);
+        BlendOneFloatAvx512(p + 4, keepOne, termsOne, straight);
+        continue;
+      }
       _mm256_storeu_ps(p,
                        _mm512_maskz_cvtpd_ps(kAll, _mm512_add_pd(_mm512_mul_pd(old, keep), terms)));
     }
-    if (i < count) {
-      const __m256d old = _mm256_cvtps_pd(_mm_loadu_ps(p));
-      _mm_storeu_ps(p, _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(old, keepOne), termsOne)));
-    }
+    if (i < count) BlendOneFloatAvx512(p, keepOne, termsOne, straight);
   }
 }
 
@@ -451,13 +511,15 @@ class TableBlend8 {
   // `count` pixels from `first` in each of `rows` rows `stride` bytes apart,
   // the kind of blend chosen once.
   void ApplyDown(Pixel8* first, std::int64_t stride, std::int32_t rows, std::int32_t count) const {
+    StraightBlend<Pixel8> straight(terms_);
     switch (kind_) {
       case Kind::kFill:
         return EachRow(first, stride, rows, [&](Pixel8* p) { ApplyFill(p, count); });
       case Kind::kFixedPoint:
-        return EachRow(first, stride, rows, [&](Pixel8* p) { ApplyFixedPoint(p, count); });
+        return EachRow(first, stride, rows,
+                       [&](Pixel8* p) { ApplyFixedPoint(p, count, straight); });
       case Kind::kTable:
-        return EachRow(first, stride, rows, [&](Pixel8* p) { ApplyTable(p, count); });
+        return EachRow(first, stride, rows, [&](Pixel8* p) { ApplyTable(p, count, straight); });
     }
   }
 
@@ -469,33 +531,47 @@ class TableBlend8 {
     FillPixels(pixels, count, std::bit_cast<Pixel8>(fill_));
   }
 
-  void ApplyFixedPoint(Pixel8* pixels, std::int32_t count) const {
+  // Four opaque pixels at a time (every alpha byte 255); groups with a
+  // pixel that is not opaque, and the pixels left over, through ApplyTable.
+  void ApplyFixedPoint(Pixel8* pixels, std::int32_t count, StraightBlend<Pixel8>& straight) const {
     std::int32_t i = 0;
 #if TESSALINE_SSE2
     const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi8(-1);
     for (; i + 4 <= count; i += 4) {
       auto* p = reinterpret_cast<__m128i*>(pixels + i);
       const __m128i four = _mm_loadu_si128(p);
+      if ((_mm_movemask_epi8(_mm_cmpeq_epi8(four, full)) & 0x1111) != 0x1111) {
+        ApplyTable(pixels + i, 4, straight);
+        continue;
+      }
       _mm_storeu_si128(p, _mm_packus_epi16(Line(_mm_unpacklo_epi8(four, zero)),
                                            Line(_mm_unpackhi_epi8(four, zero))));
     }
     if (i + 2 <= count) {
       auto* p = reinterpret_cast<__m128i*>(pixels + i);
-      const __m128i two = Line(_mm_unpacklo_epi8(_mm_loadl_epi64(p), zero));
-      _mm_storel_epi64(p, _mm_packus_epi16(two, two));
-      i += 2;
+      const __m128i pair = _mm_loadl_epi64(p);
+      if ((_mm_movemask_epi8(_mm_cmpeq_epi8(pair, full)) & 0x11) == 0x11) {
+        const __m128i two = Line(_mm_unpacklo_epi8(pair, zero));
+        _mm_storel_epi64(p, _mm_packus_epi16(two, two));
+        i += 2;
+      }
     }
 #endif
-    ApplyTable(pixels + i, count - i);
+    ApplyTable(pixels + i, count - i, straight);
   }
 
-  // One 32-bit load and store per pixel (alpha in the low byte).
-  void ApplyTable(Pixel8* pixels, std::int32_t count) const {
+  // One 32-bit load and store per opaque pixel (alpha in the low byte).
+  void ApplyTable(Pixel8* pixels, std::int32_t count, StraightBlend<Pixel8>& straight) const {
     static_assert(std::endian::native == std::endian::little);
     const ChannelTables8& t = *tables_;
     for (std::int32_t i = 0; i < count; ++i) {
       std::uint32_t v;
       std::memcpy(&v, pixels + i, sizeof v);
+      if ((v & 0xFF) != 0xFF) {
+        straight(pixels[i]);
+        continue;
+      }
       v = std::uint32_t(t.alpha[v & 0xFF]) | std::uint32_t(t.red[(v >> 8) & 0xFF]) << 8 |
           std::uint32_t(t.green[(v >> 16) & 0xFF]) << 16 | std::uint32_t(t.blue[v >> 24]) << 24;
       std::memcpy(pixels + i, &v, sizeof v);
@@ -518,6 +594,7 @@ class TableBlend8 {
   __m128i k_, bHigh_, carryAbove_;
 #endif
   const ChannelTables8* tables_ = nullptr;
+  BlendTerms terms_{};
   std::uint32_t fill_ = 0;  // the pixel of a fill, as one word: kept out of byte registers
   Kind kind_ = Kind::kTable;
 };
@@ -533,7 +610,8 @@ class BlendTable8 {
       tables_.blue[v] = BlendChannel(old, t.keep, t.blue);
     }
     blend_.kind_ = TableBlend8::Kind::kTable;
-    if (FindFill()) return;
+    blend_.terms_ = t;
+    if (t.keep == 0.0 && FindFill()) return;
 #if TESSALINE_SSE2
     FindFixedPoint(t.keep);
 #endif
@@ -547,7 +625,8 @@ class BlendTable8 {
   }
 
  private:
-  // Every channel giving one value whatever the old one.
+  // Every channel giving one value whatever the old one. Only with nothing of
+  // the old pixel kept is that true of pixels that are not opaque as well.
   bool FindFill() {
     const std::uint8_t* channels[4] = {tables_.alpha, tables_.red, tables_.green, tables_.blue};
     for (const std::uint8_t* c : channels)
@@ -712,7 +791,7 @@ template <typename Pixel, bool kWide = false>
 class GridPlan {
  public:
   // False when the lines do not fit the plan's fixed storage.
-  bool Build(const GridSettings& s, std::int32_t width, std::int32_t height) {
+  bool Build(const GridSettings& s, std::int32_t width, std::int32_t height, double cx, double cy) {
     width_ = width;
     opacity_ = s.opacity;
     uniformBackground_ = s.blendMode == kBlendGridOnly;
@@ -720,8 +799,6 @@ class GridPlan {
     for (int slot = 0; slot < kColorSlotCount; ++slot)
       styles_[1 + slot] = LineStyle{&s.colors[slot], s.lineWidth};
 
-    const double cx = width * 0.5;
-    const double cy = height * 0.5;
     if (s.preset != kPresetMarginFrame) {
       AddVertical(cx, 0);
       AddHorizontal(cy, 0, height);
@@ -954,9 +1031,7 @@ constexpr std::size_t kBandBytes = 256 * 1024;
 // The composition as stamped line by line over the whole frame, for buffers
 // that the streaming pass cannot take.
 template <typename Pixel>
-void StampLineByLine(const PixelBuffer& output, const GridSettings& s) {
-  const double cx = output.width * 0.5;
-  const double cy = output.height * 0.5;
+void StampLineByLine(const PixelBuffer& output, const GridSettings& s, double cx, double cy) {
   if (s.preset != kPresetMarginFrame) {
     StampVerticalLine<Pixel>(output, cx, s.centerLineWidth, s.centerColor, s.opacity);
     StampHorizontalLine<Pixel>(output, cy, s.centerLineWidth, s.centerColor, s.opacity);
@@ -970,46 +1045,43 @@ void StampLineByLine(const PixelBuffer& output, const GridSettings& s) {
 }
 
 template <typename Pixel, bool kWide = false>
-ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const GridSettings& s) {
-  const bool gridOnly = s.blendMode == kBlendGridOnly;
-  if (!HasPixels(&output) || (!gridOnly && !HasPixels(source))) return kErrBadCallbackParam;
-  const bool draws = s.opacity > 0.0 && output.width > 0 && output.height > 0;
+ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const GridSettings& s,
+                     const LayerPlacement& placement) {
+  if (output.width <= 0 || output.height <= 0) return kErrNone;
+  if (output.data == nullptr) return kErrBadCallbackParam;
+  const RowBase<Pixel> base(s.blendMode == kBlendGridOnly ? nullptr : source, output, placement);
+  const bool draws = s.opacity > 0.0;
 
   GridPlan<Pixel, kWide> plan;
   const bool streams =
-      draws && !RowsShareBytes<Pixel>(output) && plan.Build(s, output.width, output.height);
+      draws && !RowsShareBytes<Pixel>(output) &&
+      plan.Build(s, output.width, output.height, placement.centerX, placement.centerY);
   // The base of the whole frame first when rows are not streamed, or when the
   // source shares bytes with the output (a row drawn early could otherwise be
   // read back as the source of a later one).
-  RowBase base{gridOnly ? RowBase::Kind::kClear : RowBase::Kind::kCopy,
-               source,
-               {},
-               std::size_t(output.width > 0 ? output.width : 0) * sizeof(Pixel)};
-  if (!gridOnly) {
-    base.copy = RowCopyOf(*source, output);
-    const std::size_t written =
-        base.copy.length > base.pixelBytes ? base.copy.length : base.pixelBytes;
-    if (!streams || Overlap(RowsRange(*source, base.copy.rows, base.copy.length),
-                            RowsRange(output, output.height, written))) {
-      CopySourceRows(source, &output);
-      base.kind = RowBase::Kind::kLaid;
-    }
-  } else if (!streams) {
-    ClearPixels<Pixel>(output);
+  const bool baseFirst =
+      !streams ||
+      (base.copies() &&
+       Overlap(RowsRange(*source, source->height, std::size_t(source->width) * sizeof(Pixel)),
+               RowsRange(output, output.height, std::size_t(output.width) * sizeof(Pixel))));
+  if (baseFirst) {
+    for (std::int32_t r = 0; r < output.height; ++r) base.template Lay<true>(output, r);
   }
   if (!draws) return kErrNone;
   if (!streams) {
-    StampLineByLine<Pixel>(output, s);
+    StampLineByLine<Pixel>(output, s, placement.centerX, placement.centerY);
     return kErrNone;
   }
 
   // Bands of rows small enough to stay in the cache between their base and
   // their lines.
-  const std::size_t fit = kBandBytes / base.pixelBytes;
+  const std::size_t fit = kBandBytes / (std::size_t(output.width) * sizeof(Pixel));
   const auto bandRows = std::int32_t(fit < 1 ? 1 : fit > kMaxBandRows ? kMaxBandRows : fit);
   for (std::int32_t first = 0; first < output.height; first += bandRows) {
     const std::int32_t end = output.height - first > bandRows ? first + bandRows : output.height;
-    for (std::int32_t r = first; r < end; ++r) base.Lay(output, r);
+    if (!baseFirst) {
+      for (std::int32_t r = first; r < end; ++r) base.Lay(output, r);
+    }
     plan.DrawBand(output, first, end);
   }
   return kErrNone;
@@ -1017,22 +1089,18 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
 
 }  // namespace
 
-ErrorCode CopySourceRows(const PixelBuffer* source, const PixelBuffer* output) {
-  if (!HasPixels(source) || !HasPixels(output)) return kErrBadCallbackParam;
-  const RowCopy copy = RowCopyOf(*source, *output);
-  for (std::int32_t r = 0; r < copy.rows; ++r)
-    std::memmove(RowAddress(*output, r), RowAddress(*source, r), copy.length);
-  return kErrNone;
+LayerPlacement CenteredPlacement(const PixelBuffer& output) {
+  return LayerPlacement{output.width * 0.5, output.height * 0.5, 0, 0};
 }
 
 ErrorCode RenderGrid8(const PixelBuffer* source, const PixelBuffer& output,
-                      const GridSettings& settings) {
-  return RenderGrid<Pixel8>(source, output, settings);
+                      const GridSettings& settings, const LayerPlacement& placement) {
+  return RenderGrid<Pixel8>(source, output, settings, placement);
 }
 
 ErrorCode RenderGrid16(const PixelBuffer* source, const PixelBuffer& output,
-                       const GridSettings& settings) {
-  return RenderGrid<Pixel16>(source, output, settings);
+                       const GridSettings& settings, const LayerPlacement& placement) {
+  return RenderGrid<Pixel16>(source, output, settings, placement);
 }
 
 FloatVectors WidestFloatVectors() {
@@ -1043,18 +1111,19 @@ FloatVectors WidestFloatVectors() {
 }
 
 ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
-                          const GridSettings& settings) {
-  return RenderGridFloat(source, output, settings, WidestFloatVectors());
+                          const GridSettings& settings, const LayerPlacement& placement) {
+  return RenderGridFloat(source, output, settings, placement, WidestFloatVectors());
 }
 
 ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
-                          const GridSettings& settings, FloatVectors vectors) {
+                          const GridSettings& settings, const LayerPlacement& placement,
+                          FloatVectors vectors) {
 #if TESSALINE_AVX512
   if (vectors == FloatVectors::kAvx512 && HasAvx512())
-    return RenderGrid<PixelFloat, true>(source, output, settings);
+    return RenderGrid<PixelFloat, true>(source, output, settings, placement);
 #endif
   (void)vectors;
-  return RenderGrid<PixelFloat>(source, output, settings);
+  return RenderGrid<PixelFloat>(source, output, settings, placement);
 }
 
 }  // namespace tessaline

@@ -3,6 +3,13 @@
 // frame), the center cross, then the outer vertical and horizontal lines at
 // whole multiples of the spacing on both sides of the center.
 //
+// The output is a window onto the layer: the grid's center and the source's
+// position are given in the output's pixel positions, and may lie anywhere,
+// outside the output too. Lines cross the whole output. Output pixel (r, c)
+// starts as the source's pixel (r - sourceY, c - sourceX) where the source has
+// one, and as transparent zero elsewhere (and everywhere in "Grid Only").
+// Only the width x height pixels of each buffer are read or written.
+//
 // Drawing order, which decides every crossing: base; vertical center line;
 // horizontal center line; outer vertical lines by increasing index, left before
 // right; outer horizontal lines by increasing index, upper before lower.
@@ -10,25 +17,32 @@
 //
 // The passes keep no state, allocate nothing and touch only the output; they
 // may run on any number of threads at once for different outputs.
+#include <cstdint>
+
 #include "core/ErrorCode.h"
 #include "core/GridSettings.h"
 #include "core/PixelBuffer.h"
 
 namespace tessaline {
 
-// Copies the rows both buffers have, each up to the shorter row length in
-// bytes, aligned at the first byte of row 0. kErrBadCallbackParam when either
-// buffer or its pixel memory is absent.
-ErrorCode CopySourceRows(const PixelBuffer* source, const PixelBuffer* output);
+// Where the layer lies in the output.
+struct LayerPlacement {
+  double centerX = 0.0, centerY = 0.0;    // the grid's center
+  std::int64_t sourceX = 0, sourceY = 0;  // where the source's pixel (0, 0) lands
+};
 
-// source may be null in "Grid Only" mode. kErrNone, or kErrBadCallbackParam
-// when compositing without source pixels or when the output has no pixels.
+// The center of the output, the source at its top-left: the output is the layer.
+LayerPlacement CenteredPlacement(const PixelBuffer& output);
+
+// A source that is absent, or has no rows, no columns or no pixel memory, has
+// no pixels. kErrNone, or kErrBadCallbackParam when the output has rows and
+// columns but no pixel memory.
 ErrorCode RenderGrid8(const PixelBuffer* source, const PixelBuffer& output,
-                      const GridSettings& settings);
+                      const GridSettings& settings, const LayerPlacement& placement);
 ErrorCode RenderGrid16(const PixelBuffer* source, const PixelBuffer& output,
-                       const GridSettings& settings);
+                       const GridSettings& settings, const LayerPlacement& placement);
 ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
-                          const GridSettings& settings);
+                          const GridSettings& settings, const LayerPlacement& placement);
 
 // The vector instructions of the float pass, which gives the same bits with
 // each. RenderGridFloat above uses the widest the processor has; a set the
@@ -36,6 +50,7 @@ ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
 enum class FloatVectors { kSse2, kAvx512 };
 FloatVectors WidestFloatVectors();
 ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
-                          const GridSettings& settings, FloatVectors vectors);
+                          const GridSettings& settings, const LayerPlacement& placement,
+                          FloatVectors vectors);
 
 }  // namespace tessaline

@@ -1,6 +1,7 @@
 #include "core/LineStamp.h"
 
 #include <cmath>
+#include <type_traits>
 
 namespace tessaline {
 namespace {
@@ -16,24 +17,54 @@ Channel QuantizeChannel(double scaled, double fullScale) {
   return static_cast<Channel>(rounded);
 }
 
+template <typename Pixel>
+constexpr double kFullScale = sizeof(Pixel) == 4   ? 255.0
+                              : sizeof(Pixel) == 8 ? 32768.0
+                                                   : 1.0;
+
+// A channel's value in 0-to-1 units, and the value of such a unit back in the
+// channel.
 template <typename Channel>
-Channel BlendInteger(Channel old, double value, double weight, double keep, double fullScale) {
-  const double t = (old / fullScale) * keep + weight * value;
-  return QuantizeChannel<Channel>(t * fullScale, fullScale);
+double Unit(Channel v, double fullScale) {
+  if constexpr (std::is_same_v<Channel, float>)
+    return static_cast<double>(v);
+  else
+    return v / fullScale;
+}
+template <typename Channel>
+Channel FromUnit(double t, double fullScale) {
+  if constexpr (std::is_same_v<Channel, float>)
+    return static_cast<float>(t);
+  else
+    return QuantizeChannel<Channel>(t * fullScale, fullScale);
 }
 
 template <typename Pixel>
-void BlendIntegerPixel(Pixel& pixel, const GridColor& color, double weight, double fullScale) {
-  using Channel = decltype(pixel.red);
-  const double keep = 1.0 - weight;
-  pixel.red = BlendInteger<Channel>(pixel.red, color.red, weight, keep, fullScale);
-  pixel.green = BlendInteger<Channel>(pixel.green, color.green, weight, keep, fullScale);
-  pixel.blue = BlendInteger<Channel>(pixel.blue, color.blue, weight, keep, fullScale);
-  pixel.alpha = BlendInteger<Channel>(pixel.alpha, 1.0, weight, keep, fullScale);
-}
-
-float BlendFloat(float old, double value, double weight, double keep) {
-  return static_cast<float>(static_cast<double>(old) * keep + weight * value);
+Pixel Blended(Pixel p, const BlendTerms& t) {
+  using Channel = decltype(p.red);
+  constexpr double full = kFullScale<Pixel>;
+  const auto plain = [&](Channel old, double term) {
+    return FromUnit<Channel>(Unit(old, full) * t.keep + term, full);
+  };
+  Pixel out = p;
+  out.alpha = plain(p.alpha, t.alpha);
+  if (IsOpaque(p)) {
+    out.red = plain(p.red, t.red);
+    out.green = plain(p.green, t.green);
+    out.blue = plain(p.blue, t.blue);
+    return out;
+  }
+  double a = Unit(p.alpha, full);
+  if (!(a > 0.0)) a = 0.0;  // only a float alpha can be below 0 or not a number
+  const double na = a * t.keep + t.alpha;
+  if (!(na > 0.0)) return out;
+  const auto straight = [&](Channel old, double term) {
+    return FromUnit<Channel>(((Unit(old, full) * a) * t.keep + term) / na, full);
+  };
+  out.red = straight(p.red, t.red);
+  out.green = straight(p.green, t.green);
+  out.blue = straight(p.blue, t.blue);
+  return out;
 }
 
 // floor / ceil of a window bound, limited to 0 to size - 1 before the
@@ -66,20 +97,31 @@ IndexWindow LineWindow(double p, double w, std::int32_t size) {
   return IndexWindow{WindowBound(lo, size), WindowBound(hi, size)};
 }
 
+BlendTerms TermsOf(const GridColor& color, double weight) {
+  return BlendTerms{1.0 - weight, weight * 1.0, weight * color.red, weight * color.green,
+                    weight * color.blue};
+}
+
+Pixel8 BlendedPixel(Pixel8 pixel, BlendTerms terms) {
+  return Blended(pixel, terms);
+}
+Pixel16 BlendedPixel(Pixel16 pixel, BlendTerms terms) {
+  return Blended(pixel, terms);
+}
+PixelFloat BlendedPixel(PixelFloat pixel, BlendTerms terms) {
+  return Blended(pixel, terms);
+}
+
 void BlendPixel8(Pixel8& pixel, const GridColor& color, double weight) {
-  BlendIntegerPixel(pixel, color, weight, 255.0);
+  pixel = Blended(pixel, TermsOf(color, weight));
 }
 
 void BlendPixel16(Pixel16& pixel, const GridColor& color, double weight) {
-  BlendIntegerPixel(pixel, color, weight, 32768.0);
+  pixel = Blended(pixel, TermsOf(color, weight));
 }
 
 void BlendPixelFloat(PixelFloat& pixel, const GridColor& color, double weight) {
-  const double keep = 1.0 - weight;
-  pixel.red = BlendFloat(pixel.red, color.red, weight, keep);
-  pixel.green = BlendFloat(pixel.green, color.green, weight, keep);
-  pixel.blue = BlendFloat(pixel.blue, color.blue, weight, keep);
-  pixel.alpha = BlendFloat(pixel.alpha, 1.0, weight, keep);
+  pixel = Blended(pixel, TermsOf(color, weight));
 }
 
 template <typename Pixel>

@@ -8,6 +8,7 @@
 #include "core/GridComposition.h"
 #include "core/GridSettings.h"
 #include "host/HostServices.h"
+#include "host/LayerGeometry.h"
 #include "host/ParamControlValues.h"
 
 namespace tessaline {
@@ -23,11 +24,6 @@ constexpr std::array<ParamIndex, 19> kSettingsControls = {
 // The input layer is checked out in pre-render and fetched in render by this id.
 constexpr A_long kInputCheckoutId = 0;
 
-// A host downsample factor, num / den, or 1 when the record carries no valid one.
-double DownsampleFactor(const PF_RationalScale& scale) {
-  return scale.num > 0 && scale.den > 0 ? double(scale.num) / double(scale.den) : 1.0;
-}
-
 // Spacings and widths are in pixels of the full-resolution layer; a draft
 // render at a reduced resolution draws them at that resolution, so the grid
 // stays where it is in the frame. The record has one width per kind of line,
@@ -41,10 +37,6 @@ void ScaleToResolution(GridSettings& settings, const PF_InData* in_data) {
   settings.ySpacing *= y;
   settings.lineWidth *= widths;
   settings.centerLineWidth *= widths;
-}
-
-bool IsEmpty(const PF_LRect& r) {
-  return !(r.left < r.right && r.top < r.bottom);
 }
 
 PixelBuffer AsPixelBuffer(const PF_EffectWorld& world) {
@@ -76,39 +68,36 @@ bool WorldFitsDepth(const PF_EffectWorld& world, PF_PixelFormat format) {
          reinterpret_cast<std::uintptr_t>(world.data) % std::uintptr_t(channel) == 0;
 }
 
-// Runs the composition pass of the output's depth; the only place a depth is chosen.
+// Runs the composition pass of the output's depth; the only place a depth is
+// chosen. A world without pixels (no rows, no columns or no memory) is no
+// source; an output without rows or columns has nothing to draw.
 PF_Err RenderPass(PF_PixelFormat format, const PF_EffectWorld* source, const PF_EffectWorld& output,
-                  const GridSettings& settings) {
-  if (!WorldFitsDepth(output, format)) return PF_Err_BAD_CALLBACK_PARAM;
+                  const GridSettings& settings, const LayerPlacement& placement) {
+  if (output.width <= 0 || output.height <= 0) return PF_Err_NONE;
+  if (output.data == nullptr || !WorldFitsDepth(output, format)) return PF_Err_BAD_CALLBACK_PARAM;
   PixelBuffer sourceBuffer;
   const PixelBuffer* sourcePixels = nullptr;
-  if (source != nullptr) {
+  // "Grid Only" reads no source, whatever the host hands over.
+  if (settings.blendMode != kBlendGridOnly && source != nullptr && source->data != nullptr &&
+      source->width > 0 && source->height > 0) {
+    // Rows that cannot hold their pixels at this depth would be read past.
+    if (!WorldFitsDepth(*source, format)) return PF_Err_BAD_CALLBACK_PARAM;
     sourceBuffer = AsPixelBuffer(*source);
     sourcePixels = &sourceBuffer;
   }
   const PixelBuffer outputPixels = AsPixelBuffer(output);
   switch (format) {
     case PF_PixelFormat_ARGB128:
-      return RenderGridFloat(sourcePixels, outputPixels, settings);
+      return RenderGridFloat(sourcePixels, outputPixels, settings, placement);
     case PF_PixelFormat_ARGB64:
-      return RenderGrid16(sourcePixels, outputPixels, settings);
+      return RenderGrid16(sourcePixels, outputPixels, settings, placement);
     default:
-      return RenderGrid8(sourcePixels, outputPixels, settings);
+      return RenderGrid8(sourcePixels, outputPixels, settings, placement);
   }
 }
 
 PF_PixelFormat FormatFromWorldFlags(const PF_EffectWorld& world) {
   return (world.world_flags & PF_WorldFlag_DEEP) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
-}
-
-// The rectangle the effect fills: the input's full extent, else the requested
-// rectangle, else the layer.
-PF_LRect ResultRect(const PF_CheckoutResult& checkout, const PF_RenderRequest& request,
-                    const PF_InData& in_data) {
-  if (!IsEmpty(checkout.max_result_rect)) return checkout.max_result_rect;
-  if (!IsEmpty(request.rect)) return request.rect;
-  return PF_LRect{0, 0, in_data.width > 0 ? in_data.width : 0,
-                  in_data.height > 0 ? in_data.height : 0};
 }
 
 PF_Err CheckOutInputLayer(PF_InData& in_data, PF_PreRenderExtra& extra) {
@@ -120,9 +109,11 @@ PF_Err CheckOutInputLayer(PF_InData& in_data, PF_PreRenderExtra& extra) {
                                               &request, in_data.current_time, in_data.time_step,
                                               in_data.time_scale, &checkout);
   if (err != PF_Err_NONE) return err;
-  const PF_LRect rect = ResultRect(checkout, request, in_data);
-  extra.output->result_rect = rect;
-  extra.output->max_result_rect = rect;
+  // Everything the effect can draw is the layer and whatever the input holds
+  // beyond it (lines cross the whole buffer); it draws what of that is asked for.
+  const PF_LRect all = Union(LayerRect(in_data), checkout.max_result_rect);
+  extra.output->max_result_rect = all;
+  extra.output->result_rect = Intersection(all, extra.input->output_request.rect);
   extra.output->solid = 0;
   return PF_Err_NONE;
 }
@@ -185,7 +176,7 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   const GridSettings& settings = *static_cast<const GridSettings*>(extra->input->pre_render_data);
-  PF_EffectWorld* source = nullptr;
+  PF_EffectWorld* source = nullptr;  // may stay null: a layer with no pixels here
   // Every mode but "Grid Only" composites over the source, as the pass does.
   if (settings.blendMode != kBlendGridOnly) {
     const PF_Err err =
@@ -197,15 +188,22 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
       err != PF_Err_NONE) {
     return err;
   }
-  if (output == nullptr || output->data == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  return RenderPass(ChoosePixelFormat(in_data, output), source, *output, settings);
+  if (output == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (output->width <= 0 || output->height <= 0) return PF_Err_NONE;  // nothing asked for
+  if (output->data == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  // The worlds' origins place them in the layer.
+  const LayerCenter center = CenterOf(*in_data);
+  LayerPlacement placement{center.x - output->origin_x, center.y - output->origin_y, 0, 0};
+  if (source != nullptr) {
+    placement.sourceX = std::int64_t{source->origin_x} - output->origin_x;
+    placement.sourceY = std::int64_t{source->origin_y} - output->origin_y;
+  }
+  return RenderPass(ChoosePixelFormat(in_data, output), source, *output, settings, placement);
 }
 
 PF_Err LegacyRender(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                     PF_LayerDef* output) {
-  if (params == nullptr || output == nullptr || output->data == nullptr) {
-    return PF_Err_BAD_CALLBACK_PARAM;
-  }
+  if (params == nullptr || output == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   // The host passes every record; a missing one cannot be read.
   if (params[kInputLayer] == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   for (ParamIndex index : kSettingsControls) {
@@ -216,7 +214,15 @@ PF_Err LegacyRender(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* param
   const PF_PixelFormat format = in_data != nullptr && out_data != nullptr
                                     ? ChoosePixelFormat(in_data, output)
                                     : FormatFromWorldFlags(*output);
-  return RenderPass(format, &params[kInputLayer]->u.ld, *output, settings);
+  // The input and output share their geometry; an earlier effect that grew
+  // the buffer moved the layer's (0, 0) to the pre-effect source origin.
+  LayerPlacement placement = CenteredPlacement(AsPixelBuffer(*output));
+  if (in_data != nullptr) {
+    const LayerCenter center = CenterOf(*in_data);
+    placement.centerX = center.x + in_data->pre_effect_source_origin_x;
+    placement.centerY = center.y + in_data->pre_effect_source_origin_y;
+  }
+  return RenderPass(format, &params[kInputLayer]->u.ld, *output, settings, placement);
 }
 
 PF_PixelFormat ChoosePixelFormat(PF_InData* in_data, const PF_EffectWorld* world) {

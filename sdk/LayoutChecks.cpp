@@ -489,6 +489,8 @@ static_assert(PF_Param_LAYER == 0 && PF_Param_SLIDER == 1 && PF_Param_CHECKBOX =
               PF_Param_GROUP_START == 13 && PF_Param_GROUP_END == 14 && PF_Param_POINT_3D == 18);
 static_assert(PF_WorldFlag_DEEP == 1 && PF_WorldFlag_WRITEABLE == 2 && PF_Field_FRAME == 0 &&
               PF_ChannelMask_ARGB == 15 && PF_MAX_CHAN8 == 255 && PF_MAX_CHAN16 == 32768);
+static_assert(PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS == 1 &&
+              PF_RenderOutputFlag_GPU_RENDER_POSSIBLE == 2);
 static_assert(PF_MAX_EFFECT_NAME_LEN == 31 && PF_MAX_EFFECT_PARAM_NAME_LEN == 31 &&
               PF_MAX_PARAM_DESCRIPTION_LEN == 31 && PF_MAX_PARAM_VALUE_LEN == 31 &&
               PF_MAX_EFFECT_MSG_LEN == 255);

@@ -1,5 +1,6 @@
 #include "tools/Gallery.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -74,6 +75,17 @@ std::string SourceName(const SourceChoice& source) {
   }
 }
 
+// The controls the last preset application wrote, in panel order.
+std::vector<ShownValue> WrittenValues(MiniHost& host) {
+  std::vector<PF_ParamIndex> written = host.LastTakenOver();
+  std::sort(written.begin(), written.end());
+  std::vector<ShownValue> values;
+  for (PF_ParamIndex index : written) {
+    values.push_back(ShownValue{host.ParamName(index), ControlValueText(host, index)});
+  }
+  return values;
+}
+
 }  // namespace
 
 std::vector<GalleryEntry> GalleryEntries(const std::vector<std::string>& presetChoices) {
@@ -84,7 +96,7 @@ std::vector<GalleryEntry> GalleryEntries(const std::vector<std::string>& presetC
     std::string number = std::to_string(preset);
     if (number.size() < 2) number.insert(number.begin(), '0');
     entries.push_back(
-        GalleryEntry{preset, presetChoices[i], number + "-" + Slug(presetChoices[i]) + ".png"});
+        GalleryEntry{preset, presetChoices[i], number + "-" + Slug(presetChoices[i]) + ".png", {}});
   }
   return entries;
 }
@@ -100,12 +112,23 @@ std::string GalleryIndexHtml(const std::vector<GalleryEntry>& entries, const std
       "img { width: 100%; height: auto; display: block; border: 1px solid #44444c; "
       "background: repeating-conic-gradient(#777 0 25%, #999 0 50%) 0 0 / 32px 32px; }\n"
       "figcaption { margin-top: 0.4em; }\n"
+      "dl { display: grid; grid-template-columns: max-content auto; gap: 0 1em; margin: 0.4em 0 0; "
+      "font-size: 0.85em; color: #b8b8c0; }\n"
+      "dd { margin: 0; }\n"
       "</style>\n</head>\n<body>\n<h1>Tessaline presets</h1>\n<p>" +
       EscapeHtml(caption) + "</p>\n<main>\n";
   for (const GalleryEntry& e : entries) {
     html += "<figure><a href=\"" + EscapeHtml(e.file) + "\"><img src=\"" + EscapeHtml(e.file) +
             "\" alt=\"" + EscapeHtml(e.label) + "\"></a><figcaption>" + std::to_string(e.preset) +
-            ". " + EscapeHtml(e.label) + "</figcaption></figure>\n";
+            ". " + EscapeHtml(e.label) + "</figcaption>";
+    if (!e.values.empty()) {
+      html += "<dl>";
+      for (const ShownValue& v : e.values) {
+        html += "<dt>" + EscapeHtml(v.label) + "</dt><dd>" + EscapeHtml(v.value) + "</dd>";
+      }
+      html += "</dl>";
+    }
+    html += "</figure>\n";
   }
   html += "</main>\n</body>\n</html>\n";
   return html;
@@ -131,11 +154,18 @@ std::vector<GalleryEntry> RenderGallery(const PreviewOptions& options, const Fra
       resolution = ControlValueText(host, FindControlByLabel(host, "Resolution"));
     }
   }
-  for (const GalleryEntry& entry : entries) {
+  for (GalleryEntry& entry : entries) {
     PreviewSession session(layer, options.depth);
-    PreviewOptions choices = options;
-    choices.preset = std::to_string(entry.preset);
-    session.ApplyChoices(choices);
+    PreviewOptions preset = options;
+    preset.preset = std::to_string(entry.preset);
+    preset.edits.clear();
+    session.ApplyChoices(preset);
+    entry.values = WrittenValues(session.host());
+    if (!options.edits.empty()) {
+      PreviewOptions edits;
+      edits.edits = options.edits;
+      session.ApplyChoices(edits);
+    }
     const Frame frame = session.Render(source.View(), options);
     Write((std::filesystem::path(dir) / entry.file).string(),
           EncodePng(RgbaFromFrame(frame.View())));

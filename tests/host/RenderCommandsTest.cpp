@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
+#include "host/LayerGeometry.h"
 #include "tests/support/PluginHost.h"
 
 // The pre-render record is the one allocation of a render; this test binary
@@ -109,32 +111,51 @@ TEST(SmartPreRender, AsksForTheInputLayerWithTheWholeFrame) {
   EXPECT_EQ(layers[0].what_time, 1001);
 }
 
-struct RectCase {
-  PF_LRect maxResult, request;
-  std::int32_t layerWidth, layerHeight;
-  PF_LRect expected;
-};
-
-TEST(SmartPreRender, ResultRectangleIsTheFirstNonEmptyChoice) {
-  const RectCase cases[] = {
-      {{10, 20, 110, 220}, {0, 0, 1920, 1080}, 64, 32, {10, 20, 110, 220}},
-      {{0, 0, 0, 0}, {0, 0, 1920, 1080}, 64, 32, {0, 0, 1920, 1080}},
-      {{5, 0, 5, 100}, {0, 0, 1920, 1080}, 64, 32, {0, 0, 1920, 1080}},  // left == right
-      {{0, 0, 0, 0}, {0, 0, 0, 0}, 640, -5, {0, 0, 640, 0}},
-      {{7, 7, 7, 7}, {9, 0, 3, 10}, 0, 12, {0, 0, 0, 12}},
+// max_result_rect: the layer at the render's resolution and whatever the
+// input holds beyond it, the same for every request; result_rect: what of it
+// the request asks for, never more.
+TEST(SmartPreRender, ResultRectanglesFollowTheLayerAndTheRequest) {
+  struct Case {
+    std::int32_t layerWidth, layerHeight;
+    PF_RationalScale downsample;
+    PF_LRect inputMax, request, max, result;
   };
-  for (const RectCase& c : cases) {
+  constexpr PF_RationalScale kFull{1, 1}, kHalf{1, 2}, kInvalid{0, 0};
+  const Case cases[] = {
+      {64, 32, kFull, {0, 0, 64, 32}, {0, 0, 64, 32}, {0, 0, 64, 32}, {0, 0, 64, 32}},
+      // An earlier effect grew the input 30 pixels left and 10 down.
+      {64, 32, kFull, {-30, 0, 64, 42}, {0, 0, 64, 32}, {-30, 0, 64, 42}, {0, 0, 64, 32}},
+      {64, 32, kFull, {-30, 0, 64, 42}, {-40, -5, 10, 50}, {-30, 0, 64, 42}, {-30, 0, 10, 42}},
+      {64, 32, kFull, {0, 0, 64, 32}, {10, 5, 20, 15}, {0, 0, 64, 32}, {10, 5, 20, 15}},
+      {64, 32, kFull, {0, 0, 64, 32}, {50, 20, 100, 100}, {0, 0, 64, 32}, {50, 20, 64, 32}},
+      {64, 32, kFull, {0, 0, 64, 32}, {100, 100, 200, 200}, {0, 0, 64, 32}, {}},
+      {64, 32, kFull, {0, 0, 64, 32}, {}, {0, 0, 64, 32}, {}},              // bounds only
+      {64, 32, kFull, {}, {0, 0, 64, 32}, {0, 0, 64, 32}, {0, 0, 64, 32}},  // an empty layer
+      {64, 32, kFull, {100, 0, 150, 32}, {0, 0, 1920, 1080}, {0, 0, 150, 32}, {0, 0, 150, 32}},
+      {101, 67, kHalf, {0, 0, 51, 34}, {0, 0, 51, 34}, {0, 0, 51, 34}, {0, 0, 51, 34}},
+      {101, 67, kInvalid, {}, {0, 0, 500, 500}, {0, 0, 101, 67}, {0, 0, 101, 67}},
+      {0, 12, kFull, {}, {0, 0, 10, 10}, {}, {}},
+      {-5, 12, kFull, {3, 3, 9, 9}, {0, 0, 5, 5}, {3, 3, 9, 9}, {3, 3, 5, 5}},
+  };
+  const auto expectRect = [](const PF_LRect& got, const PF_LRect& want, const char* what) {
+    EXPECT_TRUE(got.left == want.left && got.top == want.top && got.right == want.right &&
+                got.bottom == want.bottom)
+        << what << " (" << got.left << ", " << got.top << ", " << got.right << ", " << got.bottom
+        << ")";
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "layer " << c.layerWidth << " x " << c.layerHeight
+                                      << ", request right " << c.request.right);
     PluginHost host;
-    host.SetLayer(PixelDepth::k8, c.layerWidth > 0 ? c.layerWidth : 1,
-                  c.layerHeight > 0 ? c.layerHeight : 1);
-    host.SetCheckoutResultRects(PF_LRect{}, c.maxResult);
+    host.SetCheckoutResultRects(PF_LRect{}, c.inputMax);
     PF_RenderRequest request{};
     request.rect = c.request;
     host.SetOutputRequest(request);
-    // The layer size in in_data is what the host reports, usable or not.
+    // The layer size and factors in in_data are what the host reports, usable or not.
     PF_InData in = host.MakeInData();
     in.width = c.layerWidth;
     in.height = c.layerHeight;
+    in.downsample_x = in.downsample_y = c.downsample;
     PF_PreRenderInput input{};
     input.output_request = request;
     PF_PreRenderOutput output{};
@@ -143,12 +164,9 @@ TEST(SmartPreRender, ResultRectangleIsTheFirstNonEmptyChoice) {
     PF_PreRenderExtra extra{&input, &output, &cb};
     ASSERT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, &extra),
               PF_Err_NONE);
-    for (const PF_LRect& r : {output.result_rect, output.max_result_rect}) {
-      EXPECT_EQ(r.left, c.expected.left);
-      EXPECT_EQ(r.top, c.expected.top);
-      EXPECT_EQ(r.right, c.expected.right);
-      EXPECT_EQ(r.bottom, c.expected.bottom);
-    }
+    expectRect(output.max_result_rect, c.max, "max_result_rect");
+    expectRect(output.result_rect, c.result, "result_rect");
+    EXPECT_EQ(output.flags & PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS, 0);
     EXPECT_EQ(output.solid, 0);
     ReleaseGridSettings(output.pre_render_data);
   }
@@ -350,7 +368,8 @@ TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
 TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
   for (bool smart : {true, false}) {
     PluginHost host;
-    host.SetFrame(PixelDepth::k8, 960, 540);
+    host.SetFrame(PixelDepth::k8, 960, 540);  // the frame at half resolution
+    host.SetLayerSize(1920, 1080);
     host.SetPopup(kResolution, 3);  // "1920x1080 Full HD"
     host.SetPopup(kPreset, 6);      // "Thirds"
     host.SetPopup(kBlendMode, kBlendGridOnly);
@@ -367,6 +386,7 @@ TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
 TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
   PluginHost host;
   host.SetFrame(PixelDepth::k8, 480, 270);
+  host.SetLayerSize(1920, 1080);
   host.SetPopup(kResolution, 3);
   host.SetPopup(kPreset, 12);  // "Margin Frame"
   host.SetPopup(kBlendMode, kBlendGridOnly);
@@ -382,21 +402,23 @@ TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
 TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
   struct Case {
     PF_RationalScale x, y;
-    std::int32_t width, height;
+    std::int32_t width, height;  // of the layer at full resolution
     std::vector<std::int32_t> columns, rows;
     std::uint8_t alphaAtRow24;  // of column 10: half or full coverage tells the width
   };
   const Case cases[] = {
       // 1/2 horizontally only: columns move, rows stay; widths follow the smaller factor.
-      {{1, 2}, {1, 1}, 100, 100, {24, 25, 49, 50, 74, 75}, {0, 49, 50, 99}, 0},
-      {{1, 1}, {1, 2}, 100, 100, {0, 49, 50, 99}, {24, 25, 49, 50, 74, 75}, 128},
+      {{1, 2}, {1, 1}, 200, 100, {24, 25, 49, 50, 74, 75}, {0, 49, 50, 99}, 0},
+      {{1, 1}, {1, 2}, 100, 200, {0, 49, 50, 99}, {24, 25, 49, 50, 74, 75}, 128},
       // A record without a valid factor renders at full scale.
       {{1, 0}, {0, 3}, 200, 200, {49, 50, 99, 100, 149, 150}, {49, 50, 99, 100, 149, 150}, 0},
       {{-1, 2}, {1, 1}, 200, 200, {49, 50, 99, 100, 149, 150}, {49, 50, 99, 100, 149, 150}, 0},
   };
   for (const Case& c : cases) {
     PluginHost host;
-    host.SetFrame(PixelDepth::k8, c.width, c.height);
+    host.SetFrame(PixelDepth::k8, std::int32_t(c.width * DownsampleFactor(c.x) + 0.5),
+                  std::int32_t(c.height * DownsampleFactor(c.y) + 0.5));
+    host.SetLayerSize(c.width, c.height);
     host.SetPopup(kBlendMode, kBlendGridOnly);
     host.SetSlider(kXCount, 1);
     host.SetSlider(kYCount, 1);
@@ -409,6 +431,142 @@ TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
     EXPECT_EQ(DrawnColumns(host.Output(), 10), c.columns) << c.x.num << "/" << c.x.den;
     EXPECT_EQ(DrawnRows(host.Output(), 10), c.rows) << c.x.num << "/" << c.x.den;
     EXPECT_EQ(host.Output().At<PF_Pixel>(24, 10).alpha, c.alphaAtRow24);
+  }
+}
+
+// ---- The layer where the host puts it ----------------------------------------
+
+// The pixels of `world` over a rectangle in layer coordinates, row by row,
+// through the world's origin.
+std::vector<std::uint8_t> Region(const World& world, const PF_LRect& r) {
+  std::vector<std::uint8_t> bytes;
+  const std::int32_t ox = world.def()->origin_x, oy = world.def()->origin_y;
+  const std::size_t pixel = std::size_t(world.pixelSize());
+  for (std::int32_t y = r.top; y < r.bottom; ++y) {
+    const auto* row = reinterpret_cast<const std::uint8_t*>(world.RowAddress(y - oy));
+    bytes.insert(bytes.end(), row + (r.left - ox) * pixel, row + (r.right - ox) * pixel);
+  }
+  return bytes;
+}
+
+// A 64 x 40 layer with controls that put lines near every edge.
+void SetScene(PluginHost& host, PixelDepth depth, std::int32_t mode) {
+  host.SetFrame(depth, 64, 40);
+  FillPattern(host.Layer());
+  host.SetPopup(kBlendMode, mode);
+  host.SetFloat(kXSpacing, 9.5);
+  host.SetFloat(kYSpacing, 7.25);
+  host.SetSlider(kXCount, 8);
+  host.SetSlider(kYCount, 8);
+  host.SetFloat(kLineWidth, 2.5);
+  host.SetFloat(kOpacity, 70);
+}
+
+// An earlier effect grew the input by (left, top, right, bottom) transparent
+// pixels: the layer's pixels now lie at (left, top) of a larger input.
+void GrowInput(PluginHost& host, const WorldMargins& grow) {
+  World& layer = host.Layer();
+  const std::vector<std::uint8_t> pixels = layer.PixelBytes();
+  const std::int32_t width = layer.width(), height = layer.height();
+  const std::size_t rowBytes = std::size_t(width) * std::size_t(layer.pixelSize());
+  host.SetLayerSize(width, height);
+  host.SetLayer(layer.depth(), width + grow.left + grow.right, height + grow.top + grow.bottom);
+  for (std::int32_t r = 0; r < height; ++r)
+    std::memcpy(host.Layer().RowAddress(r + grow.top) + std::size_t(grow.left) * (rowBytes / width),
+                pixels.data() + rowBytes * std::size_t(r), rowBytes);
+  host.SetInputOrigin(-grow.left, -grow.top);
+}
+
+// The host guide's own test: an effect before this one that grows the buffer
+// must not move anything on the layer, in either render path.
+TEST(LayerPlacement, AnEarlierEffectGrowingTheBufferMovesNothing) {
+  const PF_LRect layerRect{0, 0, 64, 40};
+  for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
+    for (std::int32_t mode : {kBlendCompositeOverSource, kBlendGridOnly}) {
+      for (bool smart : {true, false}) {
+        SCOPED_TRACE(::testing::Message()
+                     << int(depth) << " bits, mode " << mode << (smart ? ", smart" : ", legacy"));
+        PluginHost plain, grown;
+        SetScene(plain, depth, mode);
+        SetScene(grown, depth, mode);
+        GrowInput(grown, WorldMargins{30, 0, 0, 10});
+        ASSERT_EQ(smart ? plain.RenderSmart() : plain.RenderLegacy(), PF_Err_NONE);
+        ASSERT_EQ(smart ? grown.RenderSmart() : grown.RenderLegacy(), PF_Err_NONE);
+        if (!smart) grown.Output().SetOrigin(-30, 0);  // the legacy output is the input's buffer
+        EXPECT_EQ(grown.Output().width(), 94);
+        EXPECT_EQ(Region(grown.Output(), layerRect), Region(plain.Output(), layerRect));
+        EXPECT_TRUE(grown.GuardFailures().empty());
+      }
+    }
+  }
+}
+
+// A frame rendered as tiles, each a partial request handed a window into a
+// larger image, is the full frame cut into pieces; nothing outside a window
+// changes. A request with nothing of the layer in it is no error. The input
+// grown on every side, or moved off the layer's origin.
+TEST(LayerPlacement, TilesOfPartialRequestsMakeTheWholeFrame) {
+  struct Input {
+    WorldMargins grow;
+    std::int32_t x, y;  // its origin
+    PF_LRect max;
+  };
+  const Input inputs[] = {{{9, 4, 6, 6}, -9, -4, {-9, -4, 70, 46}},
+                          {{0, 0, 0, 0}, 5, 3, {0, 0, 69, 43}}};
+  const PF_LRect tiles[] = {{-9, -4, 20, 13}, {20, -4, 64, 13}, {-9, 13, 33, 36},
+                            {33, 13, 70, 36}, {-9, 36, 70, 46}, {500, 500, 600, 600}};
+  for (const Input& input : inputs) {
+    for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
+      for (std::int32_t mode : {kBlendCompositeOverSource, kBlendGridOnly}) {
+        SCOPED_TRACE(::testing::Message() << int(depth) << " bits, mode " << mode << ", input at "
+                                          << input.x << ", " << input.y);
+        PluginHost whole, tiled;
+        for (PluginHost* host : {&whole, &tiled}) {
+          SetScene(*host, depth, mode);
+          GrowInput(*host, input.grow);
+          host->SetInputOrigin(input.x, input.y);
+        }
+        PF_RenderRequest all{};
+        all.rect = input.max;
+        whole.SetOutputRequest(all);
+        ASSERT_EQ(whole.RenderSmart(), PF_Err_NONE);
+        tiled.SetOutputWindow(WorldMargins{3, 2, 5, 1}, -8000);
+        for (const PF_LRect& tile : tiles) {
+          PF_RenderRequest request{};
+          request.rect = tile;
+          request.channel_mask = PF_ChannelMask_ARGB;
+          tiled.SetOutputRequest(request);
+          ASSERT_EQ(tiled.RenderSmart(), PF_Err_NONE);
+          const PF_PreRenderOutput out = tiled.LastPreRenderOutput();
+          const PF_LRect drawn = Intersection(tile, input.max);
+          EXPECT_EQ(std::memcmp(&out.max_result_rect, &input.max, sizeof input.max), 0);
+          EXPECT_EQ(std::memcmp(&out.result_rect, &drawn, sizeof drawn), 0);
+          if (IsEmpty(drawn)) continue;
+          EXPECT_EQ(Region(tiled.Output(), drawn), Region(whole.Output(), drawn));
+        }
+        EXPECT_TRUE(tiled.GuardFailures().empty());
+      }
+    }
+  }
+}
+
+// An input without pixels composites as a transparent layer: the frame is
+// the one "Grid Only" draws.
+TEST(LayerPlacement, AnEmptyInputIsATransparentLayer) {
+  for (EmptyInput delivery : {EmptyInput::kEmptyWorld, EmptyInput::kNullWorld}) {
+    PluginHost empty, gridOnly;
+    SetScene(empty, PixelDepth::k16, kBlendCompositeOverSource);
+    SetScene(gridOnly, PixelDepth::k16, kBlendGridOnly);
+    empty.SetEmptyInput(delivery);
+    empty.SetInputOrigin(1000, 1000);  // the input lies away from the layer
+    PF_RenderRequest request{};
+    request.rect = PF_LRect{0, 0, 64, 40};
+    empty.SetOutputRequest(request);
+    ASSERT_EQ(empty.RenderSmart(), PF_Err_NONE);
+    ASSERT_EQ(empty.Output().width(), 64);
+    ASSERT_EQ(gridOnly.RenderSmart(), PF_Err_NONE);
+    const PF_LRect layerRect{0, 0, 64, 40};
+    EXPECT_EQ(Region(empty.Output(), layerRect), Region(gridOnly.Output(), layerRect));
   }
 }
 

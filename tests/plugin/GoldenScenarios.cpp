@@ -47,29 +47,29 @@ constexpr std::uint32_t Color(A_u_char alpha, A_u_char red, A_u_char green, A_u_
 
 // clang-format off
 constexpr std::array<GoldenScenario, 9> kScenarios = {{
-    {"Custom Composite", 96, 64, Stride::kPacked, false, [](MiniHost& h) {
+    {"Custom Composite", 96, 64, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
        return FirstError({h.SetFloat(kXSpacing, 11.25), h.SetFloat(kYSpacing, 9.5),
                           h.SetSlider(kXCount, 4), h.SetSlider(kYCount, 3),
                           h.SetFloat(kLineWidth, 1.5), h.SetFloat(kCenterLineWidth, 3.25)});
      }},
-    {"Grid Only Odd Size", 101, 67, Stride::kPacked, false, [](MiniHost& h) {
+    {"Grid Only Odd Size", 101, 67, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
        return FirstError({h.SetPopup(kBlendMode, kGridOnly), h.SetFloat(kXSpacing, 17.3),
                           h.SetFloat(kYSpacing, 13.7), h.SetSlider(kXCount, 3),
                           h.SetSlider(kYCount, 2), h.SetFloat(kLineWidth, 0.7),
                           h.SetFloat(kCenterLineWidth, 2.6)});
      }},
-    {"Thirds", 120, 68, Stride::kPacked, false, [](MiniHost& h) {
+    {"Thirds", 120, 68, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
        return h.SetPopup(kPreset, kThirds);
      }},
-    {"Margin Frame Grid Only", 99, 75, Stride::kPacked, false, [](MiniHost& h) {
+    {"Margin Frame Grid Only", 99, 75, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
        return FirstError({h.SetPopup(kPreset, kMarginFrame), h.SetPopup(kBlendMode, kGridOnly)});
      }},
-    {"Fine Draft Full HD", 192, 108, Stride::kPacked, false, [](MiniHost& h) {
+    {"Fine Draft Full HD", 192, 108, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
        return FirstError({h.SetPopup(kPreset, kFineDraft), h.SetPopup(kResolution, kFullHd),
                           h.SetPopup(kOuterColorCount, kThreeColors),
                           h.SetCheckbox(kUseColor2, 0)});
      }},
-    {"Translucent", 80, 80, Stride::kPacked, false, [](MiniHost& h) {
+    {"Translucent", 80, 80, Stride::kPacked, Source::kTranslucent, false, [](MiniHost& h) {
        return FirstError({h.SetFloat(kOpacity, 37.5),
                           h.SetColor(kCenterLineColor, Color(128, 255, 200, 0)),
                           h.SetColor(kColor1, Color(64, 0, 128, 255)),
@@ -77,18 +77,18 @@ constexpr std::array<GoldenScenario, 9> kScenarios = {{
                           h.SetSlider(kXCount, 6), h.SetSlider(kYCount, 6),
                           h.SetFloat(kLineWidth, 2.5)});
      }},
-    {"Padded Stride", 75, 41, Stride::kPadded, false, [](MiniHost& h) {
+    {"Padded Stride", 75, 41, Stride::kPadded, Source::kOpaque, false, [](MiniHost& h) {
        return FirstError({h.SetFloat(kXSpacing, 9.75), h.SetFloat(kYSpacing, 6.5),
                           h.SetSlider(kXCount, 5), h.SetSlider(kYCount, 4),
                           h.SetPopup(kOuterColorCount, kTwoColors)});
      }},
-    {"Negative Stride", 63, 47, Stride::kNegative, false, [](MiniHost& h) {
+    {"Negative Stride", 63, 47, Stride::kNegative, Source::kOpaque, false, [](MiniHost& h) {
        return FirstError({h.SetFloat(kXSpacing, 8), h.SetFloat(kYSpacing, 8.5),
                           h.SetSlider(kXCount, 4), h.SetSlider(kYCount, 3),
                           h.SetFloat(kLineWidth, 1.25), h.SetFloat(kCenterLineWidth, 1.75),
                           h.SetFloat(kOpacity, 80)});
      }},
-    {"Half Resolution", 120, 68, Stride::kPacked, true, [](MiniHost& h) {
+    {"Half Resolution", 120, 68, Stride::kPacked, Source::kOpaque, true, [](MiniHost& h) {
        return FirstError({h.SetFloat(kXSpacing, 20), h.SetFloat(kYSpacing, 15),
                           h.SetSlider(kXCount, 4), h.SetSlider(kYCount, 3),
                           h.SetFloat(kLineWidth, 3), h.SetFloat(kCenterLineWidth, 4.5)});
@@ -143,6 +143,19 @@ void FillPattern(World& world, std::uint32_t seed, Make make) {
   }
 }
 
+// Alpha at or above full scale, for opaque sources: above it in some pixels
+// of the deeper worlds.
+void MakeOpaque(World& w) {
+  for (std::int32_t r = 0; r < w.height(); ++r)
+    for (std::int32_t c = 0; c < w.width(); ++c) {
+      if (w.depth() == PixelDepth::k8) w.At<PF_Pixel>(r, c).alpha = 255;
+      if (w.depth() == PixelDepth::k16)
+        w.At<PF_Pixel16>(r, c).alpha = A_u_short(32768 + (r * 7 + c) % 3);
+      if (w.depth() == PixelDepth::kFloat)
+        w.At<PF_PixelFloat>(r, c).alpha = 1.0f + float((r + c) % 2);
+    }
+}
+
 // Seed 0 for the source, another for the output's stale contents.
 void FillPattern(World& world, std::uint32_t seed) {
   switch (world.depth()) {
@@ -190,6 +203,7 @@ std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenS
   if (scenario.halfResolution) host.SetDownsample({1, 2}, {1, 2});
   // The layer's size is the "Current Size" reference of the presets.
   host.SetFrame(PixelDepth::k8, scenario.width, scenario.height);
+  if (scenario.halfResolution) host.SetLayerSize(2 * scenario.width, 2 * scenario.height);
   EXPECT_EQ(host.GlobalSetup(), PF_Err_NONE);
   EXPECT_EQ(host.ParamsSetup(), PF_Err_NONE);
   EXPECT_EQ(host.ParamCount(), kParamCount);
@@ -204,6 +218,7 @@ std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenS
       host.SetLayer(depth, scenario.width, scenario.height, rowbytes);
       host.SetOutput(depth, scenario.width, scenario.height, rowbytes);
       FillPattern(host.Layer(), 0);
+      if (scenario.source == Source::kOpaque) MakeOpaque(host.Layer());
       FillPattern(host.Output(), 4);
       const PF_Err err = path == RenderPath::kSmart ? host.RenderSmart() : host.RenderLegacy();
       EXPECT_EQ(err, PF_Err_NONE);

@@ -19,11 +19,16 @@ enum class Stride : std::int32_t {
   kNegative,  // row 0 last in memory, rows padded too
 };
 
+// The source's alpha: at or above full scale everywhere (16-bit and float
+// worlds hold values above it too), or any value.
+enum class Source : std::int32_t { kOpaque, kTranslucent };
+
 struct GoldenScenario {
   std::string_view name;
   std::int32_t width;
   std::int32_t height;
   Stride stride;
+  Source source;
   bool halfResolution;  // host downsample 1/2 in x and y
   // The user's changes after parameter setup; the first error, if any.
   PF_Err (*changeControls)(MiniHost& host);
@@ -43,7 +48,8 @@ struct RenderedFrame {
 
 // One session on a fresh host driving `entry`: global setup, parameter setup,
 // the scenario's changes, a UI update, then one frame per depth and path over
-// the procedural source. Host-side faults (guards, unbalanced check-outs or
+// the procedural source. A half-resolution scenario's worlds are half the
+// layer's size. Host-side faults (guards, unbalanced check-outs or
 // suites, unreleased pre-render data) are reported as test failures.
 std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenScenario& scenario);
 

@@ -141,15 +141,11 @@ std::int32_t ClearIndex(const std::vector<Line>& lines, std::int32_t size, doubl
   return best;
 }
 
-// A pixel drawn over transparent black by one line holds the color's channels
-// scaled by its alpha; each of the two roundings adds at most half a step.
+// A pixel drawn over transparency by one line holds the color itself
+// (straight color); only its alpha shows the coverage.
 bool HasColor(const Pixel8& pixel, PackedColor word) {
-  const double scale = pixel.alpha / 255.0;
-  const auto near = [scale](std::uint8_t channel, std::uint32_t byte) {
-    return std::fabs(channel - byte * scale) <= 1.0 + 1e-9;
-  };
-  return near(pixel.red, (word >> 8) & 0xFFu) && near(pixel.green, (word >> 16) & 0xFFu) &&
-         near(pixel.blue, word >> 24);
+  return pixel.red == ((word >> 8) & 0xFFu) && pixel.green == ((word >> 16) & 0xFFu) &&
+         pixel.blue == (word >> 24);
 }
 
 // Checks the pixels of one scan line across the lines of an axis: every drawn
@@ -217,7 +213,7 @@ TEST(PresetLayoutTest, PresetsDrawTheirLayoutsAtTheirReferenceSize) {
       const GridSettings settings = ResolveGridSettings(ControlsFor(layout.preset, p));
       std::vector<Pixel8> pixels(std::size_t(width) * std::size_t(height), Pixel8{9, 9, 9, 9});
       const PixelBuffer buffer{pixels.data(), width * std::int32_t(sizeof(Pixel8)), width, height};
-      ASSERT_EQ(RenderGrid8(nullptr, buffer, settings), kErrNone);
+      ASSERT_EQ(RenderGrid8(nullptr, buffer, settings, CenteredPlacement(buffer)), kErrNone);
 
       const std::vector<Line> columns =
           ExpectedLines(layout, layout.vertical, p, p.xSpacing, width);

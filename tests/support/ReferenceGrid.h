@@ -3,10 +3,12 @@
 // own, every pixel of a line's window blended one after the other, in the
 // drawing order of the composition. Optimised passes are checked against it
 // to the bit.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
+#include "core/GridComposition.h"
 #include "core/GridSettings.h"
 #include "core/PixelBuffer.h"
 
@@ -22,21 +24,6 @@ inline double Coverage(std::int32_t k, double p, double w) {
   return c;
 }
 
-template <typename Channel>
-Channel BlendChannel(Channel old, double v, double x, double fullScale) {
-  const double keep = 1.0 - x;
-  const double t = (old / fullScale) * keep + x * v;
-  const double n = std::round(t * fullScale);
-  if (n > fullScale) return static_cast<Channel>(fullScale);
-  if (!(n > 0.0)) return 0;
-  return static_cast<Channel>(n);
-}
-
-inline float BlendChannel(float old, double v, double x, double) {
-  const double keep = 1.0 - x;
-  return static_cast<float>(static_cast<double>(old) * keep + x * v);
-}
-
 template <typename Pixel>
 constexpr double FullScale() {
   if constexpr (sizeof(Pixel) == 4)
@@ -47,13 +34,46 @@ constexpr double FullScale() {
     return 1.0;
 }
 
+// A channel in 0-to-1 units, and back: rounded half away from zero and
+// limited to the depth's range; floats are only stored in single precision.
+template <typename Channel>
+double Unit(Channel v, double full) {
+  return sizeof(Channel) == 4 ? double(v) : v / full;
+}
+template <typename Channel>
+Channel Store(double t, double full) {
+  if constexpr (sizeof(Channel) == 4) {
+    return static_cast<float>(t);
+  } else {
+    const double n = std::round(t * full);
+    if (n > full) return static_cast<Channel>(full);
+    if (!(n > 0.0)) return 0;
+    return static_cast<Channel>(n);
+  }
+}
+
+// Straight color: over an opaque pixel the plain mix c * keep + x * v; over
+// any other the color weighted by the alphas, ((c * A) * keep + x * v) / na
+// with na = A * keep + x, and no change when na is not above 0.
 template <typename Pixel>
 void Blend(Pixel& p, const GridColor& color, double x) {
   constexpr double full = FullScale<Pixel>();
-  p.red = BlendChannel(p.red, color.red, x, full);
-  p.green = BlendChannel(p.green, color.green, x, full);
-  p.blue = BlendChannel(p.blue, color.blue, x, full);
-  p.alpha = BlendChannel(p.alpha, 1.0, x, full);
+  using Channel = decltype(p.red);
+  const double keep = 1.0 - x;
+  const bool opaque = p.alpha >= full;
+  double a = Unit(p.alpha, full);
+  if (!(a > 0.0)) a = 0.0;
+  const double na = a * keep + x;
+  Channel* channels[3] = {&p.red, &p.green, &p.blue};
+  const double values[3] = {color.red, color.green, color.blue};
+  for (int k = 0; k < 3; ++k) {
+    const double c = Unit(*channels[k], full);
+    if (opaque)
+      *channels[k] = Store<Channel>(c * keep + x * values[k], full);
+    else if (na > 0.0)
+      *channels[k] = Store<Channel>(((c * a) * keep + x * values[k]) / na, full);
+  }
+  p.alpha = Store<Channel>(Unit(p.alpha, full) * keep + x * 1.0, full);
 }
 
 // first/last of the window, limited to 0 .. size - 1; false when nothing to do.
@@ -102,30 +122,37 @@ void Horizontal(const PixelBuffer& b, double y, double w, const GridColor& color
   }
 }
 
-inline int CopyRows(const PixelBuffer* src, const PixelBuffer* out) {
-  if (!src || !out || !src->data || !out->data) return 516;
-  const std::int32_t rows = src->height < out->height ? src->height : out->height;
-  const std::int64_t a = std::llabs(src->rowbytes), b = std::llabs(out->rowbytes);
-  const std::int64_t length = a < b ? a : b;
-  for (std::int32_t r = 0; r < rows; ++r)
-    std::memmove(static_cast<std::byte*>(out->data) + std::int64_t{r} * out->rowbytes,
-                 static_cast<std::byte*>(src->data) + std::int64_t{r} * src->rowbytes,
-                 std::size_t(length));
-  return 0;
+// Each output row, top to bottom: the source pixels that land in it moved as
+// one block (as a row moves between buffers that may share bytes), then every
+// other pixel cleared.
+template <typename Pixel>
+void LayBase(const PixelBuffer* source, const PixelBuffer& out, const LayerPlacement& p) {
+  const bool hasPixels =
+      source != nullptr && source->data != nullptr && source->width > 0 && source->height > 0;
+  for (std::int32_t r = 0; r < out.height; ++r) {
+    const std::int64_t sr = r - p.sourceY;
+    std::int64_t first = 0, last = 0;  // output columns the source covers
+    if (hasPixels && sr >= 0 && sr < source->height) {
+      first = std::max<std::int64_t>(p.sourceX, 0);
+      last = std::min<std::int64_t>(p.sourceX + source->width, out.width);
+    }
+    if (first < last)
+      std::memmove(&At<Pixel>(out, r, std::int32_t(first)),
+                   &At<Pixel>(*source, std::int32_t(sr), std::int32_t(first - p.sourceX)),
+                   std::size_t(last - first) * sizeof(Pixel));
+    for (std::int32_t c = 0; c < out.width; ++c)
+      if (!(c >= first && c < last)) At<Pixel>(out, r, c) = Pixel{};
+  }
 }
 
 template <typename Pixel>
-int RenderGrid(const PixelBuffer* source, const PixelBuffer& out, const GridSettings& s) {
-  if (s.blendMode == 2) {
-    if (!out.data) return 516;
-    for (std::int32_t r = 0; r < out.height; ++r)
-      for (std::int32_t c = 0; c < out.width; ++c) At<Pixel>(out, r, c) = Pixel{};
-  } else if (int err = CopyRows(source, &out); err != 0) {
-    return err;
-  }
-  if (!(s.opacity > 0.0)) return 0;
+int RenderGrid(const PixelBuffer* source, const PixelBuffer& out, const GridSettings& s,
+               const LayerPlacement& place) {
   if (out.width <= 0 || out.height <= 0) return 0;
-  const double cx = out.width * 0.5, cy = out.height * 0.5;
+  if (!out.data) return 516;
+  LayBase<Pixel>(s.blendMode == 2 ? nullptr : source, out, place);
+  if (!(s.opacity > 0.0)) return 0;
+  const double cx = place.centerX, cy = place.centerY;
   if (s.preset != 12) {
     Vertical<Pixel>(out, cx, s.centerLineWidth, s.centerColor, s.opacity);
     Horizontal<Pixel>(out, cy, s.centerLineWidth, s.centerColor, s.opacity);
@@ -155,6 +182,12 @@ int RenderGrid(const PixelBuffer* source, const PixelBuffer& out, const GridSett
     }
   }
   return 0;
+}
+
+// The output as the whole layer.
+template <typename Pixel>
+int RenderGrid(const PixelBuffer* source, const PixelBuffer& out, const GridSettings& s) {
+  return RenderGrid<Pixel>(source, out, s, LayerPlacement{out.width * 0.5, out.height * 0.5, 0, 0});
 }
 
 }  // namespace tessaline::reference

@@ -66,15 +66,22 @@ class WorldCopy {
 // The literal grid at the depth of `format` (anything but float and 16-bit
 // draws 8-bit pixels, as the plug-in does); its error code as the pass gives it.
 inline int ReferenceRender(PF_PixelFormat format, const PixelBuffer* source, const PixelBuffer& out,
-                           const GridSettings& s) {
+                           const GridSettings& s, const LayerPlacement& placement) {
   switch (format) {
     case PF_PixelFormat_ARGB128:
-      return reference::RenderGrid<PixelFloat>(source, out, s);
+      return reference::RenderGrid<PixelFloat>(source, out, s, placement);
     case PF_PixelFormat_ARGB64:
-      return reference::RenderGrid<Pixel16>(source, out, s);
+      return reference::RenderGrid<Pixel16>(source, out, s, placement);
     default:
-      return reference::RenderGrid<Pixel8>(source, out, s);
+      return reference::RenderGrid<Pixel8>(source, out, s, placement);
   }
+}
+
+// The output as the whole layer.
+inline int ReferenceRender(PF_PixelFormat format, const PixelBuffer* source, const PixelBuffer& out,
+                           const GridSettings& s) {
+  return ReferenceRender(format, source, out, s,
+                         LayerPlacement{out.width * 0.5, out.height * 0.5, 0, 0});
 }
 
 }  // namespace tessaline::testing

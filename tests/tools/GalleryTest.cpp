@@ -58,6 +58,17 @@ TEST(GalleryTest, WritesSixteenImagesAndAnIndexThatNamesThem) {
   }
   EXPECT_EQ(index.find("Custom"), std::string::npos);
 
+  // Under each picture, the seventeen values its preset wrote at this size.
+  std::size_t shown = 0;
+  for (std::size_t at = index.find("<dt>"); at != std::string::npos;
+       at = index.find("<dt>", at + 1)) {
+    ++shown;
+  }
+  EXPECT_EQ(shown, entries.size() * 17);
+  const std::size_t thirds = index.find(">6. Thirds<");
+  EXPECT_NE(index.find("<dt>X Spacing</dt><dd>32.00</dd><dt>Y Spacing</dt><dd>18.00</dd>", thirds),
+            std::string::npos);
+
   // Different presets draw different frames.
   EXPECT_NE(ReadAll(gallery + "/06-thirds.png"), ReadAll(gallery + "/09-quadrants.png"));
 }
@@ -66,7 +77,8 @@ TEST(GalleryTest, AppliesResolutionEditsAndDownsampleToEveryImage) {
   TempDir dir;
   const std::string gallery = dir / "g";
   const auto r = RunTool({"--size", "96x54", "--resolution", "1920x1080 Full HD", "--set",
-                          "Blend Mode=Grid Only", "--downsample", "2", "--gallery", gallery});
+                          "Blend Mode=Grid Only", "--set", "Line Width=5", "--downsample", "2",
+                          "--gallery", gallery});
   ASSERT_EQ(r.code, 0) << r.err;
   const RgbaImage image = DecodePng(ReadAll(gallery + "/06-thirds.png"));
   EXPECT_EQ(image.width, 48);
@@ -76,6 +88,10 @@ TEST(GalleryTest, AppliesResolutionEditsAndDownsampleToEveryImage) {
   const std::string index(html.begin(), html.end());
   EXPECT_NE(index.find("1920x1080 Full HD"), std::string::npos);
   EXPECT_NE(index.find("Blend Mode = Grid Only"), std::string::npos);
+  // The values listed are the preset's for the reference size, not the edits.
+  EXPECT_NE(index.find("<dt>X Spacing</dt><dd>320.00</dd>", index.find(">6. Thirds<")),
+            std::string::npos);
+  EXPECT_EQ(index.find("<dt>Line Width</dt><dd>5.00</dd>"), std::string::npos);
 }
 
 }  // namespace
