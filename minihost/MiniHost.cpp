@@ -877,8 +877,8 @@ PF_Err MiniHost::Call(Scope& scope, PF_Cmd cmd, PF_InData* in_data, PF_OutData* 
     std::lock_guard lock(mutex_);
     if (entry < log_.size() && log_[entry].call == HostCall::kCommand) log_[entry].result = err;
     if (out_data != nullptr) lastOut_ = *out_data;
-    if (!input.Intact(paddingChecked_)) guardFailures_.push_back(GuardFailure{cmd, false, input});
-    if (!out.Intact(paddingChecked_)) guardFailures_.push_back(GuardFailure{cmd, true, out});
+    if (!input.Intact()) guardFailures_.push_back(GuardFailure{cmd, false, input});
+    if (!out.Intact()) guardFailures_.push_back(GuardFailure{cmd, true, out});
   }
   if (cmd == PF_Cmd_PARAMS_SETUP) BuildParams();
   return err;
@@ -1114,11 +1114,6 @@ void MiniHost::SetBasicSuiteAvailable(bool available) {
 void MiniHost::SetSuiteAvailable(HostSuite suite, bool available) {
   std::lock_guard lock(mutex_);
   suiteAvailable_[std::size_t(suite)] = available;
-}
-
-void MiniHost::SetPaddingChecked(bool checked) {
-  std::lock_guard lock(mutex_);
-  paddingChecked_ = checked;
 }
 
 // ---- Faults ----

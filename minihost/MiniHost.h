@@ -256,8 +256,6 @@ class MiniHost {
   // available fails to be acquired, as does an unknown name or version.
   void SetBasicSuiteAvailable(bool available);
   void SetSuiteAvailable(HostSuite suite, bool available);
-  // Whether the guard check after each command judges the row padding too.
-  void SetPaddingChecked(bool checked);
 
   // ---- Faults --------------------------------------------------------------
   void AddFault(const Fault& fault);
@@ -371,7 +369,6 @@ class MiniHost {
   PF_LRect checkoutResultRect_{};
   PF_LRect checkoutMaxResultRect_{};
   bool checkoutRectsSet_ = false;
-  bool paddingChecked_ = true;
 
   // Registration of the current parameter setup, and the value records.
   std::vector<AddParamRecord> registered_;

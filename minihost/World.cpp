@@ -12,15 +12,16 @@ std::uint8_t GuardByte(int zone, std::int64_t k) {
   return std::uint8_t(0xC3u ^ std::uint64_t(k) * 0x9Du ^ (zone != 0 ? 0x5Au : 0u));
 }
 
-// Padding byte at `offset` bytes from the start of its row.
-std::uint8_t PaddingByte(std::int64_t offset) {
-  return std::uint8_t(0x6Bu ^ std::uint64_t(offset) * 0x3Bu);
-}
-
-// Byte `offset` (from the window's pixel 0) of window row `row` in a margin.
-std::uint8_t ForeignByte(std::int32_t row, std::int64_t offset) {
-  const std::uint32_t h = std::uint32_t(row) * 2654435761u ^ std::uint32_t(offset) * 40503u;
-  return std::uint8_t(h ^ h >> 13 ^ 0x96u);
+// Byte `offset` of row `row` outside a world's pixels (a padding byte counted
+// from its row's start, a foreign one from the window's pixel 0).
+// The same in every world, so that a copy of a world's rows (pixels and
+// padding) compares equal to the world.
+std::uint8_t OutsideByte(bool padding, std::int32_t row, std::int64_t offset) {
+  std::uint32_t h = (std::uint32_t(row) * 2654435761u) ^ (std::uint32_t(offset) * 40503u) ^
+                    (padding ? 0x6Bu : 0x96u);
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  return std::uint8_t(h ^ h >> 13);
 }
 
 std::int32_t ChannelSize(PixelDepth depth) {
@@ -177,13 +178,13 @@ GuardReport World::CheckGuards() const {
   }
   ForEachOutsideByte(
       [&](std::int32_t r, std::int64_t w, bool padding, std::int64_t o, const std::byte* at) {
-        const auto seen = std::uint8_t(*at);
+        if (std::uint8_t(*at) == OutsideByte(padding, r, padding ? o : w)) return;
         if (padding) {
-          if (seen != PaddingByte(o) && report.padding++ == 0) {
+          if (report.padding++ == 0) {
             report.firstPaddingRow = r;
             report.firstPaddingByte = w;
           }
-        } else if (seen != ForeignByte(r, w) && report.foreign++ == 0) {
+        } else if (report.foreign++ == 0) {
           report.firstForeignRow = r;
           report.firstForeignByte = w;
         }
@@ -199,8 +200,8 @@ void World::RearmGuards() {
     base[afterStart + k] = GuardByte(1, k);
   }
   ForEachOutsideByte(
-      [](std::int32_t r, std::int64_t w, bool padding, std::int64_t o, const std::byte* at) {
-        *const_cast<std::byte*>(at) = std::byte(padding ? PaddingByte(o) : ForeignByte(r, w));
+      [&](std::int32_t r, std::int64_t w, bool padding, std::int64_t o, const std::byte* at) {
+        *const_cast<std::byte*>(at) = std::byte(OutsideByte(padding, r, padding ? o : w));
       });
 }
 

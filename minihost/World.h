@@ -13,10 +13,9 @@
 // Memory, lowest address first: kGuardBytes of guard, the rows, kGuardBytes of
 // guard. Row r starts at data + r * rowbytes; with a negative rowbytes row 0
 // is the last row in memory and data points at it. The bytes of each row past
-// its pixels (the padding) hold a pattern that depends only on the byte's
-// offset from the start of its row, the same in every world: copying whole
-// rows between worlds of the same stride leaves it intact, while any other
-// write into it shows. Foreign pixels hold a pattern of their row and byte.
+// its pixels (the padding) and the foreign pixels hold patterns of their row
+// and byte, the same in every world: a row copied into another row, or past a
+// row's pixels, shows in them.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -48,8 +47,8 @@ struct GuardReport {
   std::int32_t firstForeignRow = -1;   // window row of the first changed foreign byte
   std::int64_t firstForeignByte = -1;  // its offset from the window's pixel 0 in that row
 
-  // Guards and foreign pixels unchanged; the padding is judged only when
-  // asked for, since whole rows copied from a wider source land in it.
+  // Nothing outside the world's pixels changed (the padding left out when
+  // asked, for a check that judges it on its own).
   bool Intact(bool checkPadding = true) const {
     return before == 0 && after == 0 && foreign == 0 && (!checkPadding || padding == 0);
   }

@@ -1,5 +1,6 @@
 #include "tests/fuzz/FuzzSession.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -99,12 +100,62 @@ struct PendingFrame {
   void* data;
   PF_DeletePreRenderDataFunc release;
   GridSettings expected;
+  PF_LRect resultRect;  // the output the host makes for the frame
 };
+
+// The largest output a session renders into, in pixels: a larger result
+// rectangle is a frame the host would not render here.
+constexpr std::int64_t kMaxOutputPixels = std::int64_t{1} << 20;
+
+bool Empty(const PF_LRect& r) {
+  return !(r.left < r.right && r.top < r.bottom);
+}
+
+PF_LRect Intersect(const PF_LRect& a, const PF_LRect& b) {
+  const PF_LRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                   std::min(a.bottom, b.bottom)};
+  return Empty(r) ? PF_LRect{} : r;
+}
+
+// The smallest rectangle holding both; an empty one holds nothing.
+PF_LRect Union(const PF_LRect& a, const PF_LRect& b) {
+  if (Empty(a)) return Empty(b) ? PF_LRect{} : b;
+  if (Empty(b)) return a;
+  return PF_LRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                  std::max(a.bottom, b.bottom)};
+}
+
+bool ValidScale(const PF_RationalScale& s) {
+  return s.num > 0 && s.den > 0;
+}
+
+// A full-resolution size at the render's resolution: ceil(size * num / den),
+// the size itself without a valid factor, nothing when not above 0.
+std::int32_t AtResolution(A_long size, const PF_RationalScale& s) {
+  if (size <= 0) return 0;
+  if (!ValidScale(s)) return size;
+  const std::int64_t scaled =
+      (std::int64_t{size} * s.num + std::int64_t{s.den} - 1) / std::int64_t{s.den};
+  return std::int32_t(std::min<std::int64_t>(scaled, INT32_MAX));
+}
+
+// Half the layer's size at the render's resolution: where the grid's center
+// lies in layer coordinates.
+double HalfAtResolution(A_long size, const PF_RationalScale& s) {
+  return size * (ValidScale(s) ? double(s.num) / double(s.den) : 1.0) * 0.5;
+}
+
+// A world whose rows can hold whole, aligned pixels of the format.
+bool Fits(const PF_EffectWorld& w, PF_PixelFormat format) {
+  const std::int64_t pixel = PixelSizeOf(format), channel = pixel / 4;
+  return w.width <= 0 || w.height <= 0 ||
+         (std::llabs(w.rowbytes) >= std::int64_t{w.width} * pixel && w.rowbytes % channel == 0 &&
+          reinterpret_cast<std::uintptr_t>(w.data) % std::uintptr_t(channel) == 0);
+}
 
 class Session {
  public:
   Session() : host_(&EffectMain) {
-    host_.SetPaddingChecked(false);  // judged here, with the source copy allowed for
     SESSION_CHECK_EQ(host_.GlobalSetup(), PF_Err_NONE);
     SESSION_CHECK_EQ(host_.ParamsSetup(), PF_Err_NONE);
     SESSION_CHECK_EQ(host_.ParamCount(), kParamCount);
@@ -178,11 +229,10 @@ class Session {
           host_.SetOutput(depth, width, height, rowbytes);
         return;
       }
-      case kSetLayerSize:
-        layerSizeSet_ = true;
-        layerWidth_ = in.I32();
-        layerHeight_ = in.I32();
-        return;
+      case kSetLayerSize: {
+        const A_long width = in.I32();
+        return host_.SetLayerSize(width, in.I32());
+      }
       case kSetDownsample: {
         PF_RationalScale x{in.I32(), in.U32()};
         PF_RationalScale y{in.I32(), in.U32()};
@@ -230,8 +280,80 @@ class Session {
         checkoutRectsSet_ = true;
         return host_.SetCheckoutResultRects(result, checkoutMax_);
       }
+      case kSetInputOrigin: {
+        const auto x = static_cast<std::int16_t>(in.U16());
+        return host_.SetInputOrigin(x, static_cast<std::int16_t>(in.U16()));
+      }
+      case kSetOutputWindow: {
+        WorldMargins m;
+        m.left = in.U8() % kMaxMargin;
+        m.top = in.U8() % kMaxMargin;
+        m.right = in.U8() % kMaxMargin;
+        m.bottom = in.U8() % kMaxMargin;
+        return host_.SetOutputWindow(m, in.I32() % 4097);
+      }
+      case kFillLayer: {
+        const auto kind = FillKind(in.U8() % kFillKindCount);
+        return FillLayer(kind, in.U8());
+      }
+      case kSetEmptyInput:
+        return host_.SetEmptyInput(in.U8() % 2 == 0 ? EmptyInput::kEmptyWorld
+                                                    : EmptyInput::kNullWorld);
       case kOpCount:
         return;
+    }
+  }
+
+  // Every pixel of the input layer, of the kind asked for, from a seed.
+  void FillLayer(FillKind kind, std::uint8_t seed) {
+    World& layer = host_.Layer();
+    std::uint32_t state = 0x9E3779B9u * (seed + 1u);
+    const auto next = [&] {
+      state ^= state << 13;
+      state ^= state >> 17;
+      state ^= state << 5;
+      return state;
+    };
+    // A channel from 0 to full scale (a little beyond in float, and up to
+    // the word's limit now and then in 16 bits, as a host may hand over).
+    const auto channel = [&](double full) {
+      const std::uint32_t v = next();
+      if (full == 1.0) return double(v % 2001) / 1000.0 - 0.25;
+      if (full == 32768.0 && v % 16 == 0) return double(v % 65536);
+      return double(v % std::uint32_t(full + 1));
+    };
+    const auto alpha = [&](double full) {
+      switch (kind) {
+        case kFillOpaque:
+          return full;
+        case kFillClear:
+          return 0.0;
+        case kFillTranslucent: {
+          const double a = channel(full);
+          return a > full ? full : a < 0.0 ? 0.0 : a;
+        }
+        default:
+          return channel(full);
+      }
+    };
+    for (std::int32_t r = 0; r < layer.height(); ++r) {
+      for (std::int32_t c = 0; c < layer.width(); ++c) {
+        switch (layer.depth()) {
+          case PixelDepth::k8:
+            layer.At<PF_Pixel>(r, c) = PF_Pixel{A_u_char(alpha(255)), A_u_char(channel(255)),
+                                                A_u_char(channel(255)), A_u_char(channel(255))};
+            break;
+          case PixelDepth::k16:
+            layer.At<PF_Pixel16>(r, c) =
+                PF_Pixel16{A_u_short(alpha(32768)), A_u_short(channel(32768)),
+                           A_u_short(channel(32768)), A_u_short(channel(32768))};
+            break;
+          case PixelDepth::kFloat:
+            layer.At<PF_PixelFloat>(r, c) = PF_PixelFloat{float(alpha(1.0)), float(channel(1.0)),
+                                                          float(channel(1.0)), float(channel(1.0))};
+            break;
+        }
+      }
     }
   }
 
@@ -324,10 +446,6 @@ class Session {
 
   void Prepare(Records& r) {
     r.in = host_.MakeInData();
-    if (layerSizeSet_) {
-      r.in.width = layerWidth_;
-      r.in.height = layerHeight_;
-    }
     if (Has(nulls_, kNullCheckoutParam)) r.in.inter.checkout_param = nullptr;
     if (Has(nulls_, kNullCheckinParam)) r.in.inter.checkin_param = nullptr;
     if (Has(nulls_, kNullAddParam)) r.in.inter.add_param = nullptr;
@@ -684,9 +802,15 @@ class Session {
       reference::ScaleToDownsample(want, r.in.downsample_x, r.in.downsample_y);
       SESSION_CHECK(
           reference::SameSettings(*static_cast<const GridSettings*>(output.pre_render_data), want));
-      const PF_LRect rect = ExpectedRect(input.output_request.rect, r.in);
-      SESSION_CHECK(std::memcmp(&output.result_rect, &rect, sizeof rect) == 0);
-      SESSION_CHECK(std::memcmp(&output.max_result_rect, &rect, sizeof rect) == 0);
+      // The layer and all the input holds, whatever the request; of it, what
+      // the request asks for.
+      const PF_LRect layer{0, 0, AtResolution(r.in.width, r.in.downsample_x),
+                           AtResolution(r.in.height, r.in.downsample_y)};
+      const PF_LRect max =
+          Union(layer, layers[0].result == PF_Err_NONE ? CheckoutMax() : PF_LRect{});
+      const PF_LRect result = Intersect(max, input.output_request.rect);
+      SESSION_CHECK(std::memcmp(&output.max_result_rect, &max, sizeof max) == 0);
+      SESSION_CHECK(std::memcmp(&output.result_rect, &result, sizeof result) == 0);
       SESSION_CHECK_EQ(output.solid, 0);
       SESSION_CHECK_EQ(output.flags, outputBefore.flags);
       if (frames_.size() >= 4) {
@@ -694,24 +818,15 @@ class Session {
         frames_.erase(frames_.begin());
       }
       frames_.push_back(
-          PendingFrame{output.pre_render_data, output.delete_pre_render_data_func, want});
+          PendingFrame{output.pre_render_data, output.delete_pre_render_data_func, want, result});
     }
     CheckWorldsUntouched();
     Consumed();
   }
 
-  static bool Empty(const PF_LRect& r) { return !(r.left < r.right && r.top < r.bottom); }
-
-  // The first non-empty of: the input's full extent as checkout_layer
-  // reports it (the layer's extent unless set), the request, the layer size.
-  PF_LRect ExpectedRect(const PF_LRect& request, const PF_InData& in) {
-    const PF_LRect max = checkoutRectsSet_
-                             ? checkoutMax_
-                             : PF_LRect{0, 0, host_.Layer().width(), host_.Layer().height()};
-    if (!Empty(max)) return max;
-    if (!Empty(request)) return request;
-    return PF_LRect{0, 0, in.width > 0 ? in.width : 0, in.height > 0 ? in.height : 0};
-  }
+  // The input's max_result_rect as checkout_layer answers it: its extent
+  // unless set.
+  PF_LRect CheckoutMax() const { return checkoutRectsSet_ ? checkoutMax_ : host_.InputExtent(); }
 
   void SmartRender(std::uint8_t slot) {
     Records r;
@@ -719,6 +834,16 @@ class Session {
     const PendingFrame* frame = frames_.empty() || Has(nulls_, kNullPreRenderData)
                                     ? nullptr
                                     : &frames_[slot % frames_.size()];
+    // The host makes the output the frame's result_rect asks for, origin and all.
+    if (frame != nullptr) {
+      const PF_LRect& rect = frame->resultRect;
+      const std::int64_t pixels =
+          (std::int64_t{rect.right} - rect.left) * (std::int64_t{rect.bottom} - rect.top);
+      if (pixels > kMaxOutputPixels || !host_.PlaceOutput(rect)) {
+        Consumed();
+        return;
+      }
+    }
     PF_SmartRenderInput input{};
     input.bitdepth = 8;
     input.pre_render_data = frame != nullptr ? frame->data : nullptr;
@@ -765,9 +890,7 @@ class Session {
     SESSION_CHECK(calls.size() > at && calls[at].call == HostCall::kCheckoutOutput);
     expected = calls[at++].result;
     const PF_EffectWorld* out = g_delivered.hasOutput ? &g_delivered.output : nullptr;
-    if (expected == PF_Err_NONE && (out == nullptr || out->data == nullptr)) {
-      expected = PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (expected == PF_Err_NONE && out == nullptr) expected = PF_Err_BAD_CALLBACK_PARAM;
     if (expected != PF_Err_NONE) {
       SESSION_CHECK_EQ(err, expected);
       SESSION_CHECK_EQ(calls.size(), at);
@@ -785,37 +908,42 @@ class Session {
       }
     }
     const PF_PixelFormat format = FormatSeen(*out, r.in.pica_basicP != nullptr);
-    const PixelBuffer* source = nullptr;
-    PixelBuffer sourceBuffer;
+    // The worlds' origins place them in the layer: the grid's center and the
+    // source's pixel (0, 0) in output pixels.
+    LayerPlacement place{HalfAtResolution(r.in.width, r.in.downsample_x) - out->origin_x,
+                         HalfAtResolution(r.in.height, r.in.downsample_y) - out->origin_y, 0, 0};
+    const PF_EffectWorld* source = nullptr;
     if (s.blendMode != kBlendGridOnly && g_delivered.hasPixels) {
-      sourceBuffer = BufferOf(g_delivered.pixels);
-      source = &sourceBuffer;
+      source = &g_delivered.pixels;
+      place.sourceX = std::int64_t{source->origin_x} - out->origin_x;
+      place.sourceY = std::int64_t{source->origin_y} - out->origin_y;
     }
-    CheckRender(err, format, source, shadow, s);
+    CheckRender(err, format, source, *out, shadow, s, place);
     Consumed();
   }
 
-  // The output equals the reference drawn on the shadow of its rows (pixels
-  // and padding alike: the padding changes only where the source copy puts
-  // the source's own bytes), or is untouched when the render must fail.
-  void CheckRender(PF_Err err, PF_PixelFormat format, const PixelBuffer* source,
-                   const Shadow& shadow, const GridSettings& s) {
-    // A world that cannot hold whole, aligned pixels of the depth it is drawn
-    // at (the host reported a depth it was not made with) is refused.
-    const World& out = host_.Output();
-    const std::int64_t pixel = PixelSizeOf(format), channel = pixel / 4;
-    const bool fits = out.width() <= 0 || out.height() <= 0 ||
-                      (std::llabs(out.rowbytes()) >= std::int64_t{out.width()} * pixel &&
-                       out.rowbytes() % channel == 0 &&
-                       reinterpret_cast<std::uintptr_t>(out.RowAddress(0)) % channel == 0);
-    if (!fits) {
+  // The output equals the reference drawn on the shadow of its rows (the
+  // bytes after each row's pixels included, which stay as they were), or is
+  // untouched when there is nothing to draw or the render must fail.
+  void CheckRender(PF_Err err, PF_PixelFormat format, const PF_EffectWorld* source,
+                   const PF_EffectWorld& out, const Shadow& shadow, const GridSettings& s,
+                   const LayerPlacement& place) {
+    const bool hasPixels = out.width > 0 && out.height > 0;
+    // A source with no pixels is none; one with pixels must hold them at the depth.
+    const bool sourcePixels =
+        source != nullptr && source->data != nullptr && source->width > 0 && source->height > 0;
+    if (hasPixels &&
+        (out.data == nullptr || !Fits(out, format) || (sourcePixels && !Fits(*source, format)))) {
       SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
       CheckWorldsUntouched();
       return;
     }
-    const int want = ReferenceRender(format, source, shadow.buffer(), s);
+    PixelBuffer sourceBuffer;
+    if (sourcePixels) sourceBuffer = BufferOf(*source);
+    const int want =
+        ReferenceRender(format, sourcePixels ? &sourceBuffer : nullptr, shadow.buffer(), s, place);
     SESSION_CHECK_EQ(err, want);
-    SESSION_CHECK(shadow.Matches(out));
+    SESSION_CHECK(shadow.Matches(host_.Output()));
     CheckLayerUntouched();
   }
 
@@ -823,13 +951,13 @@ class Session {
     Records r;
     Prepare(r);
     PF_LayerDef output = *host_.Output().def();
+    output.origin_x = output.origin_y = 0;  // filled for smart check-outs only
     if (Has(nulls_, kNullOutputData)) output.data = nullptr;
     PF_LayerDef* outputArg = Has(nulls_, kNullOutput) ? nullptr : &output;
     const Shadow shadow(host_.Output());
     const PF_Err err = Send(PF_Cmd_RENDER, r, outputArg, nullptr);
 
-    bool present = r.paramList != nullptr && outputArg != nullptr && output.data != nullptr &&
-                   !EntryNull(kInputLayer);
+    bool present = r.paramList != nullptr && outputArg != nullptr && !EntryNull(kInputLayer);
     for (ParamIndex i : kSettingsControls) present = present && !EntryNull(i);
     if (!present) {
       SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
@@ -851,8 +979,18 @@ class Session {
                      c.call == HostCall::kReleaseSuite));
     }
     const PF_PixelFormat format = FormatSeen(output, suiteAsked);
-    const PixelBuffer sourceBuffer = BufferOf(r.copies[kInputLayer].u.ld);
-    CheckRender(err, format, &sourceBuffer, shadow, s);
+    // Input and output share their geometry; the layer's (0, 0) lies at the
+    // pre-effect source origin. Without in_data the output is the layer.
+    LayerPlacement place{output.width * 0.5, output.height * 0.5, 0, 0};
+    if (r.inData != nullptr) {
+      place.centerX =
+          HalfAtResolution(r.in.width, r.in.downsample_x) + r.in.pre_effect_source_origin_x;
+      place.centerY =
+          HalfAtResolution(r.in.height, r.in.downsample_y) + r.in.pre_effect_source_origin_y;
+    }
+    const PF_EffectWorld* source =
+        s.blendMode != kBlendGridOnly ? &r.copies[kInputLayer].u.ld : nullptr;
+    CheckRender(err, format, source, output, shadow, s, place);
     Consumed();
   }
 
@@ -900,9 +1038,6 @@ class Session {
   std::vector<PendingFrame> frames_;
   std::uint32_t nulls_ = 0;
   std::uint32_t nullParams_ = 0;
-  bool layerSizeSet_ = false;
-  A_long layerWidth_ = 0;
-  A_long layerHeight_ = 0;
   int renders_ = 0;
   PF_RenderRequest request_{
       PF_LRect{0, 0, 160, 90}, PF_Field_FRAME, PF_ChannelMask_ARGB, 0, {}, {}};

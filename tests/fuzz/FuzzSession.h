@@ -8,14 +8,11 @@
 // bit. A broken rule prints what was seen and aborts, which the fuzzer reports
 // as a crash.
 //
-// Row padding: its one allowed writer is the source copy of a compositing
-// render, which moves whole rows up to the shorter of the two strides. So a
-// padding byte of the output may change only in a render that composites,
-// only in a row the source has, only below the source's stride, and only to
-// the source's byte at the same row and offset (the reference draws on a copy
-// of the output's rows, padding included, and the two must match byte for
-// byte). The guards before and after the rows, the padding in "Grid Only" and
-// in every other command, and every byte of the source stay as they were.
+// Worlds: the host hands views and windows into larger buffers, so nothing
+// outside a world's width x height pixels may change: the guards before and
+// after the rows, the bytes after each row's pixels, the foreign pixels around
+// a window output, and every byte of the source. The host's guard check after
+// every command and the reference's copy of the output's rows judge it.
 #include <cstddef>
 #include <cstdint>
 

@@ -15,6 +15,7 @@
 #include "core/ParamIndex.h"
 #include "host/HostSdk.h"
 #include "minihost/FaultPlan.h"
+#include "minihost/World.h"
 #include "tests/fuzz/SessionScript.h"
 
 namespace tessaline::fuzz {
@@ -103,6 +104,27 @@ class Seed {
     w_.U8(0);
     w_.Step(kSetCheckoutRects).I32(0).I32(0).I32(0).I32(0);
     w_.I32(max.left).I32(max.top).I32(max.right).I32(max.bottom);
+    return *this;
+  }
+  Seed& Request(PF_LRect rect) {
+    w_.Step(kSetRequest).I32(rect.left).I32(rect.top).I32(rect.right).I32(rect.bottom).U8(0);
+    return *this;
+  }
+  Seed& InputOrigin(std::int16_t x, std::int16_t y) {
+    w_.Step(kSetInputOrigin).U16(std::uint16_t(x)).U16(std::uint16_t(y));
+    return *this;
+  }
+  Seed& OutputWindow(WorldMargins m, std::int32_t rowbytes) {
+    w_.Step(kSetOutputWindow).U8(std::uint8_t(m.left)).U8(std::uint8_t(m.top));
+    w_.U8(std::uint8_t(m.right)).U8(std::uint8_t(m.bottom)).I32(rowbytes);
+    return *this;
+  }
+  Seed& Fill(FillKind kind, std::uint8_t seed) {
+    w_.Step(kFillLayer).U8(kind).U8(seed);
+    return *this;
+  }
+  Seed& EmptyInputAsNull(bool null) {
+    w_.Step(kSetEmptyInput).U8(null ? 1 : 0);
     return *this;
   }
   const std::vector<std::uint8_t>& bytes() const { return w_.bytes(); }
@@ -262,6 +284,56 @@ std::vector<NamedSeed> Seeds() {
                                 .Rects(PF_LRect{0, 0, 0, 0}, PF_LRect{0, 0, 0, 0})
                                 .LayerSize(640, -5)
                                 .Render()});
+  seeds.push_back({"grown-and-offset-input", Seed()
+                                                 .Frame(k8, 64, 48)
+                                                 .OutputWindow(WorldMargins{}, 0)
+                                                 .InputOrigin(-30, 0)
+                                                 .LayerSize(34, 48)
+                                                 .Request(PF_LRect{-30, 0, 34, 48})
+                                                 .Fill(kFillTranslucent, 1)
+                                                 .Render()
+                                                 .Legacy()
+                                                 .InputOrigin(5, 3)
+                                                 .Request(PF_LRect{0, 0, 34, 48})
+                                                 .Render()});
+  seeds.push_back({"tiles-in-windows", Seed()
+                                           .Frame(k16, 60, 40)
+                                           .Fill(kFillAny, 2)
+                                           .OutputWindow(WorldMargins{3, 1, 2, 4}, 0)
+                                           .Request(PF_LRect{10, 5, 40, 25})
+                                           .Render()
+                                           .Request(PF_LRect{0, 0, 0, 0})
+                                           .Render()
+                                           .Request(PF_LRect{50, 30, 90, 60})
+                                           .Render()
+                                           .OutputWindow(WorldMargins{0, 2, 5, 0}, -(70 * 8 + 24))
+                                           .Legacy()});
+  seeds.push_back({"straight-alpha", Seed()
+                                         .Frame(kFloat, 33, 21)
+                                         .Fill(kFillClear, 3)
+                                         .Render()
+                                         .Fill(kFillTranslucent, 4)
+                                         .Legacy()
+                                         .Frame(k8, 30, 20)
+                                         .Fill(kFillAny, 5)
+                                         .Double(kOpacity, 70)
+                                         .Render()});
+  seeds.push_back({"empty-input", Seed()
+                                      .Layer(k8, 0, 0, 0)
+                                      .LayerSize(40, 30)
+                                      .EmptyInputAsNull(true)
+                                      .Render()
+                                      .EmptyInputAsNull(false)
+                                      .Render()
+                                      .Legacy()});
+  seeds.push_back({"downsampled-layer", Seed()
+                                            .Frame(k8, 40, 23)
+                                            .LayerSize(80, 45)
+                                            .Downsample(1, 2, 1, 2)
+                                            .Request(PF_LRect{0, 0, 40, 23})
+                                            .Fill(kFillOpaque, 6)
+                                            .Render()
+                                            .Legacy()});
   // Fixed faults, kept as regression cases.
   seeds.push_back({"regression-misaligned-deep-world", Seed()
                                                            .Frame(k8, 33, 17, 33 * 8 + 1)

@@ -10,7 +10,7 @@
 //   kSetControl         index (u8), value (see ControlValue)
 //   kSetLayer/Output    depth (u8), width, height (u8 below 0xC0: that % 48; else
 //                       48 + u16 % 272), rowbytes (i32 % 4097; widened by the host)
-//   kSetLayerSize       width (i32), height (i32) of in_data
+//   kSetLayerSize       width (i32), height (i32) of in_data: the layer at full resolution
 //   kSetDownsample      x num (i32), x den (u32), y num (i32), y den (u32)
 //   kSetTime            current_time (i32), time_step (i32), time_scale (u32)
 //   kAddFault           call (u8), nth (u8), effect (u8), error (see Error), arg (i32), repeat (u8)
@@ -21,6 +21,11 @@
 //   kSetWorldFlags      world (u8), world_flags (i32)
 //   kSetRequest         rect (4 x i32) of the pre-render's output request
 //   kSetCheckoutRects   result_rect, max_result_rect (8 x i32) that checkout_layer reports
+//   kSetInputOrigin     x, y (2 x i16): where the input layer's pixel (0, 0) lies in the layer
+//   kSetOutputWindow    margins left, top, right, bottom (4 x u8 % kMaxMargin), rowbytes
+//                       (i32 % 4097): outputs from now on are windows into a larger image
+//   kFillLayer          kind (u8, FillKind), seed (u8): every pixel of the input layer
+//   kSetEmptyInput      u8: 0 an input without pixels comes as an empty world, 1 as null
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -54,7 +59,23 @@ enum Op : std::uint8_t {
   kSetWorldFlags,
   kSetRequest,
   kSetCheckoutRects,
+  kSetInputOrigin,
+  kSetOutputWindow,
+  kFillLayer,
+  kSetEmptyInput,
   kOpCount
+};
+
+// Foreign pixels on each side of a window output, below this many.
+inline constexpr std::uint8_t kMaxMargin = 16;
+
+// The pixels kFillLayer writes: straight color, alpha as named.
+enum FillKind : std::uint8_t {
+  kFillOpaque,
+  kFillTranslucent,  // alpha anywhere from 0 to full scale
+  kFillClear,        // alpha 0, color kept
+  kFillAny,          // any alpha the depth holds, beyond full scale too
+  kFillKindCount
 };
 
 // Records and callbacks the next command receives as null.

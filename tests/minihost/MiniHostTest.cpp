@@ -514,14 +514,6 @@ TEST_F(MiniHostTest, StrayWritesShowInTheGuardCheckAfterTheCommand) {
       }
     }
   }
-  // The padding is judged only when asked for.
-  host.SetPaddingChecked(false);
-  host.SetOutput(PixelDepth::k8, 4, 3, 24);
-  ASSERT_EQ(host.SetSlider(kStray, kIntoPadding), PF_Err_NONE);
-  host.ClearLog();
-  ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
-  EXPECT_TRUE(host.GuardFailures().empty());
-  EXPECT_EQ(host.CheckGuards().padding, 1);
 }
 
 // ---- Geometry: rectangles, views and origins --------------------------------
