@@ -243,19 +243,14 @@ TEST(PreviewCommandTest, RegionAndGrowChooseWhatTheFileHolds) {
     std::int32_t factor;                    // --downsample
   };
   const Case cases[] = {
-      {{"--region", "2,1,7,4", "--render", "legacy"}, 2, 1, 5, 3, 1},
+      {{"--region", "2,1,7,4"}, 2, 1, 5, 3, 1},
       {{"--region", "-2,-1,3,2", "--render", "legacy"}, -2, -1, 5, 3, 1},
-      {{"--region", "10,4,15,9", "--render", "legacy"}, 10, 4, 5, 5, 1},
+      {{"--region", "10,4,15,9"}, 10, 4, 5, 5, 1},
       {{"--region", "20,0,25,3"}, 20, 0, 5, 3, 1},  // misses the layer
       {{"--grow", "3,0,0,2"}, -3, 0, 15, 8, 1},
       {{"--grow", "1,2,3,4", "--render", "legacy"}, -1, -2, 16, 12, 1},
-      {{"--grow", "1,2,3,4", "--region", "-1,-2,4,4", "--render", "legacy"}, -1, -2, 5, 6, 1},
-      {{"--downsample", "2", "--region", "1,1,4,3", "--grow", "0,0,1,0", "--render", "legacy"},
-       1,
-       1,
-       3,
-       2,
-       2},
+      {{"--grow", "1,2,3,4", "--region", "-1,-2,4,4"}, -1, -2, 5, 6, 1},
+      {{"--downsample", "2", "--region", "1,1,4,3", "--grow", "0,0,1,0"}, 1, 1, 3, 2, 2},
   };
   for (PixelDepth depth : kDepths) {
     std::vector<std::uint8_t> bytes(std::size_t(FrameBytes(depth, 12, 6)));
@@ -291,21 +286,37 @@ TEST(PreviewCommandTest, RegionAndGrowChooseWhatTheFileHolds) {
       EXPECT_EQ(wrong, 0);
     }
   }
-  // With the grid drawn, a region of the layer is that part of the whole frame.
-  const std::vector<std::string> common = {"--size", "96x54",    "--render",
-                                           "legacy", "--preset", "Quadrants"};
-  std::vector<std::string> whole = common, part = common;
-  whole.insert(whole.end(), {"-o", dir / "whole.raw"});
-  part.insert(part.end(), {"--region", "40,20,60,30", "-o", dir / "part.raw"});
-  ASSERT_EQ(RunTool(whole).code, 0);
-  ASSERT_EQ(RunTool(part).code, 0);
-  const std::vector<std::uint8_t> full = ReadAll(dir / "whole.raw");
-  const std::vector<std::uint8_t> region = ReadAll(dir / "part.raw");
-  ASSERT_EQ(region.size(), 20u * 10u * 4u);
-  for (std::int32_t row = 0; row < 10; ++row) {
-    EXPECT_TRUE(std::equal(region.begin() + row * 80, region.begin() + row * 80 + 80,
-                           full.begin() + ((20 + row) * 96 + 40) * 4))
-        << row;
+  // With the grid drawn, a region of the layer is that part of the whole
+  // frame, and so is the layer in a grown frame: growing moves nothing.
+  struct Part {
+    std::vector<std::string> args;
+    std::int32_t fileWidth, fileHeight;
+    std::int32_t x, y;                      // where the part lies in the file
+    std::int32_t left, top, width, height;  // the part of the whole frame
+  };
+  const Part parts[] = {{{"--region", "40,20,60,30"}, 20, 10, 0, 0, 40, 20, 20, 10},
+                        {{"--grow", "7,3,2,5"}, 105, 62, 7, 3, 0, 0, 96, 54}};
+  for (const char* render : {"smart", "legacy"}) {
+    const std::vector<std::string> common = {"--size", "96x54",    "--render",
+                                             render,   "--preset", "Quadrants"};
+    std::vector<std::string> whole = common;
+    whole.insert(whole.end(), {"-o", dir / "whole.raw"});
+    ASSERT_EQ(RunTool(whole).code, 0);
+    const std::vector<std::uint8_t> full = ReadAll(dir / "whole.raw");
+    for (const Part& p : parts) {
+      SCOPED_TRACE(std::string(render) + " " + p.args[0]);
+      std::vector<std::string> args = common;
+      args.insert(args.end(), p.args.begin(), p.args.end());
+      args.insert(args.end(), {"-o", dir / "part.raw"});
+      ASSERT_EQ(RunTool(args).code, 0);
+      const std::vector<std::uint8_t> file = ReadAll(dir / "part.raw");
+      ASSERT_EQ(file.size(), std::size_t(p.fileWidth) * std::size_t(p.fileHeight) * 4);
+      for (std::int32_t row = 0; row < p.height; ++row) {
+        const auto at = file.begin() + ((p.y + row) * p.fileWidth + p.x) * 4;
+        const auto from = full.begin() + ((p.top + row) * 96 + p.left) * 4;
+        EXPECT_TRUE(std::equal(at, at + p.width * 4, from)) << row;
+      }
+    }
   }
 }
 
