@@ -103,10 +103,9 @@ World::World(PixelDepth depth, std::int32_t width, std::int32_t height, std::int
   size_ = 2 * kGuardBytes + stride_ * rows;
   bytes_.reset(new std::byte[std::size_t(size_)]());
   std::byte* lowest = bytes_.get() + kGuardBytes;
-  // Allocation row `top` holds window row 0; bottom-up, the rows run downward in memory.
-  std::int64_t topRow = margins_.top;
-  if (rowbytes_ < 0) topRow = rows - 1 - margins_.top > 0 ? rows - 1 - margins_.top : 0;
-  row0_ = lowest + stride_ * topRow + margins_.left * pixel;
+  // Allocation row `top` holds window row 0; a window without rows points at
+  // the lowest row.
+  row0_ = height_ > 0 ? AllocationRow(margins_.top) + margins_.left * pixel : lowest;
   RearmGuards();
 
   def_.world_flags = PF_WorldFlag_WRITEABLE;
@@ -124,6 +123,11 @@ void World::SetOrigin(std::int32_t x, std::int32_t y) {
   def_.origin_y = y;
 }
 
+std::byte* World::AllocationRow(std::int64_t index) const {
+  const std::int64_t rows = std::int64_t{margins_.top} + height_ + margins_.bottom;
+  return bytes_.get() + kGuardBytes + stride_ * (rowbytes_ < 0 ? rows - 1 - index : index);
+}
+
 bool World::Holds(const void* p) const {
   const auto* b = static_cast<const std::byte*>(p);
   return p != nullptr && b >= bytes_.get() && b < bytes_.get() + size_;
@@ -136,7 +140,7 @@ void World::ForEachOutsideByte(F&& f) const {
   const std::int64_t windowBytes = std::int64_t{width_} * pixel;
   const std::int64_t rowPixels = left + windowBytes + std::int64_t{margins_.right} * pixel;
   for (std::int32_t r = -margins_.top; r < height_ + margins_.bottom; ++r) {
-    const std::byte* start = row0_ + std::int64_t{r} * rowbytes_ - left;
+    const std::byte* start = AllocationRow(r + margins_.top);
     const bool windowRow = r >= 0 && r < height_;
     for (std::int64_t o = 0; o < stride_; ++o) {
       const std::int64_t w = o - left;

@@ -138,6 +138,9 @@ class World {
 
  private:
   void CheckAccess(std::size_t pixelBytes, std::int32_t row, std::int32_t col) const;
+  // The start of the allocation's row `index`, 0 the top margin's first, in
+  // row order (bottom-up worlds keep it highest).
+  std::byte* AllocationRow(std::int64_t index) const;
   // Visits every foreign and padding byte: f(window row, offset from the
   // window's pixel 0, is padding, offset from its allocation row's start, address).
   template <typename F>

@@ -507,7 +507,21 @@ class Session {
     SESSION_CHECK_EQ(host_.BadEffectRefs(), 0);
     // The host checks the guards of both worlds after every command; the
     // padding is judged here, against the reference's copy of the rows.
-    SESSION_CHECK_EQ(host_.GuardFailures().size(), 0);
+    // A render told the output has wider pixels than it was made with fills
+    // what the host counts as padding or foreign pixels within the rows'
+    // strides; CheckRender judged those bytes.
+    std::size_t failures = 0;
+    const std::vector<GuardFailure> all = host_.GuardFailures();
+    for (std::size_t i = guardsJudged_; i < all.size(); ++i) {
+      const GuardFailure& f = all[i];
+      if (f.output && widerPixels_ && f.report.before == 0 && f.report.after == 0) continue;
+      std::fprintf(stderr, "command %d, %s: %s\n", int(f.cmd), f.output ? "output" : "input",
+                   f.report.Describe().c_str());
+      ++failures;
+    }
+    SESSION_CHECK_EQ(failures, 0);
+    guardsJudged_ = all.size();
+    widerPixels_ = false;
   }
 
   // The pixel format the effect was told for `world`, or the fallback it
@@ -938,6 +952,7 @@ class Session {
       CheckWorldsUntouched();
       return;
     }
+    widerPixels_ = PixelSizeOf(format) > host_.Output().pixelSize();
     PixelBuffer sourceBuffer;
     if (sourcePixels) sourceBuffer = BufferOf(*source);
     const int want =
@@ -1034,6 +1049,8 @@ class Session {
   }
 
   mutable MiniHost host_;  // its accessors are not const
+  bool widerPixels_ = false;
+  std::size_t guardsJudged_ = 0;
   std::vector<Fault> faults_;
   std::vector<PendingFrame> frames_;
   std::uint32_t nulls_ = 0;

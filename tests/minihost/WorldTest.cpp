@@ -180,6 +180,14 @@ TEST(World, InvalidStridesAreWidenedAndEmptyWorldsHaveGuardsOnly) {
   EXPECT_EQ(empty.height(), 0);
   EXPECT_TRUE(empty.PixelBytes().empty());
   EXPECT_TRUE(empty.CheckGuards().Intact());
+  // Windows without pixels in images with margins only, either way up.
+  for (const std::int32_t rowbytes : {64, -64}) {
+    for (const WorldMargins& m : {WorldMargins{1, 2, 1, 0}, WorldMargins{0, 0, 3, 2}}) {
+      World window(PixelDepth::k8, 3, 0, rowbytes, m);
+      EXPECT_TRUE(window.CheckGuards().Intact()) << window.CheckGuards().Describe();
+      EXPECT_TRUE(window.Holds(window.def()->data));
+    }
+  }
 }
 
 }  // namespace
