@@ -5,6 +5,8 @@
 #include <cstring>
 #include <deque>
 
+#include "minihost/Rects.h"
+
 namespace tessaline {
 
 // The context of one call of the entry point: which host, which command, and
@@ -136,17 +138,6 @@ std::int32_t SuiteIdOf(const char* name, std::int32_t version) {
 
 PF_LRect Extent(const World& world) {
   return PF_LRect{0, 0, world.width(), world.height()};
-}
-
-bool IsEmpty(const PF_LRect& r) {
-  return !(r.left < r.right && r.top < r.bottom);
-}
-
-// The common part of two rectangles; all zero when they do not meet.
-PF_LRect Intersect(const PF_LRect& a, const PF_LRect& b) {
-  const PF_LRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                   std::min(a.bottom, b.bottom)};
-  return IsEmpty(r) ? PF_LRect{} : r;
 }
 
 // The record of a view into `world` covering `rect` (layer coordinates, within
@@ -349,7 +340,7 @@ struct MiniHost::Callbacks {
       const PF_LRect extent = h.InputExtent();
       *result = PF_CheckoutResult{};
       result->result_rect =
-          h.checkoutRectsSet_ ? h.checkoutResultRect_ : Intersect(extent, req->rect);
+          h.checkoutRectsSet_ ? h.checkoutResultRect_ : IntersectRects(extent, req->rect);
       result->max_result_rect = h.checkoutRectsSet_ ? h.checkoutMaxResultRect_ : extent;
       result->par = PF_RationalScale{1, 1};
       result->ref_width = layer.width();
@@ -386,7 +377,7 @@ struct MiniHost::Callbacks {
                          [&](const LayerCheckout& c) { return c.id == checkout_id; });
     };
     // The pixels the input has of the checkout's result_rect.
-    const PF_LRect rect = Intersect(h.CheckoutRectFor(*s, checkout_id), h.InputExtent());
+    const PF_LRect rect = IntersectRects(h.CheckoutRectFor(*s, checkout_id), h.InputExtent());
     if (pixels == nullptr) {
       err = PF_Err_BAD_CALLBACK_PARAM;
     } else if (f != nullptr) {
@@ -396,7 +387,7 @@ struct MiniHost::Callbacks {
       err = PF_Err_INVALID_CALLBACK;
     } else if (!known()) {
       err = PF_Err_BAD_CALLBACK_PARAM;  // not checked out in this frame's pre-render
-    } else if (!IsEmpty(rect) || h.emptyInput_ == EmptyInput::kEmptyWorld) {
+    } else if (!IsEmptyRect(rect) || h.emptyInput_ == EmptyInput::kEmptyWorld) {
       world =
           &s->inputViews.emplace_back(InputView(*s->input, rect, h.inputOriginX_, h.inputOriginY_));
     }

@@ -353,6 +353,15 @@ std::vector<NamedSeed> Seeds() {
                                                      .Suites(2)
                                                      .WorldFlags(0, PF_WorldFlag_DEEP)
                                                      .Legacy()});
+  seeds.push_back(
+      {"regression-deep-flag-on-padded-world", Seed()
+                                                   .Frame(k8, 33, 17, 33 * 8 + 8)
+                                                   .Suites(2)
+                                                   .WorldFlags(0, PF_WorldFlag_DEEP)
+                                                   .Legacy()
+                                                   .Op(kGlobalSetup)
+                                                   .OutputWindow(WorldMargins{2, 0, 0, 0}, 0)
+                                                   .Render()});
   return seeds;
 }
 
