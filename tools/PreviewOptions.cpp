@@ -231,9 +231,10 @@ driven the way the host drives it.
   --grow L,T,R,B         an earlier effect grew the layer by that many transparent
                          pixels on the left, top, right and bottom; the file holds
                          the whole grown frame with the layer at (L, T)
-  -o FILE.png|FILE.raw   write the frame: a PNG (8 bits for 8-bit frames, else 16),
-                         or the exact pixels (rows top to bottom, no padding,
-                         channels alpha, red, green, blue, little-endian)
+  -o FILE.png|FILE.raw   write the frame: a PNG (8 bits for 8-bit frames, else 16;
+                         straight color, as PNG sources are read), or the exact
+                         pixels (rows top to bottom, no padding, channels alpha,
+                         red, green, blue, little-endian)
   --print-params         list the controls after all changes (greyed-out ones marked)
   --gallery DIR          every preset from "Fine Draft" to "Presentation" as PNGs,
                          with DIR/index.html

@@ -613,6 +613,13 @@ TEST_F(MiniHostTest, LegacyRenderAndInDataTellTheLayerAndTheSourceOrigin) {
   EXPECT_EQ(g_seen.output.origin_x, -2);
   host.ResetLayerSize();
   EXPECT_EQ(host.MakeInData().width, 10);
+
+  // An output the host cannot make: no render command is sent.
+  host.SetCheckoutResultRects(PF_LRect{0, 0, 1 << 20, 1 << 20}, PF_LRect{0, 0, 1 << 20, 1 << 20});
+  host.ClearLog();
+  EXPECT_EQ(host.RenderSmart(), PF_Err_OUT_OF_MEMORY);
+  EXPECT_EQ(host.ArgsOf(HostCall::kCommand), std::vector<std::int32_t>{PF_Cmd_SMART_PRE_RENDER});
+  EXPECT_EQ(host.PreRenderDataDeleted(), 1);
 }
 
 TEST_F(MiniHostTest, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
