@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps native windows asan gallery test test-native test-asan test-windows test-fuzz \
-	test-tsan fuzz fuzz-build bench guide-pictures clean
+	test-tsan test-scalar fuzz fuzz-build bench guide-pictures clean
 
 all: deps native windows gallery
 
@@ -29,7 +29,7 @@ gallery: native
 	  echo "gallery: build/gallery/index.html"; \
 	fi
 
-test: deps test-native test-asan test-windows test-fuzz test-tsan
+test: deps test-native test-asan test-windows test-fuzz test-tsan test-scalar
 
 test-native: native
 	ctest --preset native -j $(JOBS)
@@ -68,6 +68,14 @@ TSAN_TESTS = concurrent_render_test
 test-tsan: deps build/tsan/build.ninja
 	cmake --build --preset tsan --target $(TSAN_TESTS) -j $(JOBS)
 	ctest --preset tsan -R '^$(TSAN_TESTS)$$'
+
+# The blend kernels without vector instructions (build/scalar): the core's
+# tests, the differential test among them.
+SCALAR_TESTS = grid_composition_test line_stamp_test
+
+test-scalar: deps build/scalar/build.ninja
+	cmake --build --preset scalar --target $(SCALAR_TESTS) -j $(JOBS)
+	ctest --preset scalar -R '^($(shell echo $(SCALAR_TESTS) | tr ' ' '|'))$$'
 
 bench: native
 	build/native/bench/tessaline-bench

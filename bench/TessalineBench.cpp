@@ -1,8 +1,10 @@
 // Render speed of the grid composition beside the work every frame needs
-// anyway: copying the source row by row ("Composite Over Source") or clearing
-// the output ("Grid Only"). One run measures the baselines, the passes for
-// typical presets and a dense worst case, and the literal per-pixel algorithm
-// on the dense case, then prints a summary table with the ratios.
+// anyway: copying the source ("Composite Over Source") or clearing the output
+// ("Grid Only"), each row by row and as one whole-frame memcpy or memset (the
+// C library writes large frames with streaming stores: the machine's floor).
+// One run measures the baselines, the passes for typical presets and a dense
+// worst case, and the literal per-pixel algorithm on the dense case, then
+// prints a summary table with each pass against the best baseline of its mode.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -31,7 +33,9 @@ namespace {
 struct FrameSize {
   std::int32_t width, height;
 };
-constexpr FrameSize kSizes[] = {{3840, 2160}, {7680, 4320}};
+constexpr FrameSize kSizes[] = {{1920, 1080}, {3840, 2160}, {7680, 4320}};
+// The literal algorithm takes seconds per frame: measured at one size.
+constexpr FrameSize kLiteralSize = {3840, 2160};
 
 // A pass over a frame: a preset from the calculator at the frame's size, or
 // the dense worst case (preset 0 here).
@@ -123,7 +127,9 @@ Frames& FramesFor(const FrameSize& size) {
 
 // Benchmark names and their roles, for the summary.
 struct Entry {
-  std::string name, pass, mode, depth, size, baseline, literal;
+  std::string name, pass, mode, depth, size;
+  std::vector<std::string> baselines;  // the fastest of them is the ratio's base
+  std::string literal;
 };
 std::vector<Entry>& Entries() {
   static std::vector<Entry> entries;
@@ -153,36 +159,53 @@ benchmark::internal::Benchmark* Timed(benchmark::internal::Benchmark* b) {
       ->Unit(benchmark::kMillisecond);
 }
 
+// A baseline: `work` once per iteration on the frames of the size.
+template <typename Pixel, typename Work>
+std::string RegisterBaseline(const FrameSize& size, const char* name, const char* pass, Work work) {
+  const std::string full = Name(name, DepthName<Pixel>(), size);
+  Timed(benchmark::RegisterBenchmark(full.c_str(), [size, work](benchmark::State& state) {
+    Frames& f = FramesFor<Pixel>(size);
+    const std::size_t row = std::size_t(size.width) * sizeof(Pixel);
+    for (auto _ : state) {
+      work(f, row);
+      benchmark::ClobberMemory();
+    }
+  }));
+  Entries().push_back({full, pass, "baseline", DepthName<Pixel>(), SizeName(size), {}, ""});
+  return full;
+}
+
 template <typename Pixel>
 void RegisterDepth(const FrameSize& size) {
   const char* depth = DepthName<Pixel>();
-  const std::string copy = Name("copy", depth, size), clear = Name("clear", depth, size);
-  Timed(benchmark::RegisterBenchmark(copy.c_str(), [size](benchmark::State& state) {
-    Frames& f = FramesFor<Pixel>(size);
-    const std::size_t length = std::size_t(size.width) * sizeof(Pixel);
-    for (auto _ : state) {
-      for (std::int32_t r = 0; r < size.height; ++r)
-        std::memcpy(RowAddress(f.output, r), RowAddress(f.source, r), length);
-      benchmark::ClobberMemory();
-    }
-  }));
-  Timed(benchmark::RegisterBenchmark(clear.c_str(), [size](benchmark::State& state) {
-    Frames& f = FramesFor<Pixel>(size);
-    const std::size_t length = std::size_t(size.width) * sizeof(Pixel);
-    for (auto _ : state) {
-      for (std::int32_t r = 0; r < size.height; ++r)
-        std::memset(RowAddress(f.output, r), 0, length);
-      benchmark::ClobberMemory();
-    }
-  }));
-  Entries().push_back({copy, "copy rows (memcpy)", "baseline", depth, SizeName(size), "", ""});
-  Entries().push_back({clear, "clear rows (memset)", "baseline", depth, SizeName(size), "", ""});
+  const std::vector<std::string> copies = {
+      RegisterBaseline<Pixel>(size, "copy rows", "copy rows (memcpy)",
+                              [size](Frames& f, std::size_t row) {
+                                for (std::int32_t r = 0; r < size.height; ++r)
+                                  std::memcpy(RowAddress(f.output, r), RowAddress(f.source, r),
+                                              row);
+                              }),
+      RegisterBaseline<Pixel>(
+          size, "copy frame", "copy frame (memcpy)", [](Frames& f, std::size_t) {
+            std::memcpy(f.outputBytes.data(), f.sourceBytes.data(), f.outputBytes.size());
+          })};
+  const std::vector<std::string> clears = {
+      RegisterBaseline<Pixel>(size, "clear rows", "clear rows (memset)",
+                              [size](Frames& f, std::size_t row) {
+                                for (std::int32_t r = 0; r < size.height; ++r)
+                                  std::memset(RowAddress(f.output, r), 0, row);
+                              }),
+      RegisterBaseline<Pixel>(size, "clear frame", "clear frame (memset)",
+                              [](Frames& f, std::size_t) {
+                                std::memset(f.outputBytes.data(), 0, f.outputBytes.size());
+                              })};
 
   for (const PassCase& pass : kPasses) {
     const GridSettings settings = SettingsFor(pass, size);
     const std::string name = Name(PassName(pass), depth, size);
+    const bool literalSize = size.width == kLiteralSize.width && size.height == kLiteralSize.height;
     const std::string literal =
-        pass.preset == kDense ? Name(PassName(pass) + " literal", depth, size) : "";
+        pass.preset == kDense && literalSize ? Name(PassName(pass) + " literal", depth, size) : "";
     Timed(benchmark::RegisterBenchmark(name.c_str(), [size, settings](benchmark::State& state) {
       Frames& f = FramesFor<Pixel>(size);
       for (auto _ : state) {
@@ -192,7 +215,7 @@ void RegisterDepth(const FrameSize& size) {
       }
     }));
     Entries().push_back({name, PassName(pass), ModeName(pass), depth, SizeName(size),
-                         pass.blendMode == kBlendGridOnly ? clear : copy, literal});
+                         pass.blendMode == kBlendGridOnly ? clears : copies, literal});
     if (literal.empty()) continue;
     // The literal algorithm takes seconds per frame: a single frame is enough.
     benchmark::RegisterBenchmark(literal.c_str(),
@@ -207,7 +230,7 @@ void RegisterDepth(const FrameSize& size) {
         ->Repetitions(1)
         ->Unit(benchmark::kMillisecond);
     Entries().push_back({literal, PassName(pass) + ", literal per-pixel algorithm", ModeName(pass),
-                         depth, SizeName(size), copy, ""});
+                         depth, SizeName(size), copies, ""});
   }
   // The dense float case also without the wider vectors, where the processor has them.
   if constexpr (sizeof(Pixel) == sizeof(PixelFloat)) {
@@ -224,7 +247,7 @@ void RegisterDepth(const FrameSize& size) {
         benchmark::ClobberMemory();
       }
     }));
-    Entries().push_back({name, "Dense, SSE2 only", ModeName(dense), depth, SizeName(size), copy,
+    Entries().push_back({name, "Dense, SSE2 only", ModeName(dense), depth, SizeName(size), copies,
                          Name("Dense literal", depth, size)});
   }
 }
@@ -258,15 +281,21 @@ void PrintSummary(const std::map<std::string, double>& ms) {
   std::printf("\nMachine: %s, %u logical CPUs (nproc), %s; float blends: %s\n\n",
               CpuModel().c_str(), std::thread::hardware_concurrency(), date,
               WidestFloatVectors() == FloatVectors::kAvx512 ? "AVX-512" : "SSE2");
-  std::printf("| Pass | Mode | Size | Depth | ms / frame | × baseline | speed-up over literal |\n");
+  std::printf(
+      "| Pass | Mode | Size | Depth | ms / frame | × best baseline | speed-up over literal |\n");
   std::printf("|---|---|---|---|---:|---:|---:|\n");
   for (const Entry& e : Entries()) {
     const auto found = ms.find(e.name);
     if (found == ms.end()) continue;
     std::string ratio, speedup;
     char text[32];
-    if (const auto base = ms.find(e.baseline); base != ms.end()) {
-      std::snprintf(text, sizeof text, "%.2f", found->second / base->second);
+    double best = 0.0;
+    for (const std::string& baseline : e.baselines) {
+      const auto base = ms.find(baseline);
+      if (base != ms.end() && (best == 0.0 || base->second < best)) best = base->second;
+    }
+    if (best > 0.0) {
+      std::snprintf(text, sizeof text, "%.2f", found->second / best);
       ratio = text;
     }
     if (const auto literal = ms.find(e.literal); literal != ms.end()) {

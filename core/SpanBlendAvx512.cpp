@@ -1,0 +1,69 @@
+// The float blend on processors with AVX-512, and the one place that asks the
+// processor which vector set the float pass uses.
+//
+// Only the functions marked for AVX-512 here contain its instructions; the
+// rest of the library stays SSE2. __builtin_cpu_supports("avx512f") also
+// checks that the operating system saves the ZMM state.
+#include "core/GridComposition.h"
+#include "core/SpanBlend.h"
+
+#if TESSALINE_AVX512
+#include <immintrin.h>
+#endif
+
+namespace tessaline {
+
+#if TESSALINE_AVX512
+namespace {
+
+// One pixel: four lanes of the same operations.
+[[gnu::target("avx512f")]] inline void BlendOne(float* p, __m256d keep, __m256d terms,
+                                                StraightBlend<PixelFloat>& straight) {
+  if (!(p[0] >= 1.0f)) return straight(*reinterpret_cast<PixelFloat*>(p));
+  const __m256d old = _mm256_cvtps_pd(_mm_loadu_ps(p));
+  _mm_storeu_ps(p, _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(old, keep), terms)));
+}
+
+}  // namespace
+
+[[gnu::target("avx512f")]] void BlendFloatAvx512(PixelFloat* pixels, std::int32_t count,
+                                                 const BlendTerms& t) {
+  // The conversions are the zero-masked forms with every lane selected: the
+  // plain ones start from an undefined vector, which GCC warns about.
+  constexpr __mmask8 kAll = 0xFF;
+  const __m512d keep = _mm512_set1_pd(t.keep);
+  const __m512d terms =
+      _mm512_setr_pd(t.alpha, t.red, t.green, t.blue, t.alpha, t.red, t.green, t.blue);
+  const __m512d one = _mm512_set1_pd(1.0);
+  const __m256d keepOne = _mm256_set1_pd(t.keep);
+  const __m256d termsOne = _mm256_setr_pd(t.alpha, t.red, t.green, t.blue);
+  StraightBlend<PixelFloat> straight(t);
+  auto* p = &pixels[0].alpha;
+  std::int32_t i = 0;
+  for (; i + 2 <= count; i += 2, p += 8) {
+    const __m512d old = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p));
+    // Both alphas (lanes 0 and 4) at least 1, else one pixel at a time.
+    if ((_mm512_cmp_pd_mask(old, one, _CMP_GE_OQ) & 0x11) != 0x11) {
+      BlendOne(p, keepOne, termsOne, straight);
+      BlendOne(p + 4, keepOne, termsOne, straight);
+      continue;
+    }
+    _mm256_storeu_ps(p,
+                     _mm512_maskz_cvtpd_ps(kAll, _mm512_add_pd(_mm512_mul_pd(old, keep), terms)));
+  }
+  if (i < count) BlendOne(p, keepOne, termsOne, straight);
+}
+#endif
+
+FloatVectors WidestFloatVectors() {
+#if TESSALINE_AVX512
+  static const bool avx512 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0;
+  }();
+  if (avx512) return FloatVectors::kAvx512;
+#endif
+  return FloatVectors::kSse2;
+}
+
+}  // namespace tessaline
