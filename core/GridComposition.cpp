@@ -25,6 +25,49 @@ namespace tessaline {
 namespace {
 
 // ---------------------------------------------------------------------------
+// Writing
+
+// Output frames of at least this many bytes are written with streaming stores
+// where they are written once: they do not read the output's memory first,
+// and do not fill the cache with a frame larger than it.
+constexpr std::size_t kStreamingBytes = std::size_t{8} << 20;
+
+// Writes `bytes` bytes from `from` (zeros when null) to `to`.
+void Write(std::byte* to, const std::byte* from, std::size_t bytes, bool streaming) {
+#if TESSALINE_SSE2
+  // Whole cache lines only: a line written partly with streaming stores is
+  // written to memory partly, which costs a read of it there.
+  const auto head = std::size_t((64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64);
+  if (streaming && bytes >= head + 64) {
+    Write(to, from, head, false);
+    std::size_t i = head;
+    for (; i + 64 <= bytes; i += 64) {
+      for (std::size_t k = i; k < i + 64; k += 16) {
+        const __m128i v = from != nullptr
+                              ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k))
+                              : _mm_setzero_si128();
+        _mm_stream_si128(reinterpret_cast<__m128i*>(to + k), v);
+      }
+    }
+    return Write(to + i, from != nullptr ? from + i : nullptr, bytes - i, false);
+  }
+#endif
+  (void)streaming;
+  if (from != nullptr)
+    std::memcpy(to, from, bytes);
+  else
+    std::memset(to, 0, bytes);
+}
+
+// Streaming stores are not ordered with other stores: the frame is complete
+// for other threads only after this.
+void FinishWrites([[maybe_unused]] bool streaming) {
+#if TESSALINE_SSE2
+  if (streaming) _mm_sfence();
+#endif
+}
+
+// ---------------------------------------------------------------------------
 // The base
 
 bool HasPixels(const PixelBuffer* buffer) {
@@ -141,15 +184,46 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
     return kErrNone;
   }
 
+  // "Grid Only": rows no horizontal line touches all hold the vertical lines
+  // over transparency. The first such row is drawn as a band of its own; the
+  // others are written from it, once per byte, with streaming stores in frames
+  // larger than the cache.
+  const bool streaming =
+      std::size_t(output.width) * sizeof(Pixel) * std::size_t(output.height) >= kStreamingBytes;
+  const Pixel* plainRow = nullptr;
+
   // Bands of rows small enough to stay in the cache between their base and
   // their lines.
   const std::size_t fit = kBandBytes / (std::size_t(output.width) * sizeof(Pixel));
   const auto bandRows = std::int32_t(std::clamp<std::size_t>(fit, 1, kMaxBandRows));
   for (std::int32_t firstRow = 0; firstRow < output.height; firstRow += bandRows) {
     const std::int32_t endRow = std::min(firstRow + bandRows, output.height);
+    if (s.blendMode == kBlendGridOnly && !plan.RowsTouched(firstRow, endRow)) {
+      std::int32_t r = firstRow;
+      if (plainRow == nullptr) {
+        base.Lay(output, r);
+        plan.Draw(Band<Pixel>{PixelRow<Pixel>(output, r), output.rowbytes, r, r + 1});
+        plainRow = PixelRow<Pixel>(output, r++);
+      }
+      for (; r < endRow; ++r) {
+        auto* row = reinterpret_cast<std::byte*>(PixelRow<Pixel>(output, r));
+        const auto* plain = reinterpret_cast<const std::byte*>(plainRow);
+        plan.ForEachSpan(
+            [&](std::int32_t first, std::int32_t end) {
+              Write(row + first * sizeof(Pixel), plain + first * sizeof(Pixel),
+                    std::size_t(end - first) * sizeof(Pixel), streaming);
+            },
+            [&](std::int32_t first, std::int32_t end) {
+              Write(row + first * sizeof(Pixel), nullptr, std::size_t(end - first) * sizeof(Pixel),
+                    streaming);
+            });
+      }
+      continue;
+    }
     for (std::int32_t r = firstRow; r < endRow; ++r) base.Lay(output, r);
     plan.Draw(Band<Pixel>{PixelRow<Pixel>(output, firstRow), output.rowbytes, firstRow, endRow});
   }
+  FinishWrites(streaming);
   return kErrNone;
 }
 

@@ -100,6 +100,26 @@ class LinePlan {
     return fits_;
   }
 
+  // Whether a horizontal line may touch rows [firstRow, endRow).
+  bool RowsTouched(std::int32_t firstRow, std::int32_t endRow) const {
+    for (std::int32_t h = 0; h < horizontalCount_; ++h)
+      if (horizontals_[h].rows.first < endRow && horizontals_[h].rows.last >= firstRow) return true;
+    return false;
+  }
+
+  // Calls span(first, end) for the columns [first, end) of every touched span
+  // of the rows, left to right, and gap(first, end) for the columns between.
+  template <typename Span, typename Gap>
+  void ForEachSpan(Span&& span, Gap&& gap) const {
+    std::int32_t column = 0;
+    for (std::int32_t k = 0; k < touchedCount_; ++k) {
+      if (touched_[k].first > column) gap(column, touched_[k].first);
+      span(touched_[k].first, touched_[k].end);
+      column = touched_[k].end;
+    }
+    if (column < width_) gap(column, width_);
+  }
+
   // Blends into the band (at most kMaxBandRows rows) every line that touches
   // it, in drawing order: the vertical center line, the horizontal center
   // line, the outer verticals, the outer horizontals. The tables found for
