@@ -90,6 +90,27 @@ class Base {
 
   bool copies() const { return source_ != nullptr; }
 
+  // Columns [first, end) of output row `row`, written to `to` (their first
+  // pixel): the source's pixels, then the zeros beside them.
+  void Lay(Pixel* to, std::int32_t row, std::int32_t first, std::int32_t end,
+           bool streaming) const {
+    auto* out = reinterpret_cast<std::byte*>(to);
+    const std::int64_t sourceRow = row - sourceY_;
+    std::int64_t from = first, until = first;  // the columns the source holds
+    if (source_ != nullptr && sourceRow >= 0 && sourceRow < source_->height) {
+      from = std::clamp<std::int64_t>(first_, first, end);
+      until = std::clamp<std::int64_t>(last_, from, end);
+    }
+    if (from < until) {
+      const Pixel* in = PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (from - sourceX_);
+      Write(out + (from - first) * sizeof(Pixel), reinterpret_cast<const std::byte*>(in),
+            std::size_t(until - from) * sizeof(Pixel), streaming);
+    }
+    Write(out, nullptr, std::size_t(from - first) * sizeof(Pixel), streaming);
+    Write(out + (until - first) * sizeof(Pixel), nullptr, std::size_t(end - until) * sizeof(Pixel),
+          streaming);
+  }
+
   // Output row `row`. The source's pixels are moved first, as one block: where
   // source and output share bytes (kMayOverlap), that is what moving rows
   // gives.
@@ -154,6 +175,11 @@ bool RowsShareBytes(const PixelBuffer& output) {
 // blended into it.
 constexpr std::size_t kBandBytes = 256 * 1024;
 constexpr std::int32_t kMaxBandRows = 64;
+// The pixels of the touched columns of a band, blended apart from the rest.
+constexpr std::size_t kSpanBufferBytes = 16 * 1024;
+// The average stretch of a row between vertical lines from which rows are
+// written in pieces.
+constexpr std::size_t kMinStretchBytes = 2048;
 
 // The composition as stamped line by line over the whole frame.
 template <typename Pixel>
@@ -177,6 +203,7 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
 
   static_assert(kMaxBandRows <= LinePlan<Pixel, Blend>::kMaxBandRows);
   LinePlan<Pixel, Blend> plan;
+  alignas(64) Pixel spanBuffer[kSpanBufferBytes / sizeof(Pixel)];
   if (RowsShareBytes<Pixel>(output) || (base.copies() && SharesBytes<Pixel>(*source, output)) ||
       !plan.Build(s, output.width, output.height, placement.centerX, placement.centerY)) {
     for (std::int32_t r = 0; r < output.height; ++r) base.template Lay<true>(output, r);
@@ -184,44 +211,58 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
     return kErrNone;
   }
 
-  // "Grid Only": rows no horizontal line touches all hold the vertical lines
-  // over transparency. The first such row is drawn as a band of its own; the
-  // others are written from it, once per byte, with streaming stores in frames
-  // larger than the cache.
-  const bool streaming =
-      std::size_t(output.width) * sizeof(Pixel) * std::size_t(output.height) >= kStreamingBytes;
-  const Pixel* plainRow = nullptr;
-
   // Bands of rows small enough to stay in the cache between their base and
   // their lines.
   const std::size_t fit = kBandBytes / (std::size_t(output.width) * sizeof(Pixel));
   const auto bandRows = std::int32_t(std::clamp<std::size_t>(fit, 1, kMaxBandRows));
+  // Rows that no horizontal line touches are written once per byte: the
+  // columns no vertical line touches straight from the source (or as zeros),
+  // the others from a small buffer in which the vertical lines are blended.
+  // In "Grid Only" all such rows are alike: they are written from the first.
+  // Frames larger than the cache are written so with streaming stores.
+  // Many short pieces of a row write no faster than whole rows blended in
+  // the cache: only rows with long stretches between the lines go so.
+  const std::size_t rowBytes = std::size_t(output.width) * sizeof(Pixel);
+  const bool streaming = rowBytes * std::size_t(output.height) >= kStreamingBytes &&
+                         rowBytes / std::size_t(plan.SpanCount() + 1) >= kMinStretchBytes;
+  const bool spansFit =
+      std::size_t(plan.WidestSpan()) * sizeof(Pixel) * std::size_t(bandRows) <= sizeof(spanBuffer);
+  const Pixel* plainRow = nullptr;
   for (std::int32_t firstRow = 0; firstRow < output.height; firstRow += bandRows) {
     const std::int32_t endRow = std::min(firstRow + bandRows, output.height);
-    if (s.blendMode == kBlendGridOnly && !plan.RowsTouched(firstRow, endRow)) {
-      std::int32_t r = firstRow;
-      if (plainRow == nullptr) {
-        base.Lay(output, r);
-        plan.Draw(Band<Pixel>{PixelRow<Pixel>(output, r), output.rowbytes, r, r + 1});
-        plainRow = PixelRow<Pixel>(output, r++);
-      }
-      for (; r < endRow; ++r) {
-        auto* row = reinterpret_cast<std::byte*>(PixelRow<Pixel>(output, r));
-        const auto* plain = reinterpret_cast<const std::byte*>(plainRow);
-        plan.ForEachSpan(
-            [&](std::int32_t first, std::int32_t end) {
-              Write(row + first * sizeof(Pixel), plain + first * sizeof(Pixel),
-                    std::size_t(end - first) * sizeof(Pixel), streaming);
-            },
-            [&](std::int32_t first, std::int32_t end) {
-              Write(row + first * sizeof(Pixel), nullptr, std::size_t(end - first) * sizeof(Pixel),
-                    streaming);
-            });
-      }
+    if (plan.RowsTouched(firstRow, endRow) ||
+        !(s.blendMode == kBlendGridOnly ? streaming : streaming && spansFit)) {
+      for (std::int32_t r = firstRow; r < endRow; ++r) base.Lay(output, r);
+      plan.Draw(Band<Pixel>{PixelRow<Pixel>(output, firstRow), output.rowbytes, firstRow, endRow});
       continue;
     }
-    for (std::int32_t r = firstRow; r < endRow; ++r) base.Lay(output, r);
-    plan.Draw(Band<Pixel>{PixelRow<Pixel>(output, firstRow), output.rowbytes, firstRow, endRow});
+    std::int32_t r = firstRow;
+    if (s.blendMode == kBlendGridOnly && plainRow == nullptr) {
+      base.Lay(output, r);
+      plan.Draw(Band<Pixel>{PixelRow<Pixel>(output, r), output.rowbytes, r, r + 1});
+      plainRow = PixelRow<Pixel>(output, r++);
+    }
+    const std::int32_t spanRows = endRow - r;
+    plan.ForEachSpan(
+        [&](std::int32_t k, std::int32_t first, std::int32_t end) {
+          const auto bytes = std::size_t(end - first) * sizeof(Pixel);
+          const Band<Pixel> band{spanBuffer, std::int64_t(bytes), r, endRow, first};
+          if (plainRow == nullptr) {
+            for (std::int32_t row = r; row < endRow; ++row)
+              base.Lay(band.Row(row), row, first, end, false);
+            plan.DrawSpan(band, k);
+          }
+          for (std::int32_t row = r; row < endRow; ++row)
+            std::memcpy(PixelRow<Pixel>(output, row) + first,
+                        plainRow != nullptr ? plainRow + first : band.Row(row), bytes);
+        },
+        [](std::int32_t, std::int32_t) {});
+    for (; spanRows > 0 && r < endRow; ++r) {
+      plan.ForEachSpan([](std::int32_t, std::int32_t, std::int32_t) {},
+                       [&](std::int32_t first, std::int32_t end) {
+                         base.Lay(PixelRow<Pixel>(output, r) + first, r, first, end, streaming);
+                       });
+    }
   }
   FinishWrites(streaming);
   return kErrNone;
@@ -229,8 +270,8 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
 
 // Renders run on the caller's stack (the host's render threads); keep the plan
 // well inside it.
-static_assert(sizeof(LinePlan<Pixel8, SpanBlend<Pixel8>>) < 64 * 1024);
-static_assert(sizeof(LinePlan<PixelFloat, SpanBlend<PixelFloat>>) < 48 * 1024);
+static_assert(sizeof(LinePlan<Pixel8, SpanBlend<Pixel8>>) + kSpanBufferBytes < 80 * 1024);
+static_assert(sizeof(LinePlan<PixelFloat, SpanBlend<PixelFloat>>) + kSpanBufferBytes < 64 * 1024);
 
 }  // namespace
 

@@ -28,13 +28,13 @@ namespace tessaline {
 // Both center lines and up to kMaxLineCount lines on each side of them.
 inline constexpr std::int32_t kMaxAxisLines = 1 + 2 * kMaxLineCount;
 
-// Rows [firstRow, endRow) of the frame, row firstRow at `data`, `stride`
-// bytes from row to row.
+// Rows [firstRow, endRow) of the frame from column firstColumn on: pixel
+// (firstRow, firstColumn) at `data`, `stride` bytes from row to row.
 template <typename Pixel>
 struct Band {
   Pixel* data;
   std::int64_t stride;
-  std::int32_t firstRow, endRow;
+  std::int32_t firstRow, endRow, firstColumn = 0;
 
   Pixel* Row(std::int32_t r) const {
     return reinterpret_cast<Pixel*>(reinterpret_cast<std::byte*>(data) +
@@ -107,17 +107,36 @@ class LinePlan {
     return false;
   }
 
-  // Calls span(first, end) for the columns [first, end) of every touched span
-  // of the rows, left to right, and gap(first, end) for the columns between.
+  // The columns that vertical lines touch, as sorted, disjoint spans
+  // [first, end): span(k, first, end) for each, gap(first, end) for the
+  // columns between them.
   template <typename Span, typename Gap>
   void ForEachSpan(Span&& span, Gap&& gap) const {
     std::int32_t column = 0;
     for (std::int32_t k = 0; k < touchedCount_; ++k) {
       if (touched_[k].first > column) gap(column, touched_[k].first);
-      span(touched_[k].first, touched_[k].end);
+      span(k, touched_[k].first, touched_[k].end);
       column = touched_[k].end;
     }
     if (column < width_) gap(column, width_);
+  }
+
+  std::int32_t SpanCount() const { return touchedCount_; }
+
+  // The widest touched span, in columns.
+  std::int32_t WidestSpan() const {
+    std::int32_t widest = 0;
+    for (std::int32_t k = 0; k < touchedCount_; ++k)
+      widest = std::max(widest, touched_[k].end - touched_[k].first);
+    return widest;
+  }
+
+  // Blends into the band, which holds the columns of touched span `k`, the
+  // vertical lines in that span, in drawing order. Enough where no
+  // horizontal line touches the band's rows.
+  void DrawSpan(const Band<Pixel>& band, std::int32_t k) {
+    for (std::int32_t i = spanLines_[k]; i < spanLines_[k + 1]; ++i)
+      BlendVertical(band, verticals_[lineIndex_[i]]);
   }
 
   // Blends into the band (at most kMaxBandRows rows) every line that touches
@@ -252,12 +271,21 @@ class LinePlan {
     touchedPixels_ = 0;
     for (std::int32_t k = 0; k < touchedCount_; ++k)
       touchedPixels_ += touched_[k].end - touched_[k].first;
+    // Each line lies in one span: the lines of each span, in drawing order.
+    std::int32_t listed = 0;
+    for (std::int32_t k = 0; k < touchedCount_; ++k) {
+      spanLines_[k] = listed;
+      for (std::int32_t v = 0; v < verticalCount_; ++v)
+        if (verticals_[v].first >= touched_[k].first && verticals_[v].end <= touched_[k].end)
+          lineIndex_[listed++] = v;
+    }
+    spanLines_[touchedCount_] = listed;
   }
 
   // Every run of the line, one after the other, down the rows of the band.
   void BlendVertical(const Band<Pixel>& band, const VerticalLine& line) {
     const GridColor& color = *styles_[line.style].color;
-    Pixel* top = band.data + line.first;
+    Pixel* top = band.data + (line.first - band.firstColumn);
     for (std::int32_t k = 0; k < line.runCount; ++k) {
       const ColumnRun& run = runs_[line.firstRun + k];
       if constexpr (kTables) {
@@ -343,6 +371,8 @@ class LinePlan {
   HorizontalLine horizontals_[kMaxAxisLines];
   ColumnRun runs_[kMaxColumnRuns];
   ColumnSpan touched_[kMaxAxisLines];
+  std::int32_t spanLines_[kMaxAxisLines + 1];
+  std::int32_t lineIndex_[kMaxAxisLines];
   [[no_unique_address]] std::conditional_t<kTables, TableCache8, NoTables> tables_;
 };
 

@@ -53,7 +53,7 @@ double RandomLength(Rng& rng, double lo, double hi) {
   return Uniform(rng, lo, hi);
 }
 
-enum class Profile { kTypical, kDense, kMarginFrame, kUnresolved };
+enum class Profile { kTypical, kDense, kMarginFrame, kUnresolved, kSparse };
 
 // Settings as ResolveGridSettings gives them, except kUnresolved: values past
 // every clamp (more lines than the counts allow, opacity above 1, colors
@@ -66,10 +66,14 @@ GridSettings RandomSettings(Rng& rng, Profile profile) {
   s.blendMode = Chance(rng, 0.45)  ? kBlendGridOnly
                 : Chance(rng, 0.8) ? kBlendCompositeOverSource
                                    : 3;
-  const double maxSpacing = profile == Profile::kDense ? 6.0 : 40.0;
+  const double maxSpacing = profile == Profile::kDense    ? 6.0
+                            : profile == Profile::kSparse ? 900.0
+                                                          : 40.0;
   s.xSpacing = Chance(rng, 0.15) ? 1.0 : RandomLength(rng, 1.0, maxSpacing);
   s.ySpacing = Chance(rng, 0.15) ? 1.0 : RandomLength(rng, 1.0, maxSpacing);
-  const int maxCount = profile == Profile::kTypical ? 30 : kMaxLineCount;
+  const int maxCount = profile == Profile::kTypical  ? 30
+                       : profile == Profile::kSparse ? 3
+                                                     : kMaxLineCount;
   s.xCount = Chance(rng, 0.2) ? maxCount : Between(rng, 0, maxCount);
   s.yCount = Chance(rng, 0.2) ? maxCount : Between(rng, 0, maxCount);
   if (s.preset == kPresetMarginFrame) {
@@ -215,7 +219,8 @@ constexpr int kTrialsPerDepth = 1500;
 // One random frame of `shape`, rendered by the pass (with each float vector
 // set) and by the literal algorithm.
 template <typename Pixel>
-void ExpectLiteralFrame(Rng& rng, int trial, const Shape& shape) {
+void ExpectLiteralFrame(Rng& rng, int trial, const Shape& shape, Profile profile,
+                        std::int32_t blendMode = 0) {
   // Mostly a source of the output's shape; sometimes shorter, taller,
   // narrower or wider, so that it covers only part of the output.
   Shape sourceShape = shape;
@@ -225,7 +230,11 @@ void ExpectLiteralFrame(Rng& rng, int trial, const Shape& shape) {
     sourceShape.padding = Between(rng, 0, 3);
   }
   sourceShape.flipped = Chance(rng, 0.5);
-  const GridSettings s = RandomSettings(rng, kProfiles[trial % std::size(kProfiles)]);
+  GridSettings s = RandomSettings(rng, profile);
+  if (blendMode != 0) {
+    s.blendMode = blendMode;
+    s.opacity = std::max(s.opacity, 0.25);
+  }
   const auto alphas = Alphas(Between(rng, 0, 3));
 
   TestImage<Pixel> source(sourceShape.width, sourceShape.height, sourceShape.padding,
@@ -259,19 +268,23 @@ TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
   using Pixel = TypeParam;
   Rng rng(20261208u + sizeof(Pixel));
   for (int trial = 0; trial < kTrialsPerDepth; ++trial) {
-    ExpectLiteralFrame<Pixel>(rng, trial, RandomShape(rng, trial));
+    ExpectLiteralFrame<Pixel>(rng, trial, RandomShape(rng, trial),
+                              kProfiles[trial % std::size(kProfiles)]);
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
 
-// Frames large enough to be written with streaming stores.
+// Frames large enough to be written with streaming stores, with few lines
+// (rows written in pieces) and with many.
 TYPED_TEST(GridCompositionDifferential, LargeFramesMatchToo) {
   using Pixel = TypeParam;
   Rng rng(4242u + sizeof(Pixel));
   const std::int32_t width = std::int32_t(9 * 1024 * 1024 / sizeof(Pixel) / 1000);
-  for (int trial = 0; trial < 3; ++trial) {
+  for (int trial = 0; trial < 5; ++trial) {
     ExpectLiteralFrame<Pixel>(rng, trial,
-                              Shape{width + Between(rng, 0, 9), 1000, trial, trial == 1});
+                              Shape{width + Between(rng, 0, 9), 1000, trial, trial == 1},
+                              trial < 4 ? Profile::kSparse : Profile::kTypical,
+                              trial % 2 == 0 ? kBlendCompositeOverSource : kBlendGridOnly);
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
