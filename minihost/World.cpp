@@ -159,7 +159,7 @@ void World::Clear() {
   }
 }
 
-std::vector<std::uint8_t> World::PixelBytes() const {
+std::vector<std::uint8_t> World::PackedPixels() const {
   const std::size_t rowPixels = std::size_t(width_) * std::size_t(pixelSize());
   std::vector<std::uint8_t> out(rowPixels * std::size_t(height_));
   for (std::int32_t r = 0; r < height_; ++r) {

@@ -130,7 +130,7 @@ class World {
   void Clear();
 
   // The pixels only: rows top to bottom, width * pixel size bytes each.
-  std::vector<std::uint8_t> PixelBytes() const;
+  std::vector<std::uint8_t> PackedPixels() const;
 
   GuardReport CheckGuards() const;
   // Writes the guard, foreign and padding patterns again, after a check has been read.

@@ -13,7 +13,7 @@
 namespace tessaline {
 namespace {
 
-using testing::TestImage;
+using test::TestImage;
 
 constexpr GridColor kRed{1, 0, 0, 1}, kGreen{0, 1, 0, 1}, kBlue{0, 0, 1, 1}, kYellow{1, 1, 0, 1},
     kWhite{1, 1, 1, 1};
@@ -49,7 +49,7 @@ TEST(GridComposition, OuterVerticalLinesSitAtMultiplesOfTheSpacing) {
   s.centerColor.alpha = 0.0;  // center drawn invisibly
   s.xCount = 5;
   s.xSpacing = 100;
-  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   const std::vector<std::int32_t> expected = {459,  460,  559,  560,  659,  660,  759,
                                               760,  859,  860,  1059, 1060, 1159, 1160,
                                               1259, 1260, 1359, 1360, 1459, 1460};
@@ -78,7 +78,7 @@ TEST(GridComposition, ColorsCycleAndSwitchedOffSlotsKeepTheirIndex) {
     s.xCount = 9;
     s.xSpacing = 10;
     s.lineWidth = 2.0;
-    ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+    ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     for (int i = 1; i <= 9; ++i) {
       const Pixel8& right = image.at(1, 100 + 10 * i);
       const Pixel8& left = image.at(1, 100 - 10 * i);
@@ -115,7 +115,7 @@ TEST(GridComposition, MarginFrameDrawsOnlyTheTwoOutermostIndices) {
     s.xCount = s.yCount = c.count;
     s.xSpacing = s.ySpacing = spacing;
     s.lineWidth = 2.0;
-    ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+    ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     std::vector<std::int32_t> expected;
     for (const auto& [index, slot] : c.indexAndSlot) {
       for (int side : {-1, 1}) {
@@ -139,7 +139,7 @@ TEST(GridComposition, LaterLinesLieOverEarlierOnesAtCrossings) {
   s.xCount = s.yCount = 1;
   s.xSpacing = s.ySpacing = 10;
   s.lineWidth = s.centerLineWidth = 2.0;
-  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   // Center cross: horizontal over vertical, both white.
   EXPECT_EQ(image.at(20, 20).red, 255);
   EXPECT_EQ(image.at(20, 20).blue, 255);
@@ -154,7 +154,7 @@ TEST(GridComposition, LaterLinesLieOverEarlierOnesAtCrossings) {
   GridSettings both = s;
   both.yCount = 1;
   both.colors[0] = kGreen;
-  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), both), kErrNone);
+  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), both), kErrNone);
   EXPECT_EQ(image.at(10, 30).green, 255);
 }
 
@@ -163,7 +163,7 @@ TEST(GridComposition, HalfOpacityCenterCrossOnEvenFrame) {
   GridSettings s = Bare();
   s.opacity = 0.5;
   s.centerLineWidth = 2.0;
-  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   for (std::int32_t r = 0; r < 8; ++r)
     for (std::int32_t c = 0; c < 10; ++c) {
       const bool onVertical = c == 4 || c == 5, onHorizontal = r == 3 || r == 4;
@@ -180,7 +180,7 @@ TEST(GridComposition, OneByOneFrameIsCoveredTwice) {
   GridSettings s = Bare();
   s.opacity = 0.5;
   s.centerLineWidth = 1.0;
-  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   EXPECT_EQ(image.at(0, 0).alpha, 192);
 }
 
@@ -191,13 +191,13 @@ TEST(GridComposition, OpacityZeroLeavesTheBase) {
   GridSettings s = Bare(kBlendCompositeOverSource);
   s.opacity = 0.0;
   s.xCount = 3;
-  ASSERT_EQ(testing::RenderPass<Pixel16>(&source.buffer(), out.buffer(), s), kErrNone);
-  EXPECT_EQ(out.PixelBytes(), source.PixelBytes());
+  ASSERT_EQ(test::RenderPass<Pixel16>(&source.buffer(), out.buffer(), s), kErrNone);
+  EXPECT_EQ(out.PackedPixels(), source.PackedPixels());
 
   s.blendMode = kBlendGridOnly;
   out.Fill(Pixel16{9, 9, 9, 9});
-  ASSERT_EQ(testing::RenderPass<Pixel16>(nullptr, out.buffer(), s), kErrNone);
-  for (std::uint8_t byte : out.PixelBytes()) ASSERT_EQ(byte, 0);
+  ASSERT_EQ(test::RenderPass<Pixel16>(nullptr, out.buffer(), s), kErrNone);
+  for (std::uint8_t byte : out.PackedPixels()) ASSERT_EQ(byte, 0);
   EXPECT_TRUE(out.PaddingIntact());
 }
 
@@ -221,7 +221,7 @@ TEST(GridComposition, TheBaseTakesTheSourceAtTheLayerPosition) {
     GridSettings s = Bare(kBlendCompositeOverSource);
     s.opacity = 0.0;
     const LayerPlacement placement{3.0, 2.0, c.sourceX, c.sourceY};
-    ASSERT_EQ(testing::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s, placement), kErrNone);
+    ASSERT_EQ(test::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s, placement), kErrNone);
     for (std::int32_t r = 0; r < 4; ++r)
       for (std::int32_t col = 0; col < 6; ++col) {
         const std::int32_t sr = r - c.sourceY, sc = col - c.sourceX;
@@ -247,17 +247,17 @@ TEST(GridComposition, MissingPixels) {
     for (const PixelBuffer* source : {static_cast<const PixelBuffer*>(nullptr),
                                       static_cast<const PixelBuffer*>(&noData), &empty.buffer()}) {
       out.Fill(Pixel8{1, 2, 3, 4});
-      EXPECT_EQ(testing::RenderPass<Pixel8>(source, out.buffer(), s), kErrNone);
+      EXPECT_EQ(test::RenderPass<Pixel8>(source, out.buffer(), s), kErrNone);
       EXPECT_EQ(out.at(0, 0).alpha, 0);
       EXPECT_EQ(out.at(0, 0).green, 0);
     }
-    EXPECT_EQ(testing::RenderPass<Pixel8>(&out.buffer(), noData, s), kErrBadCallbackParam);
+    EXPECT_EQ(test::RenderPass<Pixel8>(&out.buffer(), noData, s), kErrBadCallbackParam);
   }
-  EXPECT_EQ(testing::RenderPass<Pixel8>(nullptr, noData, Bare(kBlendGridOnly)),
+  EXPECT_EQ(test::RenderPass<Pixel8>(nullptr, noData, Bare(kBlendGridOnly)),
             kErrBadCallbackParam);
   PixelBuffer noRows = noData;
   noRows.height = 0;
-  EXPECT_EQ(testing::RenderPass<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource)),
+  EXPECT_EQ(test::RenderPass<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource)),
             kErrNone);
 }
 
@@ -287,7 +287,7 @@ TEST(GridComposition, LinesOverTransparencyKeepTheirColor) {
     s.xCount = 1;
     s.xSpacing = 2.0;
     s.colors[0] = kWhite;
-    ASSERT_EQ(testing::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s), kErrNone);
+    ASSERT_EQ(test::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s), kErrNone);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(out.at(1, 0)), std::bit_cast<std::uint32_t>(c.expected))
         << int(out.at(1, 0).alpha) << " " << int(out.at(1, 0).red);
   }

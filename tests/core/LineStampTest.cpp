@@ -10,7 +10,7 @@
 namespace tessaline {
 namespace {
 
-using testing::TestImage;
+using test::TestImage;
 
 struct CoverageCase {
   double width, position;

@@ -88,10 +88,10 @@ PF_Err SeeOutput(PF_ProgPtr ref, PF_EffectWorld** output) {
   return err;
 }
 
-using testing::BufferOf;
-using testing::ReferenceRender;
-using testing::RowBytes;
-using Shadow = testing::WorldCopy;
+using test::BufferOf;
+using test::ReferenceRender;
+using test::RowBytes;
+using Shadow = test::WorldCopy;
 
 std::int32_t PixelSizeOf(PF_PixelFormat format) {
   return format == PF_PixelFormat_ARGB128 ? 16 : format == PF_PixelFormat_ARGB64 ? 8 : 4;
@@ -461,7 +461,7 @@ class Session {
   bool EntryNull(ParamIndex i) const { return Has(nullParams_, 1u << i); }
 
   PF_Err Send(PF_Cmd cmd, Records& r, PF_LayerDef* output, void* extra) {
-    mark_ = host_.CallLog().size();
+    mark_ = host_.Calls().size();
     uiMark_ = host_.UiUpdates().size();
     paramMark_ = host_.ParamCheckouts().size();
     layerMark_ = host_.LayerCheckouts().size();
@@ -473,7 +473,7 @@ class Session {
 
   // Host calls the effect made during the last command, the command excluded.
   std::vector<CallRecord> Calls() const {
-    std::vector<CallRecord> log = host_.CallLog();
+    std::vector<CallRecord> log = host_.Calls();
     std::vector<CallRecord> calls;
     for (std::size_t i = mark_ + 1; i < log.size(); ++i) calls.push_back(log[i]);
     return calls;

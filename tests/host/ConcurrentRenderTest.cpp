@@ -29,9 +29,9 @@
 namespace tessaline {
 namespace {
 
-using testing::FillPattern;
-using testing::PluginHost;
-using testing::RowBytes;
+using test::FillPattern;
+using test::PluginHost;
+using test::RowBytes;
 
 constexpr int kThreads = 4;
 constexpr int kFramesPerThread = 50;
@@ -193,10 +193,10 @@ class ConcurrentRender : public ::testing::TestWithParam<PixelDepth> {
     FillPattern(host_.Layer());
 
     // The frame rendered alone, checked against the literal reference.
-    testing::WorldCopy expected(host_.Output());
+    test::WorldCopy expected(host_.Output());
     ASSERT_EQ(host_.RenderSmart(), PF_Err_NONE);
-    const PixelBuffer source = testing::BufferOf(*host_.Layer().def());
-    ASSERT_EQ(testing::ReferenceRender(PixelFormatOf(depth), &source, expected.buffer(),
+    const PixelBuffer source = test::BufferOf(*host_.Layer().def());
+    ASSERT_EQ(test::ReferenceRender(PixelFormatOf(depth), &source, expected.buffer(),
                                        reference::ResolveSettings(host_.Params())),
               0);
     ASSERT_TRUE(expected.Matches(host_.Output()));

@@ -12,9 +12,9 @@
 namespace tessaline {
 namespace {
 
-using testing::DrawnColumns;
-using testing::DrawnRows;
-using testing::PluginHost;
+using test::DrawnColumns;
+using test::DrawnRows;
+using test::PluginHost;
 
 TEST(EffectMain, IgnoredSelectorsTouchNothing) {
   std::vector<PF_Cmd> ignored = {2,  3,  5,  6,  7,    8,  9,   10,       12,
@@ -38,7 +38,7 @@ TEST(EffectMain, IgnoredSelectorsTouchNothing) {
     EXPECT_EQ(std::memcmp(&out, &outBefore, sizeof(out)), 0) << cmd;
     EXPECT_EQ(param.uu.change_flags, 0);
     for (unsigned char byte : extra) ASSERT_EQ(byte, 0x5A);
-    EXPECT_EQ(host.CallLog().size(), 1u) << cmd;  // the command alone, no callback
+    EXPECT_EQ(host.Calls().size(), 1u) << cmd;  // the command alone, no callback
   }
 }
 

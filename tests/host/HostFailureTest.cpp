@@ -23,11 +23,11 @@
 namespace tessaline {
 namespace {
 
-using testing::FillPattern;
-using testing::PluginHost;
-using testing::ReferenceRender;
-using testing::RowBytes;
-using testing::WorldCopy;
+using test::FillPattern;
+using test::PluginHost;
+using test::ReferenceRender;
+using test::RowBytes;
+using test::WorldCopy;
 
 constexpr std::int32_t kThirds = 6;
 constexpr PF_OutFlags kPresetOutFlags = PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER;
@@ -149,7 +149,7 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
     StepResult& r = results[i];
     if (step.kind == StepKind::kRender && !frameReady) continue;
     r.ran = true;
-    r.firstCall = host.CallLog().size();
+    r.firstCall = host.Calls().size();
     r.disabledBefore = DisabledSlots(host);
     std::unique_ptr<WorldCopy> shadow;
     GridSettings settings = frameSettings;
@@ -189,7 +189,7 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
         r.err = host.RenderLegacy();
         break;
     }
-    r.endCall = host.CallLog().size();
+    r.endCall = host.Calls().size();
     const bool withheld = withholdsInput && host.FaultsFired() > 0 && fired == 0;
     fired = host.FaultsFired();
     r.outFlags = host.LastOutData().out_flags;
@@ -197,8 +197,8 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
     r.values = Values(host);
     if (shadow != nullptr) {
       r.output = RowBytes(host.Output());
-      r.format = FormatDrawn(host.CallLog(), r.firstCall, r.endCall, host.Output());
-      const PixelBuffer source = testing::BufferOf(*host.Layer().def());
+      r.format = FormatDrawn(host.Calls(), r.firstCall, r.endCall, host.Output());
+      const PixelBuffer source = test::BufferOf(*host.Layer().def());
       r.referenceErr =
           ReferenceRender(r.format, withheld ? nullptr : &source, shadow->buffer(), settings);
       r.asReference = shadow->Matches(host.Output());
@@ -245,7 +245,7 @@ class HostFailure : public ::testing::Test {
     PluginHost host;
     host.ClearLog();
     clean_ = RunSession(host);
-    cleanLog_ = host.CallLog();
+    cleanLog_ = host.Calls();
   }
   static inline std::vector<StepResult> clean_;
   static inline std::vector<CallRecord> cleanLog_;
@@ -297,7 +297,7 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
     host.AddFault(Fault{.call = inj.call, .nth = inj.nth, .effect = inj.effect, .error = error});
     const std::vector<StepResult> results = RunSession(
         host, inj.call == HostCall::kCheckoutLayerPixels && inj.effect != FaultEffect::kFail);
-    const std::vector<CallRecord> log = host.CallLog();
+    const std::vector<CallRecord> log = host.Calls();
     ASSERT_EQ(host.FaultsFired(), 1);
     ++perKind[std::size_t(inj.call)];
 

@@ -303,7 +303,7 @@ void ExpectMarkedCopy(const World& layer, const World& output, double gain) {
 
 std::vector<std::pair<HostCall, std::int32_t>> CallsAndArgs(const MiniHost& host) {
   std::vector<std::pair<HostCall, std::int32_t>> out;
-  for (const CallRecord& r : host.CallLog()) out.emplace_back(r.call, r.arg);
+  for (const CallRecord& r : host.Calls()) out.emplace_back(r.call, r.arg);
   return out;
 }
 
@@ -628,7 +628,7 @@ TEST_F(MiniHostTest, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
   SmartFrame frame;
   ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
   ASSERT_EQ(host.SmartRender(frame), PF_Err_NONE);
-  const std::vector<std::uint8_t> reference = host.Output().PixelBytes();
+  const std::vector<std::uint8_t> reference = host.Output().PackedPixels();
 
   constexpr int kThreads = 4;
   constexpr int kFrames = 8;
@@ -645,7 +645,7 @@ TEST_F(MiniHostTest, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
       for (int f = 0; f < kFrames; ++f) {
         outputs[t]->Clear();
         results[t * kFrames + f] = host.SmartRender(frame, outputs[t].get());
-        if (outputs[t]->PixelBytes() != reference) results[t * kFrames + f] = -2;
+        if (outputs[t]->PackedPixels() != reference) results[t * kFrames + f] = -2;
       }
     });
   }
@@ -706,7 +706,7 @@ TEST_F(MiniHostTest, EachFaultHitsItsCallAndTheFrameIsStillCleanedUp) {
     EXPECT_EQ(host.SuiteImbalance(), 0);
     EXPECT_EQ(host.PreRenderDataKept(), host.PreRenderDataDeleted());
     if (c.fault.effect == E::kFail) {
-      const std::vector<CallRecord> log = host.CallLog();
+      const std::vector<CallRecord> log = host.Calls();
       const auto hit = std::find_if(log.begin(), log.end(), [&](const CallRecord& r) {
         return r.call == c.fault.call && r.result == c.fault.error;
       });
@@ -817,7 +817,7 @@ TEST_F(MiniHostTest, RawCommandsPassRecordsAsGivenAndForeignEffectRefsAreCaught)
   EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, nullptr, nullptr, nullptr, nullptr, nullptr),
             PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(host.Send(-1, nullptr, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
-  const std::vector<CallRecord> log = host.CallLog();
+  const std::vector<CallRecord> log = host.Calls();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0].arg, PF_Cmd_SMART_RENDER);
   EXPECT_EQ(log[0].result, PF_Err_BAD_CALLBACK_PARAM);

@@ -11,7 +11,7 @@
 #include "host/EffectMain.h"
 #include "tests/plugin/GoldenScenarios.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 TEST(GoldenFramesTest, StaticEntryPointDrawsTheRecordedFrames) {
@@ -28,4 +28,4 @@ TEST(GoldenFramesTest, ScenarioNamesAreUnique) {
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -11,7 +11,7 @@
 #include "core/ParamIndex.h"
 #include "presets/PopupLabels.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 // The 1-based popup value of `label`; not a constant expression when absent.
@@ -97,12 +97,12 @@ constexpr std::array<GoldenScenario, 9> kScenarios = {{
 // clang-format on
 
 std::int32_t RowBytes(Stride stride, PixelDepth depth, std::int32_t width) {
-  const std::int32_t pixels = width * PixelSize(depth);
+  const std::int32_t rowBytes = width * PixelSize(depth);
   switch (stride) {
     case Stride::kPadded:
-      return pixels + 40;
+      return rowBytes + 40;
     case Stride::kNegative:
-      return -(pixels + 16);
+      return -(rowBytes + 16);
     case Stride::kPacked:
       break;
   }
@@ -222,8 +222,8 @@ std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenS
       FillPattern(host.Output(), 4);
       const PF_Err err = path == RenderPath::kSmart ? host.RenderSmart() : host.RenderLegacy();
       EXPECT_EQ(err, PF_Err_NONE);
-      EXPECT_NE(host.Output().PixelBytes(), host.Layer().PixelBytes()) << "no grid drawn";
-      frames.push_back({depth, path, Fnv1a(host.Output().PixelBytes())});
+      EXPECT_NE(host.Output().PackedPixels(), host.Layer().PackedPixels()) << "no grid drawn";
+      frames.push_back({depth, path, Fnv1a(host.Output().PackedPixels())});
     }
   }
   ExpectHostBalanced(host);
@@ -261,4 +261,4 @@ void CheckGoldenFrames(EffectEntry entry) {
   EXPECT_EQ(rendered, kGoldenFrames.size()) << "the table holds frames no scenario renders";
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

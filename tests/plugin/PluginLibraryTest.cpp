@@ -26,7 +26,7 @@
 #include "presets/ReferenceFrameSize.h"
 #include "tests/plugin/GoldenScenarios.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 using namespace std::string_literals;
@@ -534,10 +534,10 @@ TEST_F(PluginLibraryTest, SessionThroughTheLoadedEntryPoint) {
   for (PixelDepth depth : kGoldenDepths) {
     host.SetFrame(depth, kWidth, kHeight);
     EXPECT_EQ(host.RenderSmart(), PF_Err_NONE);
-    const std::vector<std::uint8_t> smart = host.Output().PixelBytes();
+    const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
     host.Output().Clear();
     EXPECT_EQ(host.RenderLegacy(), PF_Err_NONE);
-    EXPECT_EQ(host.Output().PixelBytes(), smart) << "depth " << int(depth);
+    EXPECT_EQ(host.Output().PackedPixels(), smart) << "depth " << int(depth);
   }
   EXPECT_TRUE(host.GuardFailures().empty());
   EXPECT_EQ(host.CheckoutBalance(), 0);
@@ -551,4 +551,4 @@ TEST_F(PluginLibraryTest, GoldenFrames) {
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

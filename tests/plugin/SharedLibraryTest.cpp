@@ -14,7 +14,7 @@
 
 #include "tests/plugin/GoldenScenarios.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 std::vector<char> ReadFile(const char* path) {
@@ -70,4 +70,4 @@ TEST(SharedLibraryTest, GoldenFramesThroughTheLoadedEntryPoint) {
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -9,7 +9,7 @@
 namespace tessaline {
 namespace {
 
-using testing::PluginHost;
+using test::PluginHost;
 
 constexpr std::int32_t kRefreshAndRerender = 0x420000;
 

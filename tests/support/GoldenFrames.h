@@ -17,7 +17,7 @@
 
 #include "minihost/World.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 enum class RenderPath : std::int32_t { kSmart, kLegacy };
 
@@ -113,4 +113,4 @@ constexpr const GoldenFrame* FindGoldenFrame(std::string_view scenario, PixelDep
   return nullptr;
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -12,7 +12,7 @@
 #include "minihost/World.h"
 #include "tests/support/ReferenceGrid.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 // Every byte of a world's rows, whole strides, row 0 first.
 inline std::vector<std::uint8_t> RowBytes(const World& w) {
@@ -84,4 +84,4 @@ inline int ReferenceRender(PF_PixelFormat format, const PixelBuffer* source, con
                          LayerPlacement{out.width * 0.5, out.height * 0.5, 0, 0});
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

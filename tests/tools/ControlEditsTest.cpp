@@ -10,7 +10,7 @@
 namespace tessaline {
 namespace {
 
-using testing::RunTool;
+using test::RunTool;
 
 struct Shown {
   std::string value;
@@ -24,7 +24,7 @@ std::map<std::string, Shown> Listing(const std::vector<std::string>& edits) {
     args.push_back("--set");
     args.push_back(e);
   }
-  const testing::RunResult r = RunTool(args);
+  const test::RunResult r = RunTool(args);
   EXPECT_EQ(r.code, 0) << r.err;
   std::map<std::string, Shown> shown;
   std::istringstream lines(r.out);
@@ -45,7 +45,7 @@ std::map<std::string, Shown> Listing(const std::vector<std::string>& edits) {
 }
 
 TEST(ControlEditsTest, ListsEveryControlInPanelOrderWithGroupsIndented) {
-  const testing::RunResult r = RunTool({"--print-params"});
+  const test::RunResult r = RunTool({"--print-params"});
   ASSERT_EQ(r.code, 0);
   EXPECT_TRUE(
       r.out.starts_with("Preset               Custom\n"

@@ -9,9 +9,9 @@
 namespace tessaline {
 namespace {
 
-using testing::ReadAll;
-using testing::RunTool;
-using testing::TempDir;
+using test::ReadAll;
+using test::RunTool;
+using test::TempDir;
 
 std::vector<std::string> PresetLabels() {
   return std::vector<std::string>(kPresetLabels.begin(), kPresetLabels.end());

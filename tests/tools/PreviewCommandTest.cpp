@@ -18,9 +18,9 @@
 namespace tessaline {
 namespace {
 
-using testing::ReadAll;
-using testing::RunTool;
-using testing::TempDir;
+using test::ReadAll;
+using test::RunTool;
+using test::TempDir;
 
 // One pixel of a .raw frame, channels as doubles in their stored units.
 struct RawPixel {
@@ -173,7 +173,7 @@ TEST(PreviewCommandTest, PngSourcesAndOutputsConvertBetweenDepths) {
     for (int ch = 0; ch < 3; ++ch) image.samples.push_back(std::uint16_t((i * 7 + ch * 50) % 256));
     image.samples.push_back(std::uint16_t(i % 3 == 0 ? 255 : i * 37 % 256));  // translucent too
   }
-  testing::WriteAll(dir / "in.png", EncodePng(image));
+  test::WriteAll(dir / "in.png", EncodePng(image));
 
   // Opacity 0 leaves the copied source: the PNG's own size, each sample
   // converted on its own (straight color, whatever the alpha).
@@ -225,7 +225,7 @@ TEST(PreviewCommandTest, RawSourcesPassThroughExactly) {
       }
     });
     const std::vector<std::uint8_t> bytes = EncodeRaw(source.View());
-    testing::WriteAll(dir / "in.raw", bytes);
+    test::WriteAll(dir / "in.raw", bytes);
     const auto r = RunTool({"--size", "12x6", "--depth", DepthArg(depth), "--source",
                             dir / "in.raw", "--set", "Opacity=0", "-o", dir / "out.raw"});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -258,7 +258,7 @@ TEST(PreviewCommandTest, RegionAndGrowChooseWhatTheFileHolds) {
     if (depth == PixelDepth::kFloat) {  // small floats: every fourth byte 0x3C
       for (std::size_t i = 3; i < bytes.size(); i += 4) bytes[i] = 0x3C;
     }
-    testing::WriteAll(dir / "in.raw", bytes);
+    test::WriteAll(dir / "in.raw", bytes);
     const std::size_t pixel = std::size_t(PixelSize(depth));
     for (const Case& c : cases) {
       std::vector<std::string> args = {"--size",   "12x6",         "--depth", DepthArg(depth),
@@ -347,7 +347,7 @@ TEST(PreviewCommandTest, BuiltInSourcesAtEveryDepth) {
 TEST(PreviewCommandTest, ExistingOutputIsReplacedWholeOrLeftAlone) {
   TempDir dir;
   const std::string out = dir / "frame.raw";
-  testing::WriteAll(out, {1, 2, 3});
+  test::WriteAll(out, {1, 2, 3});
   auto r = RunTool({"--set", "X Spacing=oops", "-o", out});
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{1, 2, 3}));

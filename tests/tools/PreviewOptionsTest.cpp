@@ -10,8 +10,8 @@
 namespace tessaline {
 namespace {
 
-using testing::RunTool;
-using testing::TempDir;
+using test::RunTool;
+using test::TempDir;
 
 PreviewOptions Parse(std::vector<std::string_view> args) {
   return ParseOptions(args);
@@ -79,12 +79,12 @@ TEST(PreviewOptionsTest, DefaultsAreAFullHdGrayEightBitSmartRender) {
 TEST(PreviewOptionsTest, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
   TempDir dir;
   const std::string out = dir / "out.png";
-  testing::WriteAll(dir / "garbage.png", {'n', 'o', 't', ' ', 'p', 'n', 'g'});
+  test::WriteAll(dir / "garbage.png", {'n', 'o', 't', ' ', 'p', 'n', 'g'});
   const std::vector<std::uint8_t> png =
       EncodePng(RgbaImage{4, 4, 8, std::vector<std::uint16_t>(64, 200)});
-  testing::WriteAll(dir / "small.png", png);
-  testing::WriteAll(dir / "cut.png", std::vector<std::uint8_t>(png.begin(), png.begin() + 50));
-  testing::WriteAll(dir / "short.raw", std::vector<std::uint8_t>(4 * 4 * 4 - 1));
+  test::WriteAll(dir / "small.png", png);
+  test::WriteAll(dir / "cut.png", std::vector<std::uint8_t>(png.begin(), png.begin() + 50));
+  test::WriteAll(dir / "short.raw", std::vector<std::uint8_t>(4 * 4 * 4 - 1));
   std::filesystem::create_directories(dir.path() / "taken.png");  // a folder in the way
   const std::vector<std::string> inputs = dir.Files();
 
@@ -140,7 +140,7 @@ TEST(PreviewOptionsTest, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
       {{"--gallery", dir / "g", "-o", out}, "--gallery: writes its own files"},
   };
   for (const Case& c : cases) {
-    const testing::RunResult r = RunTool(c.args);
+    const test::RunResult r = RunTool(c.args);
     SCOPED_TRACE(c.message);
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.out, "");
@@ -152,7 +152,7 @@ TEST(PreviewOptionsTest, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
 }
 
 TEST(PreviewOptionsTest, HelpListsTheOptions) {
-  const testing::RunResult r = RunTool({"--help"});
+  const test::RunResult r = RunTool({"--help"});
   EXPECT_EQ(r.code, 0);
   for (const char* option :
        {"--size", "--depth", "--render", "--preset", "--resolution", "--set", "--source",
