@@ -71,6 +71,10 @@ struct LayerCheckout {
   PF_LRect rect;
 };
 
+// The two ways the host renders a frame: the smart pair, or the legacy
+// render command.
+enum class RenderPath : std::int32_t { kSmart, kLegacy };
+
 // How checkout_layer_pixels delivers an input with no pixels for the
 // checkout (an empty result_rect): the host may do either.
 enum class EmptyInput { kEmptyWorld, kNullWorld };
@@ -141,6 +145,9 @@ class MiniHost {
   // cannot allocate it, without calling the effect.
   PF_Err RenderSmart();
   PF_Err RenderLegacy(World* output = nullptr);
+  PF_Err Render(RenderPath path) {
+    return path == RenderPath::kSmart ? RenderSmart() : RenderLegacy();
+  }
   // The smart pair in steps, for threaded rendering: one pre-render, then any
   // number of renders of that frame (on several threads at once, each into its
   // own output world), then frame->Release(). A successful pre-render places

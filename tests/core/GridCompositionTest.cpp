@@ -132,30 +132,37 @@ TEST(GridComposition, MarginFrameDrawsOnlyTheTwoOutermostIndices) {
   }
 }
 
+// Each crossing is checked where the two lines have different colors: index 1
+// draws slot 0 (red), index 2 slot 1 (green), the center lines blue. (The two
+// center lines share one color, so their order cannot be seen.)
 TEST(GridComposition, LaterLinesLieOverEarlierOnesAtCrossings) {
-  TestImage<Pixel8> image(40, 40);
+  TestImage<Pixel8> image(60, 60);
   GridSettings s = Bare();
+  s.centerColor = kBlue;
   s.outerColorCount = 2;
-  s.xCount = s.yCount = 1;
+  s.xCount = s.yCount = 2;
   s.xSpacing = s.ySpacing = 10;
   s.lineWidth = s.centerLineWidth = 2.0;
   ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
-  // Center cross: horizontal over vertical, both white.
-  EXPECT_EQ(image.at(20, 20).red, 255);
-  EXPECT_EQ(image.at(20, 20).blue, 255);
-  // Outer vertical (red) over the horizontal center line.
-  EXPECT_EQ(image.at(20, 30).red, 255);
-  EXPECT_EQ(image.at(20, 30).blue, 0);
-  // Outer horizontal (red) over the vertical center line.
-  EXPECT_EQ(image.at(10, 20).green, 0);
-  // Outer horizontal over outer vertical: both red; use a second color to see it.
-  s.colors[0] = kGreen;
-  s.yCount = 0;
-  GridSettings both = s;
-  both.yCount = 1;
-  both.colors[0] = kGreen;
-  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), both), kErrNone);
-  EXPECT_EQ(image.at(10, 30).green, 255);
+  struct Crossing {
+    std::int32_t row, column;
+    std::uint8_t red, green, blue;  // of the line on top
+    const char* what;
+  };
+  const Crossing crossings[] = {
+      {30, 40, 255, 0, 0, "outer vertical over the horizontal center line"},
+      {40, 30, 255, 0, 0, "outer horizontal over the vertical center line"},
+      {50, 40, 0, 255, 0, "horizontal index 2 over vertical index 1"},
+      {40, 50, 255, 0, 0, "horizontal index 1 over vertical index 2"},
+      {10, 20, 0, 255, 0, "upper horizontal index 2 over left vertical index 1"},
+  };
+  for (const Crossing& c : crossings) {
+    const Pixel8& p = image.at(c.row, c.column);
+    EXPECT_EQ(p.alpha, 255) << c.what;
+    EXPECT_EQ(p.red, c.red) << c.what;
+    EXPECT_EQ(p.green, c.green) << c.what;
+    EXPECT_EQ(p.blue, c.blue) << c.what;
+  }
 }
 
 TEST(GridComposition, HalfOpacityCenterCrossOnEvenFrame) {
@@ -253,12 +260,10 @@ TEST(GridComposition, MissingPixels) {
     }
     EXPECT_EQ(test::RenderPass<Pixel8>(&out.buffer(), noData, s), kErrBadCallbackParam);
   }
-  EXPECT_EQ(test::RenderPass<Pixel8>(nullptr, noData, Bare(kBlendGridOnly)),
-            kErrBadCallbackParam);
+  EXPECT_EQ(test::RenderPass<Pixel8>(nullptr, noData, Bare(kBlendGridOnly)), kErrBadCallbackParam);
   PixelBuffer noRows = noData;
   noRows.height = 0;
-  EXPECT_EQ(test::RenderPass<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource)),
-            kErrNone);
+  EXPECT_EQ(test::RenderPass<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource)), kErrNone);
 }
 
 // Pixels hold straight color: a line drawn over transparency keeps its color

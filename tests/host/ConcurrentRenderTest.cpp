@@ -197,7 +197,7 @@ class ConcurrentRender : public ::testing::TestWithParam<PixelDepth> {
     ASSERT_EQ(host_.RenderSmart(), PF_Err_NONE);
     const PixelBuffer source = test::BufferOf(*host_.Layer().def());
     ASSERT_EQ(test::ReferenceRender(PixelFormatOf(depth), &source, expected.buffer(),
-                                       reference::ResolveSettings(host_.Params())),
+                                    reference::ResolveSettings(host_.Params())),
               0);
     ASSERT_TRUE(expected.Matches(host_.Output()));
     alone_ = RowBytes(host_.Output());

@@ -220,7 +220,7 @@ std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenS
       FillPattern(host.Layer(), 0);
       if (scenario.source == Source::kOpaque) MakeOpaque(host.Layer());
       FillPattern(host.Output(), 4);
-      const PF_Err err = path == RenderPath::kSmart ? host.RenderSmart() : host.RenderLegacy();
+      const PF_Err err = host.Render(path);
       EXPECT_EQ(err, PF_Err_NONE);
       EXPECT_NE(host.Output().PackedPixels(), host.Layer().PackedPixels()) << "no grid drawn";
       frames.push_back({depth, path, Fnv1a(host.Output().PackedPixels())});

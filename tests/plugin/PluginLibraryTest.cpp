@@ -49,7 +49,7 @@ std::string Upper(std::string_view text) {
   return out;
 }
 
-class PluginLibraryTest : public ::testing::Test {
+class PluginLibrary : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { module_ = LoadLibraryA(LibraryPath().c_str()); }
   static void TearDownTestSuite() {
@@ -81,11 +81,11 @@ class PluginLibraryTest : public ::testing::Test {
   static HMODULE module_;
 };
 
-HMODULE PluginLibraryTest::module_ = nullptr;
+HMODULE PluginLibrary::module_ = nullptr;
 
 // ---- The image -------------------------------------------------------------
 
-TEST_F(PluginLibraryTest, IsA64BitLibrary) {
+TEST_F(PluginLibrary, IsA64BitLibrary) {
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Image());
   ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
   ASSERT_EQ(NtHeaders().Signature, IMAGE_NT_SIGNATURE);
@@ -94,7 +94,7 @@ TEST_F(PluginLibraryTest, IsA64BitLibrary) {
   EXPECT_NE(NtHeaders().FileHeader.Characteristics & IMAGE_FILE_DLL, 0);
 }
 
-TEST_F(PluginLibraryTest, ExportsEffectMainAloneUndecorated) {
+TEST_F(PluginLibrary, ExportsEffectMainAloneUndecorated) {
   const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
   ASSERT_NE(dir.VirtualAddress, 0u);
   const auto& exports = *At<IMAGE_EXPORT_DIRECTORY>(dir.VirtualAddress);
@@ -115,7 +115,7 @@ TEST_F(PluginLibraryTest, ExportsEffectMainAloneUndecorated) {
 }
 
 // Statically linked runtime: nothing but what every Windows machine has.
-TEST_F(PluginLibraryTest, ImportsOnlySystemLibraries) {
+TEST_F(PluginLibrary, ImportsOnlySystemLibraries) {
   const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
   ASSERT_NE(dir.VirtualAddress, 0u);
   std::vector<std::string> libraries;
@@ -163,7 +163,7 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR i
   return TRUE;
 }
 
-TEST_F(PluginLibraryTest, ThePiplIsTheOnlyResource) {
+TEST_F(PluginLibrary, ThePiplIsTheOnlyResource) {
   std::vector<ResourceName> types;
   ASSERT_TRUE(EnumResourceTypesA(module_, CollectType, LONG_PTR(&types)));
   EXPECT_EQ(types, (std::vector<ResourceName>{{false, 0, "PIPL"}}));
@@ -180,7 +180,7 @@ TEST_F(PluginLibraryTest, ThePiplIsTheOnlyResource) {
 
 // The code page is only in the resource tree itself: type, name and language
 // directories down to the one data entry.
-TEST_F(PluginLibraryTest, ThePiplDataEntryHasCodePageZero) {
+TEST_F(PluginLibrary, ThePiplDataEntryHasCodePageZero) {
   const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE);
   ASSERT_NE(dir.VirtualAddress, 0u);
   const std::uint8_t* root = Image() + dir.VirtualAddress;
@@ -296,10 +296,10 @@ static_assert([] {
   return true;
 }());
 
-class PiplTest : public PluginLibraryTest {
+class PiplResource : public PluginLibrary {
  protected:
   void SetUp() override {
-    PluginLibraryTest::SetUp();
+    PluginLibrary::SetUp();
     if (HasFatalFailure()) return;
     HRSRC found = FindResourceExA(module_, "PIPL", MAKEINTRESOURCEA(kPiplId), kEnglishUs);
     ASSERT_NE(found, nullptr);
@@ -346,7 +346,7 @@ class PiplTest : public PluginLibraryTest {
   Pipl pipl_{};
 };
 
-TEST_F(PiplTest, HeaderAndSize) {
+TEST_F(PiplResource, HeaderAndSize) {
   EXPECT_EQ(bytes_.size(), 282u);
   EXPECT_EQ(pipl_.reserved, 1);
   EXPECT_EQ(pipl_.version, 0u);
@@ -355,7 +355,7 @@ TEST_F(PiplTest, HeaderAndSize) {
   EXPECT_EQ(pipl_.end, bytes_.size());
 }
 
-TEST_F(PiplTest, EveryPropertyAsRecorded) {
+TEST_F(PiplResource, EveryPropertyAsRecorded) {
   ASSERT_EQ(pipl_.properties.size(), kExpectedProperties.size());
   for (std::size_t i = 0; i < kExpectedProperties.size(); ++i) {
     const ExpectedProperty& want = kExpectedProperties[i];
@@ -373,7 +373,7 @@ TEST_F(PiplTest, EveryPropertyAsRecorded) {
 }
 
 // The info flags count 2 bytes but occupy 4: the next property starts at 190.
-TEST_F(PiplTest, InfoFlagsPaddingIsNotCounted) {
+TEST_F(PiplResource, InfoFlagsPaddingIsNotCounted) {
   const PiplProperty* info = Find("eINF");
   ASSERT_NE(info, nullptr);
   EXPECT_EQ(info->length, 2u);
@@ -384,7 +384,7 @@ TEST_F(PiplTest, InfoFlagsPaddingIsNotCounted) {
   EXPECT_EQ(Find("eGLO")->offset, 190u);
 }
 
-TEST_F(PiplTest, DecodedValues) {
+TEST_F(PiplResource, DecodedValues) {
   EXPECT_EQ(CharCode(Word("kind")), "eFKT");
   EXPECT_EQ(PascalString("name"), TESSALINE_NAME);
   EXPECT_EQ(PascalString("catg"), TESSALINE_CATEGORY);
@@ -398,7 +398,7 @@ TEST_F(PiplTest, DecodedValues) {
 }
 
 // The four values the resource and the code both state.
-TEST_F(PiplTest, AgreesWithTheLoadedCode) {
+TEST_F(PiplResource, AgreesWithTheLoadedCode) {
   const std::string entryName = CString("8664");
   EXPECT_EQ(entryName, TESSALINE_ENTRY_POINT);
   const FARPROC named = GetProcAddress(module_, entryName.c_str());
@@ -447,7 +447,7 @@ void ExpectEnabledSlots(const MiniHost& host, int count) {
   }
 }
 
-TEST_F(PluginLibraryTest, SessionThroughTheLoadedEntryPoint) {
+TEST_F(PluginLibrary, SessionThroughTheLoadedEntryPoint) {
   constexpr std::int32_t kWidth = 320, kHeight = 180;
   MiniHost host(Entry());
   host.SetFrame(PixelDepth::k8, kWidth, kHeight);
@@ -546,7 +546,7 @@ TEST_F(PluginLibraryTest, SessionThroughTheLoadedEntryPoint) {
 }
 
 // The frames of the loaded library against those of the native build.
-TEST_F(PluginLibraryTest, GoldenFrames) {
+TEST_F(PluginLibrary, GoldenFrames) {
   CheckGoldenFrames(Entry());
 }
 

@@ -196,7 +196,7 @@ void CheckScanLine(const std::vector<Pixel8>& scan, const std::vector<Line>& lin
   }
 }
 
-TEST(PresetLayoutTest, PresetsDrawTheirLayoutsAtTheirReferenceSize) {
+TEST(PresetLayout, PresetsDrawTheirLayoutsAtTheirReferenceSize) {
   static_assert(std::size(kLayouts) == 16);
   for (const Layout& layout : kLayouts) {
     for (const auto& size : kSizes) {

@@ -15,11 +15,10 @@
 #include <span>
 #include <string_view>
 
+#include "minihost/MiniHost.h"
 #include "minihost/World.h"
 
 namespace tessaline::test {
-
-enum class RenderPath : std::int32_t { kSmart, kLegacy };
 
 constexpr std::string_view RenderPathName(RenderPath path) {
   return path == RenderPath::kSmart ? "kSmart" : "kLegacy";

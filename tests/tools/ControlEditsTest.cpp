@@ -44,7 +44,7 @@ std::map<std::string, Shown> Listing(const std::vector<std::string>& edits) {
   return shown;
 }
 
-TEST(ControlEditsTest, ListsEveryControlInPanelOrderWithGroupsIndented) {
+TEST(ControlEdits, ListsEveryControlInPanelOrderWithGroupsIndented) {
   const test::RunResult r = RunTool({"--print-params"});
   ASSERT_EQ(r.code, 0);
   EXPECT_TRUE(
@@ -59,7 +59,7 @@ TEST(ControlEditsTest, ListsEveryControlInPanelOrderWithGroupsIndented) {
 }
 
 // Each control type, set as typed and read back as the panel shows it.
-TEST(ControlEditsTest, SetRoundTripsEveryControlType) {
+TEST(ControlEdits, SetRoundTripsEveryControlType) {
   struct Case {
     std::string label, typed, shown;
   };
@@ -90,7 +90,7 @@ TEST(ControlEditsTest, SetRoundTripsEveryControlType) {
   EXPECT_EQ(Listing({"Use Color 1=off", "Use Color 1=on"}).at("Use Color 1").value, "on");
 }
 
-TEST(ControlEditsTest, SupervisedControlsSendTheirChangeCommand) {
+TEST(ControlEdits, SupervisedControlsSendTheirChangeCommand) {
   // Picking a preset rewrites the layout for the layer size (640 x 360).
   auto shown = Listing({"Preset=Thirds"});
   EXPECT_EQ(shown.at("Preset").value, "Thirds");

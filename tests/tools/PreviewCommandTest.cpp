@@ -91,7 +91,7 @@ std::string DepthArg(PixelDepth depth) {
 // "Thirds" over gray at 1920 x 1080, width 3 lines: the center cross at 960
 // and 540 covers 959, 960 (and 539, 540) fully, the outer lines at 640,
 // 1280 and 360, 720 likewise; color 1 is 255, 220, 64.
-TEST(PreviewCommandTest, RawOutputHasTheGridAtKnownPixelsInEveryDepth) {
+TEST(PreviewCommand, RawOutputHasTheGridAtKnownPixelsInEveryDepth) {
   TempDir dir;
   for (PixelDepth depth : kDepths) {
     for (const char* render : {"smart", "legacy"}) {
@@ -130,7 +130,7 @@ TEST(PreviewCommandTest, RawOutputHasTheGridAtKnownPixelsInEveryDepth) {
   }
 }
 
-TEST(PreviewCommandTest, DownsampleRendersADraftWithTheLinesInPlace) {
+TEST(PreviewCommand, DownsampleRendersADraftWithTheLinesInPlace) {
   TempDir dir;
   const std::string out = dir / "draft.raw";
   // Alpha over a transparent layer shows exactly where lines are.
@@ -166,7 +166,7 @@ TEST(PreviewCommandTest, DownsampleRendersADraftWithTheLinesInPlace) {
   EXPECT_EQ(ReadAll(out).size(), std::size_t(26) * 13 * 4);
 }
 
-TEST(PreviewCommandTest, PngSourcesAndOutputsConvertBetweenDepths) {
+TEST(PreviewCommand, PngSourcesAndOutputsConvertBetweenDepths) {
   TempDir dir;
   RgbaImage image{16, 8, 8, {}};
   for (int i = 0; i < 16 * 8; ++i) {
@@ -208,7 +208,7 @@ TEST(PreviewCommandTest, PngSourcesAndOutputsConvertBetweenDepths) {
   }
 }
 
-TEST(PreviewCommandTest, RawSourcesPassThroughExactly) {
+TEST(PreviewCommand, RawSourcesPassThroughExactly) {
   TempDir dir;
   for (PixelDepth depth : kDepths) {
     Frame source(depth, 12, 6);
@@ -235,7 +235,7 @@ TEST(PreviewCommandTest, RawSourcesPassThroughExactly) {
 
 // The file holds the region (else the whole grown input) in layer pixels of
 // the rendered frame: the source where the layer has it, transparent around.
-TEST(PreviewCommandTest, RegionAndGrowChooseWhatTheFileHolds) {
+TEST(PreviewCommand, RegionAndGrowChooseWhatTheFileHolds) {
   TempDir dir;
   struct Case {
     std::vector<std::string> args;
@@ -320,7 +320,7 @@ TEST(PreviewCommandTest, RegionAndGrowChooseWhatTheFileHolds) {
   }
 }
 
-TEST(PreviewCommandTest, BuiltInSourcesAtEveryDepth) {
+TEST(PreviewCommand, BuiltInSourcesAtEveryDepth) {
   for (PixelDepth depth : kDepths) {
     const Frame gray = MakeBuiltInSource(SourceKind::kGray, depth, {40, 40});
     const Frame checker = MakeBuiltInSource(SourceKind::kChecker, depth, {40, 40});
@@ -344,7 +344,7 @@ TEST(PreviewCommandTest, BuiltInSourcesAtEveryDepth) {
   }
 }
 
-TEST(PreviewCommandTest, ExistingOutputIsReplacedWholeOrLeftAlone) {
+TEST(PreviewCommand, ExistingOutputIsReplacedWholeOrLeftAlone) {
   TempDir dir;
   const std::string out = dir / "frame.raw";
   test::WriteAll(out, {1, 2, 3});
@@ -358,7 +358,7 @@ TEST(PreviewCommandTest, ExistingOutputIsReplacedWholeOrLeftAlone) {
 }
 
 // The built program: the exit code and the one line reach the shell.
-TEST(PreviewCommandTest, TheProgramExitsWithTwoOnErrors) {
+TEST(PreviewCommand, TheProgramExitsWithTwoOnErrors) {
   TempDir dir;
   const std::string err = dir / "err.txt";
   const std::string command = std::string("\"") + TESSALINE_PREVIEW_PATH +

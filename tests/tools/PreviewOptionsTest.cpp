@@ -17,7 +17,7 @@ PreviewOptions Parse(std::vector<std::string_view> args) {
   return ParseOptions(args);
 }
 
-TEST(PreviewOptionsTest, ReadsEveryOptionInBothSpellings) {
+TEST(PreviewOptions, ReadsEveryOptionInBothSpellings) {
   const PreviewOptions o = Parse({"--size",
                                   "640x480",
                                   "--depth=16",
@@ -59,7 +59,7 @@ TEST(PreviewOptionsTest, ReadsEveryOptionInBothSpellings) {
             (std::vector{1, 0, 30, 2}));
 }
 
-TEST(PreviewOptionsTest, DefaultsAreAFullHdGrayEightBitSmartRender) {
+TEST(PreviewOptions, DefaultsAreAFullHdGrayEightBitSmartRender) {
   const PreviewOptions o = Parse({"--print-params"});
   EXPECT_FALSE(o.size.has_value());
   EXPECT_EQ(kDefaultSize, (FrameSize{1920, 1080}));
@@ -76,7 +76,7 @@ TEST(PreviewOptionsTest, DefaultsAreAFullHdGrayEightBitSmartRender) {
 
 // Every error: exit code 2, one line on stderr naming the problem, nothing
 // on stdout and no file left in the folder but the inputs made for the test.
-TEST(PreviewOptionsTest, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
+TEST(PreviewOptions, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
   TempDir dir;
   const std::string out = dir / "out.png";
   test::WriteAll(dir / "garbage.png", {'n', 'o', 't', ' ', 'p', 'n', 'g'});
@@ -151,7 +151,7 @@ TEST(PreviewOptionsTest, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
   }
 }
 
-TEST(PreviewOptionsTest, HelpListsTheOptions) {
+TEST(PreviewOptions, HelpListsTheOptions) {
   const test::RunResult r = RunTool({"--help"});
   EXPECT_EQ(r.code, 0);
   for (const char* option :
