@@ -30,6 +30,10 @@ std::int32_t ChannelSize(PixelDepth depth) {
 
 }  // namespace
 
+std::int32_t PixelSize(PF_PixelFormat format) {
+  return format == PF_PixelFormat_ARGB128 ? 16 : format == PF_PixelFormat_ARGB64 ? 8 : 4;
+}
+
 std::int32_t PixelSize(PixelDepth depth) {
   switch (depth) {
     case PixelDepth::k16:

@@ -33,6 +33,8 @@ enum class PixelDepth : std::int32_t { k8 = 8, k16 = 16, kFloat = 32 };
 std::int32_t PixelSize(PixelDepth depth);
 // PF_PixelFormat_ARGB32, _ARGB64 or _ARGB128.
 PF_PixelFormat PixelFormatOf(PixelDepth depth);
+// Bytes per pixel of a format: 16 for _ARGB128, 8 for _ARGB64, else 4.
+std::int32_t PixelSize(PF_PixelFormat format);
 
 // What a guard check found: changed bytes per zone, and where the first was.
 struct GuardReport {

@@ -12,10 +12,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "core/ParamIndex.h"
+#include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
 #include "tests/support/ReferenceSettings.h"
 #include "tests/support/WorldReference.h"
@@ -23,7 +25,9 @@
 namespace tessaline {
 namespace {
 
+using test::ExpectedPixelFormat;
 using test::FillPattern;
+using test::kRenderCheckoutOrder;
 using test::PluginHost;
 using test::ReferenceRender;
 using test::RowBytes;
@@ -86,21 +90,6 @@ std::vector<bool> DisabledSlots(const MiniHost& host) {
   std::vector<bool> out;
   for (std::int32_t i = kUseColor1; i <= kColor4; ++i) out.push_back(host.IsDisabled(i));
   return out;
-}
-
-// The depth the effect drew at: the format the world suite reported, when it
-// was acquired and answered within the step, else the world_flags fallback.
-PF_PixelFormat FormatDrawn(const std::vector<CallRecord>& log, std::size_t from, std::size_t to,
-                           const World& output) {
-  bool acquired = false;
-  for (std::size_t i = from; i < to; ++i) {
-    if (log[i].call == HostCall::kAcquireSuite && log[i].arg == std::int32_t(HostSuite::kWorld))
-      acquired = log[i].result == kSPNoError;
-    if (log[i].call == HostCall::kGetPixelFormat && acquired && log[i].result == PF_Err_NONE)
-      return output.pixelFormat();
-  }
-  return (output.def()->world_flags & PF_WorldFlag_DEEP) ? PF_PixelFormat_ARGB64
-                                                         : PF_PixelFormat_ARGB32;
 }
 
 // Each control's value by its type (the layer and group markers as 0).
@@ -197,7 +186,9 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
     r.values = Values(host);
     if (shadow != nullptr) {
       r.output = RowBytes(host.Output());
-      r.format = FormatDrawn(host.Calls(), r.firstCall, r.endCall, host.Output());
+      const std::vector<CallRecord> log = host.Calls();
+      r.format = ExpectedPixelFormat(std::span(log).subspan(r.firstCall, r.endCall - r.firstCall),
+                                     *host.Output().def(), host.Output().pixelFormat());
       const PixelBuffer source = test::BufferOf(*host.Layer().def());
       r.referenceErr =
           ReferenceRender(r.format, withheld ? nullptr : &source, shadow->buffer(), settings);
@@ -342,12 +333,13 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
         EXPECT_EQ(hit.preRender.solid, 0);
         if (inj.call == HostCall::kCheckoutParam) {
           // Attempts stop at the failure; what was checked out is checked in.
-          const std::int64_t failing = (inj.nth - 1) % 19;  // its place among the nineteen
+          const std::int64_t failing = (inj.nth - 1) % std::int64_t(kRenderCheckoutOrder.size());
           EXPECT_EQ(CountIn(log, hit, HostCall::kCheckoutParam), failing + 1);
           EXPECT_EQ(CountIn(log, hit, HostCall::kCheckinParam), failing);
           EXPECT_EQ(CountIn(log, hit, HostCall::kCheckoutLayer), 0);
         } else {
-          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckinParam), 19);
+          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckinParam),
+                    std::int64_t(kRenderCheckoutOrder.size()));
         }
         skipsNextRender = true;
         break;

@@ -8,7 +8,8 @@
 #include <new>
 #include <vector>
 
-#include "host/LayerGeometry.h"
+#include "minihost/Rects.h"
+#include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
 
 // The pre-render record is the one allocation of a render; this test binary
@@ -34,8 +35,8 @@ using test::DrawnRows;
 using test::FillPattern;
 using test::PluginHost;
 
-const std::vector<std::int32_t> kSettingsOrder = {1,  4,  5,  6,  7,  10, 11, 12, 13, 14,
-                                                  15, 16, 17, 18, 19, 22, 23, 24, 25};
+const std::vector<std::int32_t> kSettingsOrder(test::kRenderCheckoutOrder.begin(),
+                                               test::kRenderCheckoutOrder.end());
 
 TEST(SmartPreRender, ChecksOutTheSettingsControlsAtTheFrameTime) {
   PluginHost host;
@@ -416,8 +417,8 @@ TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
   };
   for (const Case& c : cases) {
     PluginHost host;
-    host.SetFrame(PixelDepth::k8, std::int32_t(c.width * DownsampleFactor(c.x) + 0.5),
-                  std::int32_t(c.height * DownsampleFactor(c.y) + 0.5));
+    host.SetFrame(PixelDepth::k8, test::AtResolution(c.width, c.x),
+                  test::AtResolution(c.height, c.y));
     host.SetLayerSize(c.width, c.height);
     host.SetPopup(kBlendMode, kBlendGridOnly);
     host.SetSlider(kXCount, 1);
@@ -538,10 +539,10 @@ TEST(LayerPlacement, TilesOfPartialRequestsMakeTheWholeFrame) {
           tiled.SetOutputRequest(request);
           ASSERT_EQ(tiled.RenderSmart(), PF_Err_NONE);
           const PF_PreRenderOutput out = tiled.LastPreRenderOutput();
-          const PF_LRect drawn = Intersection(tile, input.max);
+          const PF_LRect drawn = IntersectRects(tile, input.max);
           EXPECT_EQ(std::memcmp(&out.max_result_rect, &input.max, sizeof input.max), 0);
           EXPECT_EQ(std::memcmp(&out.result_rect, &drawn, sizeof drawn), 0);
-          if (IsEmpty(drawn)) continue;
+          if (IsEmptyRect(drawn)) continue;
           EXPECT_EQ(Region(tiled.Output(), drawn), Region(whole.Output(), drawn));
         }
         EXPECT_TRUE(tiled.GuardFailures().empty());

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
 
 namespace tessaline {
@@ -13,9 +14,7 @@ using test::PluginHost;
 
 constexpr std::int32_t kRefreshAndRerender = 0x420000;
 
-// The seventeen controls a preset writes, as the host takes them over (by index).
-const std::vector<PF_ParamIndex> kWritten = {4,  5,  6,  7,  10, 11, 12, 13, 14,
-                                             15, 16, 17, 18, 19, 22, 23, 24};
+const std::vector<PF_ParamIndex> kWritten(test::kPresetWrites.begin(), test::kPresetWrites.end());
 
 TEST(UserChangedParam, ThirdsAtFullHdWritesTheWholeLayout) {
   PluginHost host;
