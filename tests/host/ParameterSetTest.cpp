@@ -97,40 +97,47 @@ const ExpectedControl kExpected[] = {
 };
 // clang-format on
 
+// A slider's value, default and ranges against the row, in the slider's own
+// field types.
+template <typename Slider>
+void ExpectSlider(const Slider& d, const ExpectedControl& want) {
+  using Value = decltype(d.dephault);
+  using Bound = decltype(d.valid_min);
+  EXPECT_EQ(d.value, decltype(d.value)(Value(want.dephault)));
+  EXPECT_EQ(d.dephault, Value(want.dephault));
+  EXPECT_EQ(d.valid_min, Bound(want.range.validMin));
+  EXPECT_EQ(d.valid_max, Bound(want.range.validMax));
+  EXPECT_EQ(d.slider_min, Bound(want.range.sliderMin));
+  EXPECT_EQ(d.slider_max, Bound(want.range.sliderMax));
+}
+
+// A popup's or checkbox's value and default, and its choices or label.
+template <typename Def>
+void ExpectValueAndText(const Def& d, const char* text, const ExpectedControl& want) {
+  EXPECT_EQ(d.value, want.dephault);
+  EXPECT_EQ(d.dephault, want.dephault);
+  ASSERT_NE(text, nullptr);
+  EXPECT_STREQ(text, want.text);
+}
+
 // The value fields of the definition's type against the row.
 void ExpectValues(const PF_ParamDef& def, const ExpectedControl& want) {
   const PF_ParamDefUnion& u = def.u;
   switch (def.param_type) {
     case PF_Param_POPUP:
-      EXPECT_EQ(u.pd.value, want.dephault);
-      EXPECT_EQ(u.pd.dephault, want.dephault);
+      ExpectValueAndText(u.pd, u.pd.u.namesptr, want);
       EXPECT_EQ(u.pd.num_choices, want.numChoices);
-      ASSERT_NE(u.pd.u.namesptr, nullptr);
-      EXPECT_STREQ(u.pd.u.namesptr, want.text);
       break;
     case PF_Param_FLOAT_SLIDER:
-      EXPECT_EQ(u.fs_d.value, double(float(want.dephault)));
-      EXPECT_EQ(u.fs_d.dephault, float(want.dephault));
-      EXPECT_EQ(u.fs_d.valid_min, float(want.range.validMin));
-      EXPECT_EQ(u.fs_d.valid_max, float(want.range.validMax));
-      EXPECT_EQ(u.fs_d.slider_min, float(want.range.sliderMin));
-      EXPECT_EQ(u.fs_d.slider_max, float(want.range.sliderMax));
+      ExpectSlider(u.fs_d, want);
       EXPECT_EQ(u.fs_d.precision, 2);
       EXPECT_EQ(u.fs_d.display_flags, PF_ValueDisplayFlag_NONE);
       break;
     case PF_Param_SLIDER:
-      EXPECT_EQ(u.sd.value, want.dephault);
-      EXPECT_EQ(u.sd.dephault, want.dephault);
-      EXPECT_EQ(u.sd.valid_min, want.range.validMin);
-      EXPECT_EQ(u.sd.valid_max, want.range.validMax);
-      EXPECT_EQ(u.sd.slider_min, want.range.sliderMin);
-      EXPECT_EQ(u.sd.slider_max, want.range.sliderMax);
+      ExpectSlider(u.sd, want);
       break;
     case PF_Param_CHECKBOX:
-      EXPECT_EQ(u.bd.value, want.dephault);
-      EXPECT_EQ(u.bd.dephault, want.dephault);
-      ASSERT_NE(u.bd.u.nameptr, nullptr);
-      EXPECT_STREQ(u.bd.u.nameptr, want.text);
+      ExpectValueAndText(u.bd, u.bd.u.nameptr, want);
       break;
     case PF_Param_COLOR:
       EXPECT_EQ(PackPixel(u.cd.value), want.dephault);
