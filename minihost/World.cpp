@@ -213,13 +213,13 @@ void World::RearmGuards() {
       });
 }
 
-void World::CheckAccess(std::size_t pixelBytes, std::int32_t row, std::int32_t col) const {
-  if (pixelBytes == std::size_t(pixelSize()) && row >= 0 && row < height_ && col >= 0 &&
+void World::CheckAccess(std::size_t askedSize, std::int32_t row, std::int32_t col) const {
+  if (askedSize == std::size_t(pixelSize()) && row >= 0 && row < height_ && col >= 0 &&
       col < width_) {
     return;
   }
   std::fprintf(stderr, "World::At: %zu-byte pixel (%d, %d) in a %d x %d world of %d-byte pixels\n",
-               pixelBytes, int(row), int(col), int(width_), int(height_), int(pixelSize()));
+               askedSize, int(row), int(col), int(width_), int(height_), int(pixelSize()));
   std::abort();
 }
 

@@ -139,7 +139,7 @@ class World {
   void RearmGuards();
 
  private:
-  void CheckAccess(std::size_t pixelBytes, std::int32_t row, std::int32_t col) const;
+  void CheckAccess(std::size_t askedSize, std::int32_t row, std::int32_t col) const;
   // The start of the allocation's row `index`, 0 the top margin's first, in
   // row order (bottom-up worlds keep it highest).
   std::byte* AllocationRow(std::int64_t index) const;

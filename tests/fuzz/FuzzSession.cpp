@@ -82,8 +82,8 @@ using test::ExpectedResultRects;
 using test::kPresetWrites;
 using test::kRenderCheckoutOrder;
 using test::ReferenceRender;
-using test::RowBytes;
 using test::ValidScale;
+using test::WholeRows;
 using test::WorldHoldsFormat;
 using Shadow = test::WorldCopy;
 
@@ -426,8 +426,8 @@ class Session {
     paramMark_ = host_.ParamCheckouts().size();
     layerMark_ = host_.LayerCheckouts().size();
     addMark_ = host_.Adds().size();
-    layerBefore_ = RowBytes(host_.Layer());
-    outputBefore_ = RowBytes(host_.Output());
+    layerBefore_ = WholeRows(host_.Layer());
+    outputBefore_ = WholeRows(host_.Output());
     return host_.Send(cmd, r.inData, r.outData, r.paramList, output, extra);
   }
 
@@ -445,8 +445,8 @@ class Session {
   }
 
   void CheckNoCalls() const { SESSION_CHECK_EQ(Calls().size(), 0); }
-  void CheckLayerUntouched() const { SESSION_CHECK(RowBytes(host_.Layer()) == layerBefore_); }
-  void CheckOutputUntouched() const { SESSION_CHECK(RowBytes(host_.Output()) == outputBefore_); }
+  void CheckLayerUntouched() const { SESSION_CHECK(WholeRows(host_.Layer()) == layerBefore_); }
+  void CheckOutputUntouched() const { SESSION_CHECK(WholeRows(host_.Output()) == outputBefore_); }
   void CheckWorldsUntouched() const {
     CheckLayerUntouched();
     CheckOutputUntouched();

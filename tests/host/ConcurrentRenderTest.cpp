@@ -31,7 +31,7 @@ namespace {
 
 using test::FillPattern;
 using test::PluginHost;
-using test::RowBytes;
+using test::WholeRows;
 
 constexpr int kThreads = 4;
 constexpr int kFramesPerThread = 50;
@@ -200,7 +200,7 @@ class ConcurrentRender : public ::testing::TestWithParam<PixelDepth> {
                                     reference::ResolveSettings(host_.Params())),
               0);
     ASSERT_TRUE(expected.Matches(host_.Output()));
-    alone_ = RowBytes(host_.Output());
+    alone_ = WholeRows(host_.Output());
   }
 
   void Report(const char* host) const {
@@ -246,7 +246,7 @@ TEST_P(ConcurrentRender, ThroughTheInProcessHost) {
         break;
     }
     if (err != PF_Err_NONE) failures.fetch_add(1);
-    if (RowBytes(output) != alone_) mismatches.fetch_add(1);
+    if (WholeRows(output) != alone_) mismatches.fetch_add(1);
   });
   own.clear();
   shared.Release();
@@ -302,7 +302,7 @@ TEST_P(ConcurrentRender, ThroughAHostThatTakesNoLock) {
         break;
     }
     failures[std::size_t(t)] += err != PF_Err_NONE;
-    mismatches[std::size_t(t)] += RowBytes(output) != alone_;
+    mismatches[std::size_t(t)] += WholeRows(output) != alone_;
   });
   for (auto& records : own)
     for (PF_PreRenderOutput& r : records) r.delete_pre_render_data_func(r.pre_render_data);

@@ -30,7 +30,7 @@ using test::FillPattern;
 using test::kRenderCheckoutOrder;
 using test::PluginHost;
 using test::ReferenceRender;
-using test::RowBytes;
+using test::WholeRows;
 using test::WorldCopy;
 
 constexpr std::int32_t kThirds = 6;
@@ -164,7 +164,7 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
         frameReady = r.err == PF_Err_NONE;
         break;
       case StepKind::kRender:
-        r.outputBefore = RowBytes(host.Output());
+        r.outputBefore = WholeRows(host.Output());
         shadow = std::make_unique<WorldCopy>(host.Output());
         r.err = host.SmartRender(frame);
         frame.Release();
@@ -173,7 +173,7 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
       case StepKind::kLegacyRender:
         SetFrame(host, step.depth);
         settings = reference::ResolveSettings(host.Params());
-        r.outputBefore = RowBytes(host.Output());
+        r.outputBefore = WholeRows(host.Output());
         shadow = std::make_unique<WorldCopy>(host.Output());
         r.err = host.RenderLegacy();
         break;
@@ -185,7 +185,7 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
     r.disabled = DisabledSlots(host);
     r.values = Values(host);
     if (shadow != nullptr) {
-      r.output = RowBytes(host.Output());
+      r.output = WholeRows(host.Output());
       const std::vector<CallRecord> log = host.Calls();
       r.format = ExpectedPixelFormat(std::span(log).subspan(r.firstCall, r.endCall - r.firstCall),
                                      *host.Output().def(), host.Output().pixelFormat());
@@ -465,12 +465,12 @@ TEST(HostReportsAnotherDepth, WorldThatCannotHoldThePixelsIsRefused) {
     host.Output().setPixelFormat(c.reported);
     host.Output().def()->world_flags = c.flags;
     if (c.reported == PF_PixelFormat_INVALID) host.SetSuiteAvailable(HostSuite::kWorld, false);
-    const std::vector<std::uint8_t> before = RowBytes(host.Output());
+    const std::vector<std::uint8_t> before = WholeRows(host.Output());
     for (const bool legacy : {false, true}) {
       const PF_Err err = legacy ? host.RenderLegacy() : host.RenderSmart();
       EXPECT_EQ(err, c.fits ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM) << legacy;
       if (!c.fits) {
-        EXPECT_EQ(RowBytes(host.Output()), before) << legacy;
+        EXPECT_EQ(WholeRows(host.Output()), before) << legacy;
       }
     }
     // Nothing outside the rows; a world that fits may get pixels in its padding.

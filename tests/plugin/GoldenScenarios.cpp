@@ -96,7 +96,7 @@ constexpr std::array<GoldenScenario, 9> kScenarios = {{
 }};
 // clang-format on
 
-std::int32_t RowBytes(Stride stride, PixelDepth depth, std::int32_t width) {
+std::int32_t RowbytesFor(Stride stride, PixelDepth depth, std::int32_t width) {
   const std::int32_t rowBytes = width * PixelSize(depth);
   switch (stride) {
     case Stride::kPadded:
@@ -214,7 +214,7 @@ std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenS
   for (PixelDepth depth : kGoldenDepths) {
     for (RenderPath path : kGoldenPaths) {
       SCOPED_TRACE(std::string(DepthName(depth)) + " " + std::string(RenderPathName(path)));
-      const std::int32_t rowbytes = RowBytes(scenario.stride, depth, scenario.width);
+      const std::int32_t rowbytes = RowbytesFor(scenario.stride, depth, scenario.width);
       host.SetLayer(depth, scenario.width, scenario.height, rowbytes);
       host.SetOutput(depth, scenario.width, scenario.height, rowbytes);
       FillPattern(host.Layer(), 0);

@@ -15,7 +15,7 @@
 namespace tessaline::test {
 
 // Every byte of a world's rows, whole strides, row 0 first.
-inline std::vector<std::uint8_t> RowBytes(const World& w) {
+inline std::vector<std::uint8_t> WholeRows(const World& w) {
   const std::size_t stride = std::size_t(std::llabs(w.rowbytes()));
   std::vector<std::uint8_t> out(stride * std::size_t(w.height()));
   if (out.empty()) return out;
