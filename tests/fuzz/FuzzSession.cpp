@@ -36,9 +36,6 @@ namespace {
     if (seen_ != expected_) Fail(__LINE__, #seen " == " #expected, seen_, expected_); \
   } while (0)
 
-constexpr PF_OutFlags kPresetOutFlags = PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER;
-constexpr char kAboutText[] = "P_Tessaline v0.1\rCenter-based guide grid.";
-
 bool Has(std::uint32_t mask, std::uint32_t bit) {
   return (mask & bit) != 0;
 }
@@ -79,6 +76,8 @@ PF_Err SeeOutput(PF_ProgPtr ref, PF_EffectWorld** output) {
 using test::BufferOf;
 using test::ExpectedPixelFormat;
 using test::ExpectedResultRects;
+using test::kAboutText;
+using test::kPresetOutFlags;
 using test::kPresetWrites;
 using test::kRenderCheckoutOrder;
 using test::ReferenceRender;

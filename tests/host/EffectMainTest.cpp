@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/PluginVersion.h"
+#include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
 
 namespace tessaline {
@@ -47,8 +48,7 @@ TEST(EffectMain, AboutWritesTheTextTerminated) {
   PF_OutData out{};
   std::memset(out.return_msg, 'x', sizeof(out.return_msg));
   ASSERT_EQ(host.Send(PF_Cmd_ABOUT, nullptr, &out, nullptr, nullptr, nullptr), PF_Err_NONE);
-  const char expected[] = "P_Tessaline v0.1\rCenter-based guide grid.";
-  EXPECT_EQ(std::memcmp(out.return_msg, expected, sizeof(expected)), 0);
+  EXPECT_EQ(std::memcmp(out.return_msg, test::kAboutText, sizeof(test::kAboutText)), 0);
   EXPECT_EQ(std::strlen(out.return_msg), 41u);
   EXPECT_EQ(out.return_msg[42], 'x');  // nothing written past the terminator
   EXPECT_EQ(host.Send(PF_Cmd_ABOUT, nullptr, nullptr, nullptr, nullptr, nullptr), 516);

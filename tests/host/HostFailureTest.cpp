@@ -27,6 +27,7 @@ namespace {
 
 using test::ExpectedPixelFormat;
 using test::FillPattern;
+using test::kPresetOutFlags;
 using test::kRenderCheckoutOrder;
 using test::PluginHost;
 using test::ReferenceRender;
@@ -34,7 +35,6 @@ using test::WholeRows;
 using test::WorldCopy;
 
 constexpr std::int32_t kThirds = 6;
-constexpr PF_OutFlags kPresetOutFlags = PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER;
 
 enum class StepKind {
   kGlobalSetup,

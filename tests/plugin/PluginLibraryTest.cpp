@@ -25,6 +25,7 @@
 #include "presets/PopupLabels.h"
 #include "presets/ReferenceFrameSize.h"
 #include "tests/plugin/GoldenScenarios.h"
+#include "tests/support/HostRules.h"
 
 namespace tessaline::test {
 namespace {
@@ -453,7 +454,7 @@ TEST_F(PluginLibrary, SessionThroughTheLoadedEntryPoint) {
   host.SetFrame(PixelDepth::k8, kWidth, kHeight);
 
   ASSERT_EQ(host.About(), PF_Err_NONE);
-  EXPECT_EQ(host.AboutText(), "P_Tessaline v0.1\rCenter-based guide grid.");
+  EXPECT_EQ(host.AboutText(), kAboutText);
 
   ASSERT_EQ(host.GlobalSetup(), PF_Err_NONE);
   EXPECT_EQ(host.LastOutData().my_version, 0x8001u);

@@ -12,8 +12,6 @@ namespace {
 
 using test::PluginHost;
 
-constexpr std::int32_t kRefreshAndRerender = 0x420000;
-
 const std::vector<PF_ParamIndex> kWritten(test::kPresetWrites.begin(), test::kPresetWrites.end());
 
 TEST(UserChangedParam, ThirdsAtFullHdWritesTheWholeLayout) {
@@ -35,7 +33,7 @@ TEST(UserChangedParam, ThirdsAtFullHdWritesTheWholeLayout) {
   EXPECT_EQ(host.FloatValue(kLineWidth), 3.0);
   EXPECT_EQ(host.FloatValue(kCenterLineWidth), 3.0);
   EXPECT_EQ(host.FloatValue(kOpacity), 100.0);
-  EXPECT_EQ(host.LastOutData().out_flags & kRefreshAndRerender, kRefreshAndRerender);
+  EXPECT_EQ(host.LastOutData().out_flags & test::kPresetOutFlags, test::kPresetOutFlags);
   // The color slot update follows, with the preset's count of one color.
   EXPECT_TRUE(host.IsDisabled(kColor2));
   EXPECT_FALSE(host.IsDisabled(kColor1));
@@ -121,7 +119,7 @@ TEST(UserChangedParam, ColorSlotErrorIsReturnedAfterTheWrites) {
   host.AddFault(Fault{.call = HostCall::kUpdateParamUI, .error = 518});
   EXPECT_EQ(host.SetPopup(kPreset, 6), 518);
   EXPECT_EQ(host.FloatValue(kXSpacing), 160.0 / 6);  // "Current Size": the 160 x 90 layer
-  EXPECT_EQ(host.LastOutData().out_flags & kRefreshAndRerender, kRefreshAndRerender);
+  EXPECT_EQ(host.LastOutData().out_flags & test::kPresetOutFlags, test::kPresetOutFlags);
 }
 
 TEST(UserChangedParam, MissingRecordsAreLeftAlone) {

@@ -17,6 +17,13 @@
 
 namespace tessaline::test {
 
+// The text the About command answers.
+inline constexpr char kAboutText[] = "P_Tessaline v0.1\rCenter-based guide grid.";
+
+// What a change command that applied a preset asks of the host: redraw the
+// controls and render again.
+inline constexpr PF_OutFlags kPresetOutFlags = PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER;
+
 // The controls a render reads, in the order it checks them out (and in
 // again): everything but the resolution popup and the group markers.
 inline constexpr std::array<ParamIndex, 19> kRenderCheckoutOrder = {
