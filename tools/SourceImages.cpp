@@ -189,8 +189,7 @@ Frame Downsample(const FrameView& frame, FrameSize factors) {
     const std::byte* from = frame.data + std::int64_t{r} * factors.height * frame.rowbytes;
     std::byte* to = out.data() + r * out.rowbytes();
     for (std::int32_t c = 0; c < size.width; ++c) {
-      std::memcpy(to + c * pixelSize, from + std::size_t(c) * factors.width * pixelSize,
-                  pixelSize);
+      std::memcpy(to + c * pixelSize, from + std::size_t(c) * factors.width * pixelSize, pixelSize);
     }
   }
   return out;
