@@ -3,7 +3,6 @@
 // that the host places at index 0: 27 parameters in all.
 #include <array>
 #include <cstdint>
-#include <string_view>
 
 #include "core/GridColor.h"
 #include "core/ParamIndex.h"
@@ -101,14 +100,6 @@ constexpr bool RowsAreInIndexOrder() {
 
 static_assert(kControlTable.size() == 26, "one row per registered control");
 static_assert(detail::RowsAreInIndexOrder(), "row i registers ParamIndex i + 1");
-
-// The row of the control with this label and type, or null.
-constexpr const ControlRow* FindControl(std::string_view name, PF_ParamType type) {
-  for (const ControlRow& row : kControlTable) {
-    if (row.type == type && name == row.name) return &row;
-  }
-  return nullptr;
-}
 
 // The host definition of one control: every field zero except those the row
 // sets, uu.id = index, name truncated to the host's field and terminated.

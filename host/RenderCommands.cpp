@@ -43,7 +43,7 @@ PixelBuffer AsPixelBuffer(const PF_EffectWorld& world) {
   return PixelBuffer{world.data, world.rowbytes, world.width, world.height};
 }
 
-std::int64_t PixelBytes(PF_PixelFormat format) {
+std::int64_t PixelSize(PF_PixelFormat format) {
   switch (format) {
     case PF_PixelFormat_ARGB128:
       return sizeof(PF_PixelFloat);
@@ -61,7 +61,7 @@ std::int64_t PixelBytes(PF_PixelFormat format) {
 // aligned to the channel size.
 bool WorldFitsDepth(const PF_EffectWorld& world, PF_PixelFormat format) {
   if (world.width <= 0 || world.height <= 0) return true;
-  const std::int64_t pixel = PixelBytes(format);
+  const std::int64_t pixel = PixelSize(format);
   const std::int64_t channel = pixel / 4;
   const std::int64_t rowbytes = world.rowbytes;
   return std::llabs(rowbytes) >= std::int64_t{world.width} * pixel && rowbytes % channel == 0 &&
@@ -71,8 +71,9 @@ bool WorldFitsDepth(const PF_EffectWorld& world, PF_PixelFormat format) {
 // Runs the composition pass of the output's depth; the only place a depth is
 // chosen. A world without pixels (no rows, no columns or no memory) is no
 // source; an output without rows or columns has nothing to draw.
-PF_Err RenderPass(PF_PixelFormat format, const PF_EffectWorld* source, const PF_EffectWorld& output,
-                  const GridSettings& settings, const LayerPlacement& placement) {
+PF_Err RenderAtDepth(PF_PixelFormat format, const PF_EffectWorld* source,
+                     const PF_EffectWorld& output, const GridSettings& settings,
+                     const LayerPlacement& placement) {
   if (output.width <= 0 || output.height <= 0) return PF_Err_NONE;
   if (output.data == nullptr || !WorldFitsDepth(output, format)) return PF_Err_BAD_CALLBACK_PARAM;
   PixelBuffer sourceBuffer;
@@ -198,7 +199,7 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
     placement.sourceX = std::int64_t{source->origin_x} - output->origin_x;
     placement.sourceY = std::int64_t{source->origin_y} - output->origin_y;
   }
-  return RenderPass(ChoosePixelFormat(in_data, output), source, *output, settings, placement);
+  return RenderAtDepth(ChoosePixelFormat(in_data, output), source, *output, settings, placement);
 }
 
 PF_Err LegacyRender(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
@@ -222,7 +223,7 @@ PF_Err LegacyRender(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* param
     placement.centerX = center.x + in_data->pre_effect_source_origin_x;
     placement.centerY = center.y + in_data->pre_effect_source_origin_y;
   }
-  return RenderPass(format, &params[kInputLayer]->u.ld, *output, settings, placement);
+  return RenderAtDepth(format, &params[kInputLayer]->u.ld, *output, settings, placement);
 }
 
 PF_PixelFormat ChoosePixelFormat(PF_InData* in_data, const PF_EffectWorld* world) {

@@ -44,10 +44,13 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/HostSdk.h"
 #include "host/PackedPixel.h"
+#include "minihost/CallLog.h"
+#include "minihost/Controls.h"
 #include "minihost/FaultPlan.h"
 #include "minihost/World.h"
 
@@ -60,51 +63,6 @@ using EffectEntry = PF_Err (*)(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_d
 // The "suite not found" code of the basic suite ('S!Fd').
 inline constexpr SPErr kSuiteNotFoundError = 0x53214664;
 
-struct CallRecord {
-  HostCall call;
-  std::int32_t arg;  // see HostCall
-  PF_Err result;
-};
-
-struct AddParamRecord {
-  PF_ParamIndex index = 0;  // as passed; -1 appends
-  PF_ParamDef def{};        // as passed; its string pointers are the effect's
-  std::string name;         // the name field up to its terminator (at most 32 bytes)
-  std::string text;         // popup choices, or the checkbox's or button's label
-  PF_Err result = PF_Err_NONE;
-};
-
-struct ParamCheckoutRecord {
-  PF_ParamIndex index;
-  A_long what_time;
-  A_long time_step;
-  A_u_long time_scale;
-  PF_Err result;
-};
-
-struct LayerCheckoutRecord {
-  PF_ParamIndex index;
-  A_long checkout_id;
-  PF_RenderRequest request;  // zero when none was passed
-  A_long what_time;
-  A_long time_step;
-  A_u_long time_scale;
-  PF_Err result;
-};
-
-struct UpdateParamUIRecord {
-  PF_ParamIndex index;
-  PF_ParamDef def;  // zero when none was passed
-  PF_Err result;
-};
-
-// A guard check after a command that found a change.
-struct GuardFailure {
-  PF_Cmd cmd;
-  bool output;  // the output world, else the input layer
-  GuardReport report;
-};
-
 class MiniHost;
 
 // A successful checkout_layer: its id and the result_rect answered.
@@ -112,6 +70,10 @@ struct LayerCheckout {
   A_long id;
   PF_LRect rect;
 };
+
+// The two ways the host renders a frame: the smart pair, or the legacy
+// render command.
+enum class RenderPath : std::int32_t { kSmart, kLegacy };
 
 // How checkout_layer_pixels delivers an input with no pixels for the
 // checkout (an empty result_rect): the host may do either.
@@ -183,6 +145,9 @@ class MiniHost {
   // cannot allocate it, without calling the effect.
   PF_Err RenderSmart();
   PF_Err RenderLegacy(World* output = nullptr);
+  PF_Err Render(RenderPath path) {
+    return path == RenderPath::kSmart ? RenderSmart() : RenderLegacy();
+  }
   // The smart pair in steps, for threaded rendering: one pre-render, then any
   // number of renders of that frame (on several threads at once, each into its
   // own output world), then frame->Release(). A successful pre-render places
@@ -283,27 +248,67 @@ class MiniHost {
   bool IsDisabled(PF_ParamIndex index) const { return (UiFlags(index) & PF_PUI_DISABLED) != 0; }
 
   // ---- What happened ---------------------------------------------------------
-  // Since construction or the last ClearLog().
-  std::vector<CallRecord> CallLog() const;
-  std::vector<std::int32_t> ArgsOf(HostCall call) const;  // arguments, in call order
-  std::int64_t Count(HostCall call) const;
-  std::vector<AddParamRecord> Adds() const;
-  std::vector<ParamCheckoutRecord> ParamCheckouts() const;
-  std::vector<LayerCheckoutRecord> LayerCheckouts() const;
-  std::vector<UpdateParamUIRecord> UiUpdates() const;
-  // Successful checkout_param calls minus checkin_param calls.
-  std::int64_t CheckoutBalance() const;
-  std::int64_t SuiteAcquires(HostSuite suite) const;  // those that delivered the suite
-  std::int64_t SuiteReleases(HostSuite suite) const;
-  // Suites delivered and not released, plus releases without an acquire.
-  std::int64_t SuiteImbalance() const;
+  // Since construction or the last ClearLog(); each reads the log under the
+  // host's lock.
+  template <typename Read>
+  auto ReadLog(Read&& read) const {
+    std::lock_guard lock(mutex_);
+    return read(std::as_const(log_));
+  }
+  tessaline::CallLog Log() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l; });
+  }
+  std::vector<CallRecord> Calls() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.calls; });
+  }
+  std::vector<std::int32_t> ArgsOf(HostCall call) const {  // arguments, in call order
+    return ReadLog([call](const tessaline::CallLog& l) { return l.ArgsOf(call); });
+  }
+  std::int64_t Count(HostCall call) const {
+    return ReadLog([call](const tessaline::CallLog& l) { return l.Count(call); });
+  }
+  std::vector<AddParamRecord> Adds() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.adds; });
+  }
+  std::vector<ParamCheckoutRecord> ParamCheckouts() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.paramCheckouts; });
+  }
+  std::vector<LayerCheckoutRecord> LayerCheckouts() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.layerCheckouts; });
+  }
+  std::vector<UpdateParamUIRecord> UiUpdates() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.uiUpdates; });
+  }
+  std::int64_t CheckoutBalance() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.CheckoutBalance(); });
+  }
+  std::int64_t SuiteAcquires(HostSuite suite) const {
+    return ReadLog([suite](const tessaline::CallLog& l) { return l.acquires[std::size_t(suite)]; });
+  }
+  std::int64_t SuiteReleases(HostSuite suite) const {
+    return ReadLog([suite](const tessaline::CallLog& l) { return l.releases[std::size_t(suite)]; });
+  }
+  std::int64_t SuiteImbalance() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.SuiteImbalance(); });
+  }
   // Callbacks whose effect_ref was not this host's.
-  std::int64_t BadEffectRefs() const;
+  std::int64_t BadEffectRefs() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.badEffectRefs; });
+  }
   // Pre-render data taken over, and delete-function calls.
-  std::int64_t PreRenderDataKept() const;
-  std::int64_t PreRenderDataDeleted() const;
-  std::vector<GuardFailure> GuardFailures() const;
-  void ClearLog();
+  std::int64_t PreRenderDataKept() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.preRenderKept; });
+  }
+  std::int64_t PreRenderDataDeleted() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.preRenderDeleted; });
+  }
+  std::vector<GuardFailure> GuardFailures() const {
+    return ReadLog([](const tessaline::CallLog& l) { return l.guardFailures; });
+  }
+  void ClearLog() {
+    std::lock_guard lock(mutex_);
+    log_ = tessaline::CallLog{};
+  }
 
   // The out_data of the last command, and the last pre-render's output record.
   PF_OutData LastOutData() const;
@@ -318,18 +323,22 @@ class MiniHost {
 
  private:
   friend class SmartFrame;
+  struct Serving;
   struct Callbacks;
+  struct Suites;
   struct Scope;
-  struct Control {
-    PF_ParamDef value{};
-    std::string name;
-    std::string text;
-    PF_ParamUIFlags uiFlags = 0;
-  };
-
+  // The one command sender: fresh in_data and out_data, the scope's worlds.
+  PF_Err Command(Scope& scope, PF_Cmd cmd, PF_ParamDef** params, PF_LayerDef* output, void* extra);
+  PF_Err Command(PF_Cmd cmd, PF_ParamDef** params = nullptr, void* extra = nullptr);
+  // The one value setter: writes the value into a control of `type`, then
+  // tells the effect as the user's change would.
+  template <typename Write>
+  PF_Err SetValue(PF_ParamIndex index, PF_ParamType type, Write&& write);
+  void InstallSuites();
+  // in_data's values other than the callbacks.
+  void FillInData(PF_InData& in) const;
   PF_Err Call(Scope& scope, PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
               PF_ParamDef** params, PF_LayerDef* output, void* extra);
-  PF_Err ChangeValue(PF_ParamIndex index, PF_ParamType type, PF_ParamDef** def);
   void FollowFrame(PixelDepth depth, std::int32_t width, std::int32_t height);
   PF_LRect CheckoutRectFor(const Scope& scope, A_long id) const;
   PF_Err UserChanged(PF_ParamIndex index);
@@ -339,7 +348,6 @@ class MiniHost {
   PF_RenderRequest CurrentRequest() const;
   // Under mutex_: counts the call, returns the fault that hits it.
   const Fault* Arrive(HostCall call, std::int32_t arg);
-  void Log(HostCall call, std::int32_t arg, PF_Err result);
 
   EffectEntry entry_;
   SPBasicSuite basic_{};
@@ -380,23 +388,7 @@ class MiniHost {
   // Everything below is shared with callbacks and guarded by mutex_.
   mutable std::mutex mutex_;
   FaultPlan faults_;
-  std::vector<CallRecord> log_;
-  std::array<std::int64_t, std::size_t(HostCall::kCount)> counts_{};
-  std::vector<AddParamRecord> adds_;
-  std::vector<ParamCheckoutRecord> paramCheckouts_;
-  std::vector<LayerCheckoutRecord> layerCheckouts_;
-  std::vector<UpdateParamUIRecord> uiUpdates_;
-  std::vector<std::pair<const PF_ParamDef*, PF_ParamIndex>> checkedOut_;
-  std::int64_t checkoutsSucceeded_ = 0;
-  std::int64_t checkins_ = 0;
-  std::array<std::int64_t, std::size_t(HostSuite::kCount)> acquires_{};
-  std::array<std::int64_t, std::size_t(HostSuite::kCount)> releases_{};
-  std::array<std::int64_t, std::size_t(HostSuite::kCount)> heldSuites_{};
-  std::int64_t unmatchedReleases_ = 0;
-  std::int64_t badEffectRefs_ = 0;
-  std::int64_t preRenderKept_ = 0;
-  std::int64_t preRenderDeleted_ = 0;
-  std::vector<GuardFailure> guardFailures_;
+  tessaline::CallLog log_;
   std::vector<LayerCheckout> sentCheckouts_;  // of commands sent without a frame
   PF_OutData lastOut_{};
   PF_PreRenderOutput lastPreRender_{};

@@ -30,6 +30,10 @@ std::int32_t ChannelSize(PixelDepth depth) {
 
 }  // namespace
 
+std::int32_t PixelSize(PF_PixelFormat format) {
+  return format == PF_PixelFormat_ARGB128 ? 16 : format == PF_PixelFormat_ARGB64 ? 8 : 4;
+}
+
 std::int32_t PixelSize(PixelDepth depth) {
   switch (depth) {
     case PixelDepth::k16:
@@ -159,7 +163,7 @@ void World::Clear() {
   }
 }
 
-std::vector<std::uint8_t> World::PixelBytes() const {
+std::vector<std::uint8_t> World::PackedPixels() const {
   const std::size_t rowPixels = std::size_t(width_) * std::size_t(pixelSize());
   std::vector<std::uint8_t> out(rowPixels * std::size_t(height_));
   for (std::int32_t r = 0; r < height_; ++r) {
@@ -209,13 +213,13 @@ void World::RearmGuards() {
       });
 }
 
-void World::CheckAccess(std::size_t pixelBytes, std::int32_t row, std::int32_t col) const {
-  if (pixelBytes == std::size_t(pixelSize()) && row >= 0 && row < height_ && col >= 0 &&
+void World::CheckAccess(std::size_t askedSize, std::int32_t row, std::int32_t col) const {
+  if (askedSize == std::size_t(pixelSize()) && row >= 0 && row < height_ && col >= 0 &&
       col < width_) {
     return;
   }
   std::fprintf(stderr, "World::At: %zu-byte pixel (%d, %d) in a %d x %d world of %d-byte pixels\n",
-               pixelBytes, int(row), int(col), int(width_), int(height_), int(pixelSize()));
+               askedSize, int(row), int(col), int(width_), int(height_), int(pixelSize()));
   std::abort();
 }
 

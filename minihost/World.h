@@ -33,6 +33,8 @@ enum class PixelDepth : std::int32_t { k8 = 8, k16 = 16, kFloat = 32 };
 std::int32_t PixelSize(PixelDepth depth);
 // PF_PixelFormat_ARGB32, _ARGB64 or _ARGB128.
 PF_PixelFormat PixelFormatOf(PixelDepth depth);
+// Bytes per pixel of a format: 16 for _ARGB128, 8 for _ARGB64, else 4.
+std::int32_t PixelSize(PF_PixelFormat format);
 
 // What a guard check found: changed bytes per zone, and where the first was.
 struct GuardReport {
@@ -130,14 +132,14 @@ class World {
   void Clear();
 
   // The pixels only: rows top to bottom, width * pixel size bytes each.
-  std::vector<std::uint8_t> PixelBytes() const;
+  std::vector<std::uint8_t> PackedPixels() const;
 
   GuardReport CheckGuards() const;
   // Writes the guard, foreign and padding patterns again, after a check has been read.
   void RearmGuards();
 
  private:
-  void CheckAccess(std::size_t pixelBytes, std::int32_t row, std::int32_t col) const;
+  void CheckAccess(std::size_t askedSize, std::int32_t row, std::int32_t col) const;
   // The start of the allocation's row `index`, 0 the top margin's first, in
   // row order (bottom-up worlds keep it highest).
   std::byte* AllocationRow(std::int64_t index) const;

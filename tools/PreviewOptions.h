@@ -6,12 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "minihost/MiniHost.h"
 #include "minihost/World.h"
 #include "tools/SourceImages.h"
 
 namespace tessaline {
-
-enum class RenderPath { kSmart, kLegacy };
 
 // One --set: the control's label and the value as typed.
 struct ControlEdit {

@@ -184,13 +184,12 @@ FrameSize DownsampledSize(FrameSize size, FrameSize factors) {
 Frame Downsample(const FrameView& frame, FrameSize factors) {
   const FrameSize size = DownsampledSize(FrameSize{frame.width, frame.height}, factors);
   Frame out(frame.depth, size.width, size.height);
-  const std::size_t pixelBytes = std::size_t(PixelSize(frame.depth));
+  const std::size_t pixelSize = std::size_t(PixelSize(frame.depth));
   for (std::int32_t r = 0; r < size.height; ++r) {
     const std::byte* from = frame.data + std::int64_t{r} * factors.height * frame.rowbytes;
     std::byte* to = out.data() + r * out.rowbytes();
     for (std::int32_t c = 0; c < size.width; ++c) {
-      std::memcpy(to + c * pixelBytes, from + std::size_t(c) * factors.width * pixelBytes,
-                  pixelBytes);
+      std::memcpy(to + c * pixelSize, from + std::size_t(c) * factors.width * pixelSize, pixelSize);
     }
   }
   return out;

@@ -13,7 +13,7 @@
 namespace tessaline {
 namespace {
 
-using testing::TestImage;
+using test::TestImage;
 
 constexpr GridColor kRed{1, 0, 0, 1}, kGreen{0, 1, 0, 1}, kBlue{0, 0, 1, 1}, kYellow{1, 1, 0, 1},
     kWhite{1, 1, 1, 1};
@@ -49,7 +49,7 @@ TEST(GridComposition, OuterVerticalLinesSitAtMultiplesOfTheSpacing) {
   s.centerColor.alpha = 0.0;  // center drawn invisibly
   s.xCount = 5;
   s.xSpacing = 100;
-  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   const std::vector<std::int32_t> expected = {459,  460,  559,  560,  659,  660,  759,
                                               760,  859,  860,  1059, 1060, 1159, 1160,
                                               1259, 1260, 1359, 1360, 1459, 1460};
@@ -78,7 +78,7 @@ TEST(GridComposition, ColorsCycleAndSwitchedOffSlotsKeepTheirIndex) {
     s.xCount = 9;
     s.xSpacing = 10;
     s.lineWidth = 2.0;
-    ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+    ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     for (int i = 1; i <= 9; ++i) {
       const Pixel8& right = image.at(1, 100 + 10 * i);
       const Pixel8& left = image.at(1, 100 - 10 * i);
@@ -115,7 +115,7 @@ TEST(GridComposition, MarginFrameDrawsOnlyTheTwoOutermostIndices) {
     s.xCount = s.yCount = c.count;
     s.xSpacing = s.ySpacing = spacing;
     s.lineWidth = 2.0;
-    ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+    ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     std::vector<std::int32_t> expected;
     for (const auto& [index, slot] : c.indexAndSlot) {
       for (int side : {-1, 1}) {
@@ -132,30 +132,37 @@ TEST(GridComposition, MarginFrameDrawsOnlyTheTwoOutermostIndices) {
   }
 }
 
+// Each crossing is checked where the two lines have different colors: index 1
+// draws slot 0 (red), index 2 slot 1 (green), the center lines blue. (The two
+// center lines share one color, so their order cannot be seen.)
 TEST(GridComposition, LaterLinesLieOverEarlierOnesAtCrossings) {
-  TestImage<Pixel8> image(40, 40);
+  TestImage<Pixel8> image(60, 60);
   GridSettings s = Bare();
+  s.centerColor = kBlue;
   s.outerColorCount = 2;
-  s.xCount = s.yCount = 1;
+  s.xCount = s.yCount = 2;
   s.xSpacing = s.ySpacing = 10;
   s.lineWidth = s.centerLineWidth = 2.0;
-  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
-  // Center cross: horizontal over vertical, both white.
-  EXPECT_EQ(image.at(20, 20).red, 255);
-  EXPECT_EQ(image.at(20, 20).blue, 255);
-  // Outer vertical (red) over the horizontal center line.
-  EXPECT_EQ(image.at(20, 30).red, 255);
-  EXPECT_EQ(image.at(20, 30).blue, 0);
-  // Outer horizontal (red) over the vertical center line.
-  EXPECT_EQ(image.at(10, 20).green, 0);
-  // Outer horizontal over outer vertical: both red; use a second color to see it.
-  s.colors[0] = kGreen;
-  s.yCount = 0;
-  GridSettings both = s;
-  both.yCount = 1;
-  both.colors[0] = kGreen;
-  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), both), kErrNone);
-  EXPECT_EQ(image.at(10, 30).green, 255);
+  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+  struct Crossing {
+    std::int32_t row, column;
+    std::uint8_t red, green, blue;  // of the line on top
+    const char* what;
+  };
+  const Crossing crossings[] = {
+      {30, 40, 255, 0, 0, "outer vertical over the horizontal center line"},
+      {40, 30, 255, 0, 0, "outer horizontal over the vertical center line"},
+      {50, 40, 0, 255, 0, "horizontal index 2 over vertical index 1"},
+      {40, 50, 255, 0, 0, "horizontal index 1 over vertical index 2"},
+      {10, 20, 0, 255, 0, "upper horizontal index 2 over left vertical index 1"},
+  };
+  for (const Crossing& c : crossings) {
+    const Pixel8& p = image.at(c.row, c.column);
+    EXPECT_EQ(p.alpha, 255) << c.what;
+    EXPECT_EQ(p.red, c.red) << c.what;
+    EXPECT_EQ(p.green, c.green) << c.what;
+    EXPECT_EQ(p.blue, c.blue) << c.what;
+  }
 }
 
 TEST(GridComposition, HalfOpacityCenterCrossOnEvenFrame) {
@@ -163,7 +170,7 @@ TEST(GridComposition, HalfOpacityCenterCrossOnEvenFrame) {
   GridSettings s = Bare();
   s.opacity = 0.5;
   s.centerLineWidth = 2.0;
-  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   for (std::int32_t r = 0; r < 8; ++r)
     for (std::int32_t c = 0; c < 10; ++c) {
       const bool onVertical = c == 4 || c == 5, onHorizontal = r == 3 || r == 4;
@@ -180,7 +187,7 @@ TEST(GridComposition, OneByOneFrameIsCoveredTwice) {
   GridSettings s = Bare();
   s.opacity = 0.5;
   s.centerLineWidth = 1.0;
-  ASSERT_EQ(testing::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   EXPECT_EQ(image.at(0, 0).alpha, 192);
 }
 
@@ -191,13 +198,13 @@ TEST(GridComposition, OpacityZeroLeavesTheBase) {
   GridSettings s = Bare(kBlendCompositeOverSource);
   s.opacity = 0.0;
   s.xCount = 3;
-  ASSERT_EQ(testing::RenderPass<Pixel16>(&source.buffer(), out.buffer(), s), kErrNone);
-  EXPECT_EQ(out.PixelBytes(), source.PixelBytes());
+  ASSERT_EQ(test::RenderPass<Pixel16>(&source.buffer(), out.buffer(), s), kErrNone);
+  EXPECT_EQ(out.PackedPixels(), source.PackedPixels());
 
   s.blendMode = kBlendGridOnly;
   out.Fill(Pixel16{9, 9, 9, 9});
-  ASSERT_EQ(testing::RenderPass<Pixel16>(nullptr, out.buffer(), s), kErrNone);
-  for (std::uint8_t byte : out.PixelBytes()) ASSERT_EQ(byte, 0);
+  ASSERT_EQ(test::RenderPass<Pixel16>(nullptr, out.buffer(), s), kErrNone);
+  for (std::uint8_t byte : out.PackedPixels()) ASSERT_EQ(byte, 0);
   EXPECT_TRUE(out.PaddingIntact());
 }
 
@@ -221,7 +228,7 @@ TEST(GridComposition, TheBaseTakesTheSourceAtTheLayerPosition) {
     GridSettings s = Bare(kBlendCompositeOverSource);
     s.opacity = 0.0;
     const LayerPlacement placement{3.0, 2.0, c.sourceX, c.sourceY};
-    ASSERT_EQ(testing::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s, placement), kErrNone);
+    ASSERT_EQ(test::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s, placement), kErrNone);
     for (std::int32_t r = 0; r < 4; ++r)
       for (std::int32_t col = 0; col < 6; ++col) {
         const std::int32_t sr = r - c.sourceY, sc = col - c.sourceX;
@@ -247,18 +254,16 @@ TEST(GridComposition, MissingPixels) {
     for (const PixelBuffer* source : {static_cast<const PixelBuffer*>(nullptr),
                                       static_cast<const PixelBuffer*>(&noData), &empty.buffer()}) {
       out.Fill(Pixel8{1, 2, 3, 4});
-      EXPECT_EQ(testing::RenderPass<Pixel8>(source, out.buffer(), s), kErrNone);
+      EXPECT_EQ(test::RenderPass<Pixel8>(source, out.buffer(), s), kErrNone);
       EXPECT_EQ(out.at(0, 0).alpha, 0);
       EXPECT_EQ(out.at(0, 0).green, 0);
     }
-    EXPECT_EQ(testing::RenderPass<Pixel8>(&out.buffer(), noData, s), kErrBadCallbackParam);
+    EXPECT_EQ(test::RenderPass<Pixel8>(&out.buffer(), noData, s), kErrBadCallbackParam);
   }
-  EXPECT_EQ(testing::RenderPass<Pixel8>(nullptr, noData, Bare(kBlendGridOnly)),
-            kErrBadCallbackParam);
+  EXPECT_EQ(test::RenderPass<Pixel8>(nullptr, noData, Bare(kBlendGridOnly)), kErrBadCallbackParam);
   PixelBuffer noRows = noData;
   noRows.height = 0;
-  EXPECT_EQ(testing::RenderPass<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource)),
-            kErrNone);
+  EXPECT_EQ(test::RenderPass<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource)), kErrNone);
 }
 
 // Pixels hold straight color: a line drawn over transparency keeps its color
@@ -287,7 +292,7 @@ TEST(GridComposition, LinesOverTransparencyKeepTheirColor) {
     s.xCount = 1;
     s.xSpacing = 2.0;
     s.colors[0] = kWhite;
-    ASSERT_EQ(testing::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s), kErrNone);
+    ASSERT_EQ(test::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s), kErrNone);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(out.at(1, 0)), std::bit_cast<std::uint32_t>(c.expected))
         << int(out.at(1, 0).alpha) << " " << int(out.at(1, 0).red);
   }

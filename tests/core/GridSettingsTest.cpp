@@ -10,7 +10,7 @@
 namespace tessaline {
 namespace {
 
-using testing::FakeControls;
+using test::FakeControls;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 

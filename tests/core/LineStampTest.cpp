@@ -10,7 +10,7 @@
 namespace tessaline {
 namespace {
 
-using testing::TestImage;
+using test::TestImage;
 
 struct CoverageCase {
   double width, position;
@@ -115,11 +115,11 @@ TEST(BlendPixel, WeightsOutsideZeroToOneStayInRange) {
 }
 
 template <typename Pixel>
-class StampTest : public ::testing::Test {};
+class Stamp : public ::testing::Test {};
 using PixelTypes = ::testing::Types<Pixel8, Pixel16, PixelFloat>;
-TYPED_TEST_SUITE(StampTest, PixelTypes);
+TYPED_TEST_SUITE(Stamp, PixelTypes);
 
-TYPED_TEST(StampTest, VerticalLineCoversTwoColumnsAtHalfStrength) {
+TYPED_TEST(Stamp, VerticalLineCoversTwoColumnsAtHalfStrength) {
   TestImage<TypeParam> image(20, 3, 2);
   StampVerticalLine<TypeParam>(image.buffer(), 10.0, 1.0, GridColor{1, 1, 1, 1}, 1.0);
   for (std::int32_t r = 0; r < 3; ++r)
@@ -132,7 +132,7 @@ TYPED_TEST(StampTest, VerticalLineCoversTwoColumnsAtHalfStrength) {
   EXPECT_TRUE(image.PaddingIntact());
 }
 
-TYPED_TEST(StampTest, WeightIsCoverageTimesOpacityTimesAlpha) {
+TYPED_TEST(Stamp, WeightIsCoverageTimesOpacityTimesAlpha) {
   TestImage<TypeParam> image(4, 4);
   StampHorizontalLine<TypeParam>(image.buffer(), 1.5, 1.0, GridColor{1, 0, 0, 0.5}, 0.5);
   TypeParam expected{};
@@ -145,7 +145,7 @@ TYPED_TEST(StampTest, WeightIsCoverageTimesOpacityTimesAlpha) {
   }
 }
 
-TYPED_TEST(StampTest, ZeroAlphaColorLeavesPixelsAsTheyWere) {
+TYPED_TEST(Stamp, ZeroAlphaColorLeavesPixelsAsTheyWere) {
   TestImage<TypeParam> image(6, 6);
   TypeParam fill{};
   fill.red = 3;
@@ -159,7 +159,7 @@ TYPED_TEST(StampTest, ZeroAlphaColorLeavesPixelsAsTheyWere) {
     }
 }
 
-TYPED_TEST(StampTest, LeftEdgeLineWritesNothingOutsideTheRows) {
+TYPED_TEST(Stamp, LeftEdgeLineWritesNothingOutsideTheRows) {
   TestImage<TypeParam> image(5, 2, 3, true);
   StampVerticalLine<TypeParam>(image.buffer(), 0.0, 3.0, GridColor{1, 1, 1, 1}, 1.0);
   TypeParam full{}, half{};
@@ -173,7 +173,7 @@ TYPED_TEST(StampTest, LeftEdgeLineWritesNothingOutsideTheRows) {
   EXPECT_TRUE(image.PaddingIntact());
 }
 
-TYPED_TEST(StampTest, LinesFarOutsideOrNotANumberDrawNothing) {
+TYPED_TEST(Stamp, LinesFarOutsideOrNotANumberDrawNothing) {
   const double positions[] = {-1e300,
                               -50.0,
                               1e300,
@@ -190,7 +190,7 @@ TYPED_TEST(StampTest, LinesFarOutsideOrNotANumberDrawNothing) {
   }
 }
 
-TYPED_TEST(StampTest, EmptyBuffersGetNothing) {
+TYPED_TEST(Stamp, EmptyBuffersGetNothing) {
   const std::int32_t sizes[][2] = {{0, 5}, {5, 0}, {-3, 4}, {4, -3}};
   for (const auto& size : sizes) {
     TestImage<TypeParam> image(size[0], size[1]);

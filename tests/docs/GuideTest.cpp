@@ -110,7 +110,7 @@ std::array<std::string, 3> Expected(const AddParamRecord& add,
   }
 }
 
-class GuideTest : public ::testing::Test {
+class Guide : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(host_.GlobalSetup(), PF_Err_NONE);
@@ -124,7 +124,7 @@ class GuideTest : public ::testing::Test {
   std::vector<std::string> lines_ = GuideLines();
 };
 
-TEST_F(GuideTest, ControlsTableStatesEveryRegisteredControlsRangeAndDefault) {
+TEST_F(Guide, ControlsTableStatesEveryRegisteredControlsRangeAndDefault) {
   std::vector<std::array<std::string, 3>> expected;
   for (const AddParamRecord& add : host_.Adds()) {
     const PF_ParamType type = add.def.param_type;
@@ -142,7 +142,7 @@ TEST_F(GuideTest, ControlsTableStatesEveryRegisteredControlsRangeAndDefault) {
   EXPECT_EQ(stated, expected);
 }
 
-TEST_F(GuideTest, ShowsEveryPresetsPictureAndListsEveryResolution) {
+TEST_F(Guide, ShowsEveryPresetsPictureAndListsEveryResolution) {
   const std::vector<std::string> section = Section(lines_, "Presets");
   const std::vector<GalleryEntry> entries = GalleryEntries(ChoicesOf("Preset"));
   std::vector<std::string> labels;

@@ -13,6 +13,7 @@
 #include "minihost/MiniHost.h"
 #include "minihost/Rects.h"
 #include "tests/fuzz/SessionScript.h"
+#include "tests/support/HostRules.h"
 #include "tests/support/ReferenceSettings.h"
 #include "tests/support/WorldReference.h"
 
@@ -34,22 +35,6 @@ namespace {
     const long long seen_ = (long long)(seen), expected_ = (long long)(expected);     \
     if (seen_ != expected_) Fail(__LINE__, #seen " == " #expected, seen_, expected_); \
   } while (0)
-
-// The controls rendering reads, in check-out order.
-constexpr std::array<ParamIndex, 19> kSettingsControls = {
-    kPreset,          kXSpacing,        kYSpacing,  kXCount,    kYCount,
-    kCenterLineColor, kOuterColorCount, kUseColor1, kColor1,    kUseColor2,
-    kColor2,          kUseColor3,       kColor3,    kUseColor4, kColor4,
-    kLineWidth,       kCenterLineWidth, kOpacity,   kBlendMode};
-
-// The controls a preset writes.
-constexpr std::array<ParamIndex, 17> kPresetControls = {
-    kXSpacing,  kYSpacing,        kXCount,  kYCount,    kOuterColorCount, kCenterLineColor,
-    kLineWidth, kCenterLineWidth, kOpacity, kUseColor1, kColor1,          kUseColor2,
-    kColor2,    kUseColor3,       kColor3,  kUseColor4, kColor4};
-
-constexpr PF_OutFlags kPresetOutFlags = PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER;
-constexpr char kAboutText[] = "P_Tessaline v0.1\rCenter-based guide grid.";
 
 bool Has(std::uint32_t mask, std::uint32_t bit) {
   return (mask & bit) != 0;
@@ -88,14 +73,18 @@ PF_Err SeeOutput(PF_ProgPtr ref, PF_EffectWorld** output) {
   return err;
 }
 
-using testing::BufferOf;
-using testing::ReferenceRender;
-using testing::RowBytes;
-using Shadow = testing::WorldCopy;
-
-std::int32_t PixelSizeOf(PF_PixelFormat format) {
-  return format == PF_PixelFormat_ARGB128 ? 16 : format == PF_PixelFormat_ARGB64 ? 8 : 4;
-}
+using test::BufferOf;
+using test::ExpectedPixelFormat;
+using test::ExpectedResultRects;
+using test::kAboutText;
+using test::kPresetOutFlags;
+using test::kPresetWrites;
+using test::kRenderCheckoutOrder;
+using test::ReferenceRender;
+using test::ValidScale;
+using test::WholeRows;
+using test::WorldHoldsFormat;
+using Shadow = test::WorldCopy;
 
 struct PendingFrame {
   void* data;
@@ -108,40 +97,10 @@ struct PendingFrame {
 // rectangle is a frame the host would not render here.
 constexpr std::int64_t kMaxOutputPixels = std::int64_t{1} << 20;
 
-// The smallest rectangle holding both; an empty one holds nothing.
-PF_LRect Union(const PF_LRect& a, const PF_LRect& b) {
-  if (IsEmptyRect(a)) return IsEmptyRect(b) ? PF_LRect{} : b;
-  if (IsEmptyRect(b)) return a;
-  return PF_LRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                  std::max(a.bottom, b.bottom)};
-}
-
-bool ValidScale(const PF_RationalScale& s) {
-  return s.num > 0 && s.den > 0;
-}
-
-// A full-resolution size at the render's resolution: ceil(size * num / den),
-// the size itself without a valid factor, nothing when not above 0.
-std::int32_t AtResolution(A_long size, const PF_RationalScale& s) {
-  if (size <= 0) return 0;
-  if (!ValidScale(s)) return size;
-  const std::int64_t scaled =
-      (std::int64_t{size} * s.num + std::int64_t{s.den} - 1) / std::int64_t{s.den};
-  return std::int32_t(std::min<std::int64_t>(scaled, INT32_MAX));
-}
-
 // Half the layer's size at the render's resolution: where the grid's center
 // lies in layer coordinates.
 double HalfAtResolution(A_long size, const PF_RationalScale& s) {
   return size * (ValidScale(s) ? double(s.num) / double(s.den) : 1.0) * 0.5;
-}
-
-// A world whose rows can hold whole, aligned pixels of the format.
-bool Fits(const PF_EffectWorld& w, PF_PixelFormat format) {
-  const std::int64_t pixel = PixelSizeOf(format), channel = pixel / 4;
-  return w.width <= 0 || w.height <= 0 ||
-         (std::llabs(w.rowbytes) >= std::int64_t{w.width} * pixel && w.rowbytes % channel == 0 &&
-          reinterpret_cast<std::uintptr_t>(w.data) % std::uintptr_t(channel) == 0);
 }
 
 class Session {
@@ -461,19 +420,19 @@ class Session {
   bool EntryNull(ParamIndex i) const { return Has(nullParams_, 1u << i); }
 
   PF_Err Send(PF_Cmd cmd, Records& r, PF_LayerDef* output, void* extra) {
-    mark_ = host_.CallLog().size();
+    mark_ = host_.Calls().size();
     uiMark_ = host_.UiUpdates().size();
     paramMark_ = host_.ParamCheckouts().size();
     layerMark_ = host_.LayerCheckouts().size();
     addMark_ = host_.Adds().size();
-    layerBefore_ = RowBytes(host_.Layer());
-    outputBefore_ = RowBytes(host_.Output());
+    layerBefore_ = WholeRows(host_.Layer());
+    outputBefore_ = WholeRows(host_.Output());
     return host_.Send(cmd, r.inData, r.outData, r.paramList, output, extra);
   }
 
   // Host calls the effect made during the last command, the command excluded.
   std::vector<CallRecord> Calls() const {
-    std::vector<CallRecord> log = host_.CallLog();
+    std::vector<CallRecord> log = host_.Calls();
     std::vector<CallRecord> calls;
     for (std::size_t i = mark_ + 1; i < log.size(); ++i) calls.push_back(log[i]);
     return calls;
@@ -485,8 +444,8 @@ class Session {
   }
 
   void CheckNoCalls() const { SESSION_CHECK_EQ(Calls().size(), 0); }
-  void CheckLayerUntouched() const { SESSION_CHECK(RowBytes(host_.Layer()) == layerBefore_); }
-  void CheckOutputUntouched() const { SESSION_CHECK(RowBytes(host_.Output()) == outputBefore_); }
+  void CheckLayerUntouched() const { SESSION_CHECK(WholeRows(host_.Layer()) == layerBefore_); }
+  void CheckOutputUntouched() const { SESSION_CHECK(WholeRows(host_.Output()) == outputBefore_); }
   void CheckWorldsUntouched() const {
     CheckLayerUntouched();
     CheckOutputUntouched();
@@ -521,19 +480,8 @@ class Session {
   // The pixel format the effect was told for `world`, or the fallback it
   // must have taken, from the calls of the last command.
   PF_PixelFormat FormatSeen(const PF_EffectWorld& world, bool suiteAsked) const {
-    if (suiteAsked) {
-      bool acquired = false;
-      for (const CallRecord& c : Calls()) {
-        if (c.call == HostCall::kAcquireSuite && c.arg == std::int32_t(HostSuite::kWorld)) {
-          acquired = c.result == kSPNoError;
-        }
-        if (c.call == HostCall::kGetPixelFormat && acquired && c.result == PF_Err_NONE) {
-          const PF_PixelFormat f = host_.Output().pixelFormat();
-          if (f != PF_PixelFormat_INVALID) return f;
-        }
-      }
-    }
-    return (world.world_flags & PF_WorldFlag_DEEP) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
+    const std::vector<CallRecord> calls = suiteAsked ? Calls() : std::vector<CallRecord>{};
+    return ExpectedPixelFormat(calls, world, host_.Output().pixelFormat());
   }
 
   // ---- Commands ---------------------------------------------------------------
@@ -703,7 +651,7 @@ class Session {
 
     bool present = r.inData != nullptr && r.outData != nullptr && r.paramList != nullptr &&
                    extraArg != nullptr && !EntryNull(kPreset) && !EntryNull(kResolution);
-    for (ParamIndex i : kPresetControls) present = present && !EntryNull(i);
+    for (ParamIndex i : kPresetWrites) present = present && !EntryNull(i);
     if (!present) {
       SESSION_CHECK_EQ(err, PF_Err_NONE);
       CheckNoCalls();
@@ -713,10 +661,10 @@ class Session {
       const bool applies = (index == kPreset || index == kResolution) &&
                            r.copies[kPreset].u.pd.value != kPresetCustom;
       if (applies) {
-        CheckParamsUnchanged(r, {kPresetControls.begin(), kPresetControls.end()});
+        CheckParamsUnchanged(r, {kPresetWrites.begin(), kPresetWrites.end()});
         SESSION_CHECK_EQ(r.out.out_flags, flagsBefore | kPresetOutFlags);
         // The host takes over every flagged value.
-        for (ParamIndex i : kPresetControls) host_.Param(i)->u = r.copies[std::size_t(i)].u;
+        for (ParamIndex i : kPresetWrites) host_.Param(i)->u = r.copies[std::size_t(i)].u;
       } else {
         CheckParamsUnchanged(r, {});
         SESSION_CHECK_EQ(r.out.out_flags, flagsBefore);
@@ -762,8 +710,8 @@ class Session {
     PF_Err expected = PF_Err_NONE;
     for (std::size_t i = 0; i < checkouts.size(); ++i) {
       SESSION_CHECK_EQ(expected, PF_Err_NONE);
-      SESSION_CHECK(i < kSettingsControls.size());
-      SESSION_CHECK_EQ(checkouts[i].index, kSettingsControls[i]);
+      SESSION_CHECK(i < kRenderCheckoutOrder.size());
+      SESSION_CHECK_EQ(checkouts[i].index, kRenderCheckoutOrder[i]);
       SESSION_CHECK_EQ(checkouts[i].what_time, r.in.current_time);
       SESSION_CHECK_EQ(checkouts[i].time_step, r.in.time_step);
       SESSION_CHECK_EQ(checkouts[i].time_scale, r.in.time_scale);
@@ -771,7 +719,7 @@ class Session {
     }
     const std::vector<LayerCheckoutRecord> layers = Since(host_.LayerCheckouts(), layerMark_);
     if (expected == PF_Err_NONE) {
-      SESSION_CHECK_EQ(checkouts.size(), kSettingsControls.size());
+      SESSION_CHECK_EQ(checkouts.size(), kRenderCheckoutOrder.size());
       SESSION_CHECK_EQ(layers.size(), 1);
       const LayerCheckoutRecord& l = layers[0];
       SESSION_CHECK_EQ(l.index, 0);
@@ -812,11 +760,9 @@ class Session {
           reference::SameSettings(*static_cast<const GridSettings*>(output.pre_render_data), want));
       // The layer and all the input holds, whatever the request; of it, what
       // the request asks for.
-      const PF_LRect layer{0, 0, AtResolution(r.in.width, r.in.downsample_x),
-                           AtResolution(r.in.height, r.in.downsample_y)};
-      const PF_LRect max =
-          Union(layer, layers[0].result == PF_Err_NONE ? CheckoutMax() : PF_LRect{});
-      const PF_LRect result = IntersectRects(max, input.output_request.rect);
+      const auto [max, result] = ExpectedResultRects(
+          r.in.width, r.in.height, r.in.downsample_x, r.in.downsample_y,
+          layers[0].result == PF_Err_NONE ? CheckoutMax() : PF_LRect{}, input.output_request.rect);
       SESSION_CHECK(std::memcmp(&output.max_result_rect, &max, sizeof max) == 0);
       SESSION_CHECK(std::memcmp(&output.result_rect, &result, sizeof result) == 0);
       SESSION_CHECK_EQ(output.solid, 0);
@@ -940,13 +886,13 @@ class Session {
     // A source with no pixels is none; one with pixels must hold them at the depth.
     const bool sourcePixels =
         source != nullptr && source->data != nullptr && source->width > 0 && source->height > 0;
-    if (hasPixels &&
-        (out.data == nullptr || !Fits(out, format) || (sourcePixels && !Fits(*source, format)))) {
+    if (hasPixels && (out.data == nullptr || !WorldHoldsFormat(out, format) ||
+                      (sourcePixels && !WorldHoldsFormat(*source, format)))) {
       SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
       CheckWorldsUntouched();
       return;
     }
-    widerPixels_ = PixelSizeOf(format) > host_.Output().pixelSize();
+    widerPixels_ = PixelSize(format) > host_.Output().pixelSize();
     PixelBuffer sourceBuffer;
     if (sourcePixels) sourceBuffer = BufferOf(*source);
     const int want =
@@ -967,7 +913,7 @@ class Session {
     const PF_Err err = Send(PF_Cmd_RENDER, r, outputArg, nullptr);
 
     bool present = r.paramList != nullptr && outputArg != nullptr && !EntryNull(kInputLayer);
-    for (ParamIndex i : kSettingsControls) present = present && !EntryNull(i);
+    for (ParamIndex i : kRenderCheckoutOrder) present = present && !EntryNull(i);
     if (!present) {
       SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
       CheckNoCalls();

@@ -9,7 +9,7 @@
 namespace tessaline {
 namespace {
 
-using testing::PluginHost;
+using test::PluginHost;
 
 const std::vector<std::int32_t> kSlotControls = {12, 13, 14, 15, 16, 17, 18, 19};
 

@@ -29,9 +29,9 @@
 namespace tessaline {
 namespace {
 
-using testing::FillPattern;
-using testing::PluginHost;
-using testing::RowBytes;
+using test::FillPattern;
+using test::PluginHost;
+using test::WholeRows;
 
 constexpr int kThreads = 4;
 constexpr int kFramesPerThread = 50;
@@ -193,14 +193,14 @@ class ConcurrentRender : public ::testing::TestWithParam<PixelDepth> {
     FillPattern(host_.Layer());
 
     // The frame rendered alone, checked against the literal reference.
-    testing::WorldCopy expected(host_.Output());
+    test::WorldCopy expected(host_.Output());
     ASSERT_EQ(host_.RenderSmart(), PF_Err_NONE);
-    const PixelBuffer source = testing::BufferOf(*host_.Layer().def());
-    ASSERT_EQ(testing::ReferenceRender(PixelFormatOf(depth), &source, expected.buffer(),
-                                       reference::ResolveSettings(host_.Params())),
+    const PixelBuffer source = test::BufferOf(*host_.Layer().def());
+    ASSERT_EQ(test::ReferenceRender(PixelFormatOf(depth), &source, expected.buffer(),
+                                    reference::ResolveSettings(host_.Params())),
               0);
     ASSERT_TRUE(expected.Matches(host_.Output()));
-    alone_ = RowBytes(host_.Output());
+    alone_ = WholeRows(host_.Output());
   }
 
   void Report(const char* host) const {
@@ -246,7 +246,7 @@ TEST_P(ConcurrentRender, ThroughTheInProcessHost) {
         break;
     }
     if (err != PF_Err_NONE) failures.fetch_add(1);
-    if (RowBytes(output) != alone_) mismatches.fetch_add(1);
+    if (WholeRows(output) != alone_) mismatches.fetch_add(1);
   });
   own.clear();
   shared.Release();
@@ -302,7 +302,7 @@ TEST_P(ConcurrentRender, ThroughAHostThatTakesNoLock) {
         break;
     }
     failures[std::size_t(t)] += err != PF_Err_NONE;
-    mismatches[std::size_t(t)] += RowBytes(output) != alone_;
+    mismatches[std::size_t(t)] += WholeRows(output) != alone_;
   });
   for (auto& records : own)
     for (PF_PreRenderOutput& r : records) r.delete_pre_render_data_func(r.pre_render_data);

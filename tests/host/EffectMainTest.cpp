@@ -7,14 +7,15 @@
 #include <vector>
 
 #include "host/PluginVersion.h"
+#include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
 
 namespace tessaline {
 namespace {
 
-using testing::DrawnColumns;
-using testing::DrawnRows;
-using testing::PluginHost;
+using test::DrawnColumns;
+using test::DrawnRows;
+using test::PluginHost;
 
 TEST(EffectMain, IgnoredSelectorsTouchNothing) {
   std::vector<PF_Cmd> ignored = {2,  3,  5,  6,  7,    8,  9,   10,       12,
@@ -38,7 +39,7 @@ TEST(EffectMain, IgnoredSelectorsTouchNothing) {
     EXPECT_EQ(std::memcmp(&out, &outBefore, sizeof(out)), 0) << cmd;
     EXPECT_EQ(param.uu.change_flags, 0);
     for (unsigned char byte : extra) ASSERT_EQ(byte, 0x5A);
-    EXPECT_EQ(host.CallLog().size(), 1u) << cmd;  // the command alone, no callback
+    EXPECT_EQ(host.Calls().size(), 1u) << cmd;  // the command alone, no callback
   }
 }
 
@@ -47,8 +48,7 @@ TEST(EffectMain, AboutWritesTheTextTerminated) {
   PF_OutData out{};
   std::memset(out.return_msg, 'x', sizeof(out.return_msg));
   ASSERT_EQ(host.Send(PF_Cmd_ABOUT, nullptr, &out, nullptr, nullptr, nullptr), PF_Err_NONE);
-  const char expected[] = "P_Tessaline v0.1\rCenter-based guide grid.";
-  EXPECT_EQ(std::memcmp(out.return_msg, expected, sizeof(expected)), 0);
+  EXPECT_EQ(std::memcmp(out.return_msg, test::kAboutText, sizeof(test::kAboutText)), 0);
   EXPECT_EQ(std::strlen(out.return_msg), 41u);
   EXPECT_EQ(out.return_msg[42], 'x');  // nothing written past the terminator
   EXPECT_EQ(host.Send(PF_Cmd_ABOUT, nullptr, nullptr, nullptr, nullptr, nullptr), 516);

@@ -12,10 +12,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "core/ParamIndex.h"
+#include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
 #include "tests/support/ReferenceSettings.h"
 #include "tests/support/WorldReference.h"
@@ -23,14 +25,16 @@
 namespace tessaline {
 namespace {
 
-using testing::FillPattern;
-using testing::PluginHost;
-using testing::ReferenceRender;
-using testing::RowBytes;
-using testing::WorldCopy;
+using test::ExpectedPixelFormat;
+using test::FillPattern;
+using test::kPresetOutFlags;
+using test::kRenderCheckoutOrder;
+using test::PluginHost;
+using test::ReferenceRender;
+using test::WholeRows;
+using test::WorldCopy;
 
 constexpr std::int32_t kThirds = 6;
-constexpr PF_OutFlags kPresetOutFlags = PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER;
 
 enum class StepKind {
   kGlobalSetup,
@@ -88,21 +92,6 @@ std::vector<bool> DisabledSlots(const MiniHost& host) {
   return out;
 }
 
-// The depth the effect drew at: the format the world suite reported, when it
-// was acquired and answered within the step, else the world_flags fallback.
-PF_PixelFormat FormatDrawn(const std::vector<CallRecord>& log, std::size_t from, std::size_t to,
-                           const World& output) {
-  bool acquired = false;
-  for (std::size_t i = from; i < to; ++i) {
-    if (log[i].call == HostCall::kAcquireSuite && log[i].arg == std::int32_t(HostSuite::kWorld))
-      acquired = log[i].result == kSPNoError;
-    if (log[i].call == HostCall::kGetPixelFormat && acquired && log[i].result == PF_Err_NONE)
-      return output.pixelFormat();
-  }
-  return (output.def()->world_flags & PF_WorldFlag_DEEP) ? PF_PixelFormat_ARGB64
-                                                         : PF_PixelFormat_ARGB32;
-}
-
 // Each control's value by its type (the layer and group markers as 0).
 std::vector<double> Values(const MiniHost& host) {
   std::vector<double> values;
@@ -149,7 +138,7 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
     StepResult& r = results[i];
     if (step.kind == StepKind::kRender && !frameReady) continue;
     r.ran = true;
-    r.firstCall = host.CallLog().size();
+    r.firstCall = host.Calls().size();
     r.disabledBefore = DisabledSlots(host);
     std::unique_ptr<WorldCopy> shadow;
     GridSettings settings = frameSettings;
@@ -175,7 +164,7 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
         frameReady = r.err == PF_Err_NONE;
         break;
       case StepKind::kRender:
-        r.outputBefore = RowBytes(host.Output());
+        r.outputBefore = WholeRows(host.Output());
         shadow = std::make_unique<WorldCopy>(host.Output());
         r.err = host.SmartRender(frame);
         frame.Release();
@@ -184,21 +173,23 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
       case StepKind::kLegacyRender:
         SetFrame(host, step.depth);
         settings = reference::ResolveSettings(host.Params());
-        r.outputBefore = RowBytes(host.Output());
+        r.outputBefore = WholeRows(host.Output());
         shadow = std::make_unique<WorldCopy>(host.Output());
         r.err = host.RenderLegacy();
         break;
     }
-    r.endCall = host.CallLog().size();
+    r.endCall = host.Calls().size();
     const bool withheld = withholdsInput && host.FaultsFired() > 0 && fired == 0;
     fired = host.FaultsFired();
     r.outFlags = host.LastOutData().out_flags;
     r.disabled = DisabledSlots(host);
     r.values = Values(host);
     if (shadow != nullptr) {
-      r.output = RowBytes(host.Output());
-      r.format = FormatDrawn(host.CallLog(), r.firstCall, r.endCall, host.Output());
-      const PixelBuffer source = testing::BufferOf(*host.Layer().def());
+      r.output = WholeRows(host.Output());
+      const std::vector<CallRecord> log = host.Calls();
+      r.format = ExpectedPixelFormat(std::span(log).subspan(r.firstCall, r.endCall - r.firstCall),
+                                     *host.Output().def(), host.Output().pixelFormat());
+      const PixelBuffer source = test::BufferOf(*host.Layer().def());
       r.referenceErr =
           ReferenceRender(r.format, withheld ? nullptr : &source, shadow->buffer(), settings);
       r.asReference = shadow->Matches(host.Output());
@@ -245,7 +236,7 @@ class HostFailure : public ::testing::Test {
     PluginHost host;
     host.ClearLog();
     clean_ = RunSession(host);
-    cleanLog_ = host.CallLog();
+    cleanLog_ = host.Calls();
   }
   static inline std::vector<StepResult> clean_;
   static inline std::vector<CallRecord> cleanLog_;
@@ -297,7 +288,7 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
     host.AddFault(Fault{.call = inj.call, .nth = inj.nth, .effect = inj.effect, .error = error});
     const std::vector<StepResult> results = RunSession(
         host, inj.call == HostCall::kCheckoutLayerPixels && inj.effect != FaultEffect::kFail);
-    const std::vector<CallRecord> log = host.CallLog();
+    const std::vector<CallRecord> log = host.Calls();
     ASSERT_EQ(host.FaultsFired(), 1);
     ++perKind[std::size_t(inj.call)];
 
@@ -342,12 +333,13 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
         EXPECT_EQ(hit.preRender.solid, 0);
         if (inj.call == HostCall::kCheckoutParam) {
           // Attempts stop at the failure; what was checked out is checked in.
-          const std::int64_t failing = (inj.nth - 1) % 19;  // its place among the nineteen
+          const std::int64_t failing = (inj.nth - 1) % std::int64_t(kRenderCheckoutOrder.size());
           EXPECT_EQ(CountIn(log, hit, HostCall::kCheckoutParam), failing + 1);
           EXPECT_EQ(CountIn(log, hit, HostCall::kCheckinParam), failing);
           EXPECT_EQ(CountIn(log, hit, HostCall::kCheckoutLayer), 0);
         } else {
-          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckinParam), 19);
+          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckinParam),
+                    std::int64_t(kRenderCheckoutOrder.size()));
         }
         skipsNextRender = true;
         break;
@@ -473,12 +465,12 @@ TEST(HostReportsAnotherDepth, WorldThatCannotHoldThePixelsIsRefused) {
     host.Output().setPixelFormat(c.reported);
     host.Output().def()->world_flags = c.flags;
     if (c.reported == PF_PixelFormat_INVALID) host.SetSuiteAvailable(HostSuite::kWorld, false);
-    const std::vector<std::uint8_t> before = RowBytes(host.Output());
+    const std::vector<std::uint8_t> before = WholeRows(host.Output());
     for (const bool legacy : {false, true}) {
       const PF_Err err = legacy ? host.RenderLegacy() : host.RenderSmart();
       EXPECT_EQ(err, c.fits ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM) << legacy;
       if (!c.fits) {
-        EXPECT_EQ(RowBytes(host.Output()), before) << legacy;
+        EXPECT_EQ(WholeRows(host.Output()), before) << legacy;
       }
     }
     // Nothing outside the rows; a world that fits may get pixels in its padding.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "host/PackedPixel.h"
+
 namespace tessaline {
 namespace {
 
@@ -38,45 +40,113 @@ struct RecordingHost {
   PF_Err Setup() { return ParamsSetup(&inData, &outData); }
 };
 
-// The registration order as the host must see it.
+// Every control as the host must see it, in registration order: the value
+// fields of its type (a popup's, slider's or checkbox's default; a color's
+// default packed as PackPixel does), a slider's ranges, a popup's or
+// checkbox's text.
+struct Range {
+  double validMin, validMax, sliderMin, sliderMax;
+};
+
 struct ExpectedControl {
   A_long id;
   const char* name;
   PF_ParamType type;
-  PF_ParamFlags flags;
+  PF_ParamFlags flags = 0;
+  double dephault = 0;
+  Range range{};
+  const char* text = nullptr;
+  A_short numChoices = 0;
 };
 
 constexpr PF_ParamFlags kSup = PF_ParamFlag_SUPERVISE;
 constexpr PF_ParamFlags kColl = PF_ParamFlag_START_COLLAPSED;
+constexpr Range kSpacing{1, 10000, 1, 500};
+constexpr Range kCount{0, 200, 0, 50};
+constexpr double kWhite = 0xFFFFFFFF, kRed = 0x0000FFFF, kBlue = 0xFF0000FF, kGreen = 0x00FF00FF,
+                 kYellow = 0x00FFFFFF;
 
+// clang-format off
 const ExpectedControl kExpected[] = {
-    {1, "Preset", PF_Param_POPUP, kSup},
-    {2, "Resolution", PF_Param_POPUP, kSup},
-    {3, "Layout", PF_Param_GROUP_START, 0},
-    {4, "X Spacing", PF_Param_FLOAT_SLIDER, 0},
-    {5, "Y Spacing", PF_Param_FLOAT_SLIDER, 0},
-    {6, "X Count", PF_Param_SLIDER, 0},
-    {7, "Y Count", PF_Param_SLIDER, 0},
-    {8, "", PF_Param_GROUP_END, 0},
+    {1, "Preset", PF_Param_POPUP, kSup, 1, {}, kPresetChoices, 17},
+    {2, "Resolution", PF_Param_POPUP, kSup, 1, {}, kResolutionChoices, 20},
+    {3, "Layout", PF_Param_GROUP_START},
+    {4, "X Spacing", PF_Param_FLOAT_SLIDER, 0, 100, kSpacing},
+    {5, "Y Spacing", PF_Param_FLOAT_SLIDER, 0, 100, kSpacing},
+    {6, "X Count", PF_Param_SLIDER, 0, 10, kCount},
+    {7, "Y Count", PF_Param_SLIDER, 0, 10, kCount},
+    {8, "", PF_Param_GROUP_END},
     {9, "Colors", PF_Param_GROUP_START, kColl},
-    {10, "Center Line Color", PF_Param_COLOR, 0},
-    {11, "Outer Color Count", PF_Param_POPUP, kSup},
-    {12, "Use Color 1", PF_Param_CHECKBOX, 0},
-    {13, "Color 1", PF_Param_COLOR, 0},
-    {14, "Use Color 2", PF_Param_CHECKBOX, 0},
-    {15, "Color 2", PF_Param_COLOR, 0},
-    {16, "Use Color 3", PF_Param_CHECKBOX, 0},
-    {17, "Color 3", PF_Param_COLOR, 0},
-    {18, "Use Color 4", PF_Param_CHECKBOX, 0},
-    {19, "Color 4", PF_Param_COLOR, 0},
-    {20, "", PF_Param_GROUP_END, 0},
+    {10, "Center Line Color", PF_Param_COLOR, 0, kWhite},
+    {11, "Outer Color Count", PF_Param_POPUP, kSup, 4, {}, "1 Color|2 Colors|3 Colors|4 Colors", 4},
+    {12, "Use Color 1", PF_Param_CHECKBOX, 0, 1, {}, ""},
+    {13, "Color 1", PF_Param_COLOR, 0, kRed},
+    {14, "Use Color 2", PF_Param_CHECKBOX, 0, 1, {}, ""},
+    {15, "Color 2", PF_Param_COLOR, 0, kBlue},
+    {16, "Use Color 3", PF_Param_CHECKBOX, 0, 1, {}, ""},
+    {17, "Color 3", PF_Param_COLOR, 0, kGreen},
+    {18, "Use Color 4", PF_Param_CHECKBOX, 0, 1, {}, ""},
+    {19, "Color 4", PF_Param_COLOR, 0, kYellow},
+    {20, "", PF_Param_GROUP_END},
     {21, "Style", PF_Param_GROUP_START, kColl},
-    {22, "Line Width", PF_Param_FLOAT_SLIDER, 0},
-    {23, "Center Line Width", PF_Param_FLOAT_SLIDER, 0},
-    {24, "Opacity", PF_Param_FLOAT_SLIDER, 0},
-    {25, "Blend Mode", PF_Param_POPUP, 0},
-    {26, "", PF_Param_GROUP_END, 0},
+    {22, "Line Width", PF_Param_FLOAT_SLIDER, 0, 2, {0.1, 20, 0.1, 10}},
+    {23, "Center Line Width", PF_Param_FLOAT_SLIDER, 0, 2, {0.1, 20, 0.1, 20}},
+    {24, "Opacity", PF_Param_FLOAT_SLIDER, 0, 100, {0, 100, 0, 100}},
+    {25, "Blend Mode", PF_Param_POPUP, 0, 1, {}, "Composite Over Source|Grid Only", 2},
+    {26, "", PF_Param_GROUP_END},
 };
+// clang-format on
+
+// A slider's value, default and ranges against the row, in the slider's own
+// field types.
+template <typename Slider>
+void ExpectSlider(const Slider& d, const ExpectedControl& want) {
+  using Value = decltype(d.dephault);
+  using Bound = decltype(d.valid_min);
+  EXPECT_EQ(d.value, decltype(d.value)(Value(want.dephault)));
+  EXPECT_EQ(d.dephault, Value(want.dephault));
+  EXPECT_EQ(d.valid_min, Bound(want.range.validMin));
+  EXPECT_EQ(d.valid_max, Bound(want.range.validMax));
+  EXPECT_EQ(d.slider_min, Bound(want.range.sliderMin));
+  EXPECT_EQ(d.slider_max, Bound(want.range.sliderMax));
+}
+
+// A popup's or checkbox's value and default, and its choices or label.
+template <typename Def>
+void ExpectValueAndText(const Def& d, const char* text, const ExpectedControl& want) {
+  EXPECT_EQ(d.value, want.dephault);
+  EXPECT_EQ(d.dephault, want.dephault);
+  ASSERT_NE(text, nullptr);
+  EXPECT_STREQ(text, want.text);
+}
+
+// The value fields of the definition's type against the row.
+void ExpectValues(const PF_ParamDef& def, const ExpectedControl& want) {
+  const PF_ParamDefUnion& u = def.u;
+  switch (def.param_type) {
+    case PF_Param_POPUP:
+      ExpectValueAndText(u.pd, u.pd.u.namesptr, want);
+      EXPECT_EQ(u.pd.num_choices, want.numChoices);
+      break;
+    case PF_Param_FLOAT_SLIDER:
+      ExpectSlider(u.fs_d, want);
+      EXPECT_EQ(u.fs_d.precision, 2);
+      EXPECT_EQ(u.fs_d.display_flags, PF_ValueDisplayFlag_NONE);
+      break;
+    case PF_Param_SLIDER:
+      ExpectSlider(u.sd, want);
+      break;
+    case PF_Param_CHECKBOX:
+      ExpectValueAndText(u.bd, u.bd.u.nameptr, want);
+      break;
+    case PF_Param_COLOR:
+      EXPECT_EQ(PackPixel(u.cd.value), want.dephault);
+      EXPECT_EQ(PackPixel(u.cd.dephault), want.dephault);
+      break;
+    default:
+      break;
+  }
+}
 
 bool AllZero(const void* bytes, std::size_t size) {
   const auto* p = static_cast<const unsigned char*>(bytes);
@@ -86,7 +156,7 @@ bool AllZero(const void* bytes, std::size_t size) {
   return true;
 }
 
-TEST(ParameterSet, AcceptingHostGetsTheControlsInIndexOrder) {
+TEST(ParameterSet, AcceptingHostGetsEveryControlInIndexOrder) {
   RecordingHost host;
   ASSERT_EQ(host.Setup(), PF_Err_NONE);
   ASSERT_EQ(host.defs.size(), std::size(kExpected));
@@ -103,8 +173,10 @@ TEST(ParameterSet, AcceptingHostGetsTheControlsInIndexOrder) {
     EXPECT_EQ(def.ui_width, 0);
     EXPECT_EQ(def.ui_height, 0);
     EXPECT_EQ(def.unused, 0);
+    ExpectValues(def, want);
   }
   EXPECT_EQ(host.outData.num_params, 27);
+  EXPECT_EQ(std::string(host.defs[0].u.pd.u.namesptr).substr(0, 18), "Custom|Fine Draft|");
 }
 
 TEST(ParameterSet, FailingAddStopsSetupWithItsError) {
@@ -143,65 +215,6 @@ class RegisteredDefs : public ::testing::Test {
   RecordingHost host_;
 };
 
-TEST_F(RegisteredDefs, PopupsStartAtTheirDefaultsWithTheirChoices) {
-  struct Case {
-    ParamIndex index;
-    A_long value;
-    A_short numChoices;
-    const char* choices;
-  };
-  const Case cases[] = {
-      {kPreset, 1, 17, kPresetChoices},
-      {kResolution, 1, 20, kResolutionChoices},
-      {kOuterColorCount, 4, 4, "1 Color|2 Colors|3 Colors|4 Colors"},
-      {kBlendMode, 1, 2, "Composite Over Source|Grid Only"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.index);
-    const PF_PopupDef& pd = Def(c.index).u.pd;
-    EXPECT_EQ(pd.value, c.value);
-    EXPECT_EQ(pd.dephault, c.value);
-    EXPECT_EQ(pd.num_choices, c.numChoices);
-    ASSERT_NE(pd.u.namesptr, nullptr);
-    EXPECT_STREQ(pd.u.namesptr, c.choices);
-  }
-  EXPECT_EQ(std::string(Def(kPreset).u.pd.u.namesptr).substr(0, 18), "Custom|Fine Draft|");
-}
-
-TEST_F(RegisteredDefs, SlidersCarryTheirRangesAndDefaults) {
-  struct Case {
-    ParamIndex index;
-    float validMin, validMax, sliderMin, sliderMax, dephault;
-  };
-  const Case floats[] = {
-      {kXSpacing, 1, 10000, 1, 500, 100},  {kYSpacing, 1, 10000, 1, 500, 100},
-      {kLineWidth, 0.1f, 20, 0.1f, 10, 2}, {kCenterLineWidth, 0.1f, 20, 0.1f, 20, 2},
-      {kOpacity, 0, 100, 0, 100, 100},
-  };
-  for (const Case& c : floats) {
-    SCOPED_TRACE(c.index);
-    const PF_FloatSliderDef& fs = Def(c.index).u.fs_d;
-    EXPECT_EQ(fs.value, static_cast<double>(c.dephault));
-    EXPECT_EQ(fs.valid_min, c.validMin);
-    EXPECT_EQ(fs.valid_max, c.validMax);
-    EXPECT_EQ(fs.slider_min, c.sliderMin);
-    EXPECT_EQ(fs.slider_max, c.sliderMax);
-    EXPECT_EQ(fs.dephault, c.dephault);
-    EXPECT_EQ(fs.precision, 2);
-    EXPECT_EQ(fs.display_flags, PF_ValueDisplayFlag_NONE);
-  }
-  for (ParamIndex index : {kXCount, kYCount}) {
-    SCOPED_TRACE(index);
-    const PF_SliderDef& sd = Def(index).u.sd;
-    EXPECT_EQ(sd.value, 10);
-    EXPECT_EQ(sd.dephault, 10);
-    EXPECT_EQ(sd.valid_min, 0);
-    EXPECT_EQ(sd.valid_max, 200);
-    EXPECT_EQ(sd.slider_min, 0);
-    EXPECT_EQ(sd.slider_max, 50);
-  }
-}
-
 TEST_F(RegisteredDefs, WidthLowerBoundIsTheFloatNearestOneTenth) {
   const float tenth = Def(kLineWidth).u.fs_d.valid_min;
   const double error = std::fabs(static_cast<double>(tenth) - 0.1);
@@ -211,51 +224,6 @@ TEST_F(RegisteredDefs, WidthLowerBoundIsTheFloatNearestOneTenth) {
     EXPECT_EQ(Def(index).u.fs_d.valid_min, tenth);
     EXPECT_EQ(Def(index).u.fs_d.slider_min, tenth);
   }
-}
-
-TEST_F(RegisteredDefs, CheckboxesStartOnWithoutLabel) {
-  for (int slot = 0; slot < kColorSlotCount; ++slot) {
-    SCOPED_TRACE(slot);
-    const PF_CheckBoxDef& bd = Def(UseColorParam(slot)).u.bd;
-    EXPECT_EQ(bd.value, 1);
-    EXPECT_EQ(bd.dephault, 1);
-    ASSERT_NE(bd.u.nameptr, nullptr);
-    EXPECT_STREQ(bd.u.nameptr, "");
-  }
-}
-
-TEST_F(RegisteredDefs, ColorsStartAtTheirDefaultsWithFullAlpha) {
-  struct Case {
-    ParamIndex index;
-    A_u_char red, green, blue;
-  };
-  const Case cases[] = {{kCenterLineColor, 255, 255, 255},
-                        {kColor1, 255, 0, 0},
-                        {kColor2, 0, 0, 255},
-                        {kColor3, 0, 255, 0},
-                        {kColor4, 255, 255, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.index);
-    const PF_ColorDef& cd = Def(c.index).u.cd;
-    for (const PF_Pixel& p : {cd.value, cd.dephault}) {
-      EXPECT_EQ(p.alpha, 255);
-      EXPECT_EQ(p.red, c.red);
-      EXPECT_EQ(p.green, c.green);
-      EXPECT_EQ(p.blue, c.blue);
-    }
-  }
-}
-
-TEST_F(RegisteredDefs, OnlyThreeControlsAreSupervisedAndTwoGroupsCollapsed) {
-  std::vector<A_long> supervised, collapsed;
-  for (const PF_ParamDef& def : host_.defs) {
-    if (def.flags & PF_ParamFlag_SUPERVISE) supervised.push_back(def.uu.id);
-    if (def.flags & PF_ParamFlag_START_COLLAPSED) collapsed.push_back(def.uu.id);
-  }
-  EXPECT_EQ(supervised, (std::vector<A_long>{kPreset, kResolution, kOuterColorCount}));
-  EXPECT_EQ(collapsed, (std::vector<A_long>{kColorsGroup, kStyleGroup}));
-  EXPECT_EQ(Def(kLayoutGroup).flags, 0);
-  EXPECT_EQ(Def(kBlendMode).flags, 0);
 }
 
 // Every byte that no row sets is zero: value strings, phase, exponent,
@@ -301,15 +269,6 @@ TEST(ParameterSet, NamesAreTruncatedToTheHostFieldAndTerminated) {
     EXPECT_EQ(std::string(def.name), exact);
     EXPECT_EQ(def.name[31], '\0');
   }
-}
-
-TEST(ParameterSet, ControlsAreFoundByLabelAndType) {
-  const ControlRow* opacity = FindControl("Opacity", PF_Param_FLOAT_SLIDER);
-  ASSERT_NE(opacity, nullptr);
-  EXPECT_EQ(opacity->index, kOpacity);
-  EXPECT_EQ(FindControl("Opacity", PF_Param_SLIDER), nullptr);
-  EXPECT_EQ(FindControl("Color 3", PF_Param_COLOR)->index, kColor3);
-  EXPECT_EQ(FindControl("No Such Control", PF_Param_POPUP), nullptr);
 }
 
 }  // namespace

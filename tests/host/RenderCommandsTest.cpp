@@ -8,7 +8,8 @@
 #include <new>
 #include <vector>
 
-#include "host/LayerGeometry.h"
+#include "minihost/Rects.h"
+#include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
 
 // The pre-render record is the one allocation of a render; this test binary
@@ -29,13 +30,13 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 namespace tessaline {
 namespace {
 
-using testing::DrawnColumns;
-using testing::DrawnRows;
-using testing::FillPattern;
-using testing::PluginHost;
+using test::DrawnColumns;
+using test::DrawnRows;
+using test::FillPattern;
+using test::PluginHost;
 
-const std::vector<std::int32_t> kSettingsOrder = {1,  4,  5,  6,  7,  10, 11, 12, 13, 14,
-                                                  15, 16, 17, 18, 19, 22, 23, 24, 25};
+const std::vector<std::int32_t> kSettingsOrder(test::kRenderCheckoutOrder.begin(),
+                                               test::kRenderCheckoutOrder.end());
 
 TEST(SmartPreRender, ChecksOutTheSettingsControlsAtTheFrameTime) {
   PluginHost host;
@@ -204,10 +205,10 @@ TEST(SmartRender, EveryCompositingModeFetchesTheInputPixels) {
     host.SetPopup(kBlendMode, mode);
     ASSERT_EQ(host.RenderSmart(), PF_Err_NONE) << mode;
     EXPECT_EQ(host.ArgsOf(HostCall::kCheckoutLayerPixels), std::vector<std::int32_t>{0});
-    const std::vector<std::uint8_t> smart = host.Output().PixelBytes();
+    const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
     host.Output().Clear();
     ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
-    EXPECT_EQ(host.Output().PixelBytes(), smart) << mode;
+    EXPECT_EQ(host.Output().PackedPixels(), smart) << mode;
   }
 }
 
@@ -226,7 +227,7 @@ TEST(SmartRender, HostFailuresAreReturnedAndNothingIsDrawn) {
     PluginHost host;
     host.AddFault(c.fault);
     EXPECT_EQ(host.RenderSmart(), c.expected);
-    for (std::uint8_t byte : host.Output().PixelBytes()) ASSERT_EQ(byte, 0);
+    for (std::uint8_t byte : host.Output().PackedPixels()) ASSERT_EQ(byte, 0);
     if (c.fault.call == HostCall::kCheckoutLayerPixels) {
       EXPECT_EQ(host.Count(HostCall::kCheckoutOutput), 0);
     }
@@ -313,12 +314,12 @@ TEST(LegacyRender, RendersWithoutInDataChoosingTheDepthFromWorldFlags) {
   host.SetFrame(PixelDepth::k16, 50, 40);
   FillPattern(host.Layer());
   ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
-  const std::vector<std::uint8_t> expected = host.Output().PixelBytes();
+  const std::vector<std::uint8_t> expected = host.Output().PackedPixels();
   host.Output().Clear();
   PF_OutData out = host.MakeOutData();
   EXPECT_EQ(host.Send(PF_Cmd_RENDER, nullptr, &out, host.Params(), host.Output().def(), nullptr),
             PF_Err_NONE);
-  EXPECT_EQ(host.Output().PixelBytes(), expected);
+  EXPECT_EQ(host.Output().PackedPixels(), expected);
   EXPECT_EQ(host.Count(HostCall::kAcquireSuite), 1);  // only the first render asked
 }
 
@@ -340,7 +341,7 @@ TEST(LegacyRender, MissingRecordsDrawNothing) {
     EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, params.data(), output.def(), nullptr), 516)
         << missing;
   }
-  for (std::uint8_t byte : output.PixelBytes()) ASSERT_EQ(byte, 0);
+  for (std::uint8_t byte : output.PackedPixels()) ASSERT_EQ(byte, 0);
 }
 
 TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
@@ -354,10 +355,10 @@ TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
       host.SetColor(kColor2, 0x40FF8080u);  // half-transparent
       host.SetPopup(kBlendMode, mode);
       ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
-      const std::vector<std::uint8_t> smart = host.Output().PixelBytes();
+      const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
       host.Output().Clear();
       ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
-      EXPECT_EQ(host.Output().PixelBytes(), smart) << int(depth) << " mode " << mode;
+      EXPECT_EQ(host.Output().PackedPixels(), smart) << int(depth) << " mode " << mode;
       EXPECT_TRUE(host.GuardFailures().empty());
     }
   }
@@ -416,8 +417,8 @@ TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
   };
   for (const Case& c : cases) {
     PluginHost host;
-    host.SetFrame(PixelDepth::k8, std::int32_t(c.width * DownsampleFactor(c.x) + 0.5),
-                  std::int32_t(c.height * DownsampleFactor(c.y) + 0.5));
+    host.SetFrame(PixelDepth::k8, test::AtResolution(c.width, c.x),
+                  test::AtResolution(c.height, c.y));
     host.SetLayerSize(c.width, c.height);
     host.SetPopup(kBlendMode, kBlendGridOnly);
     host.SetSlider(kXCount, 1);
@@ -466,7 +467,7 @@ void SetScene(PluginHost& host, PixelDepth depth, std::int32_t mode) {
 // pixels: the layer's pixels now lie at (left, top) of a larger input.
 void GrowInput(PluginHost& host, const WorldMargins& grow) {
   World& layer = host.Layer();
-  const std::vector<std::uint8_t> pixels = layer.PixelBytes();
+  const std::vector<std::uint8_t> pixels = layer.PackedPixels();
   const std::int32_t width = layer.width(), height = layer.height();
   const std::size_t rowBytes = std::size_t(width) * std::size_t(layer.pixelSize());
   host.SetLayerSize(width, height);
@@ -538,10 +539,10 @@ TEST(LayerPlacement, TilesOfPartialRequestsMakeTheWholeFrame) {
           tiled.SetOutputRequest(request);
           ASSERT_EQ(tiled.RenderSmart(), PF_Err_NONE);
           const PF_PreRenderOutput out = tiled.LastPreRenderOutput();
-          const PF_LRect drawn = Intersection(tile, input.max);
+          const PF_LRect drawn = IntersectRects(tile, input.max);
           EXPECT_EQ(std::memcmp(&out.max_result_rect, &input.max, sizeof input.max), 0);
           EXPECT_EQ(std::memcmp(&out.result_rect, &drawn, sizeof drawn), 0);
-          if (IsEmpty(drawn)) continue;
+          if (IsEmptyRect(drawn)) continue;
           EXPECT_EQ(Region(tiled.Output(), drawn), Region(whole.Output(), drawn));
         }
         EXPECT_TRUE(tiled.GuardFailures().empty());

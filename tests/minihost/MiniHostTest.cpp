@@ -303,7 +303,7 @@ void ExpectMarkedCopy(const World& layer, const World& output, double gain) {
 
 std::vector<std::pair<HostCall, std::int32_t>> CallsAndArgs(const MiniHost& host) {
   std::vector<std::pair<HostCall, std::int32_t>> out;
-  for (const CallRecord& r : host.CallLog()) out.emplace_back(r.call, r.arg);
+  for (const CallRecord& r : host.Calls()) out.emplace_back(r.call, r.arg);
   return out;
 }
 
@@ -311,7 +311,7 @@ bool SameRect(const PF_LRect& a, const PF_LRect& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-class MiniHostTest : public ::testing::Test {
+class HostSession : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(host.ParamsSetup(), PF_Err_NONE);
@@ -369,7 +369,7 @@ TEST(MiniHostSetup, RecordsEveryAddAndBuildsTheValuesFromTheDefaults) {
   EXPECT_EQ(host.AboutText(), "Fake\rfor the host's tests");
 }
 
-TEST_F(MiniHostTest, SupervisedChangeTakesOverOnlyTheFlaggedValues) {
+TEST_F(HostSession, SupervisedChangeTakesOverOnlyTheFlaggedValues) {
   ASSERT_EQ(host.SetPopup(kMode, 3), PF_Err_NONE);
   EXPECT_EQ(host.ArgsOf(HostCall::kCommand), std::vector<std::int32_t>{PF_Cmd_USER_CHANGED_PARAM});
   EXPECT_EQ(host.IntValue(kMode), 3);
@@ -394,7 +394,7 @@ TEST_F(MiniHostTest, SupervisedChangeTakesOverOnlyTheFlaggedValues) {
   EXPECT_EQ(host.FloatValue(kGain), 200.0);
 }
 
-TEST_F(MiniHostTest, UnsupervisedChangesSendNothingAndWrongTargetsAreRefused) {
+TEST_F(HostSession, UnsupervisedChangesSendNothingAndWrongTargetsAreRefused) {
   EXPECT_EQ(host.SetFloat(kGain, 42.5), PF_Err_NONE);
   EXPECT_EQ(host.SetCheckbox(kShow, 0), PF_Err_NONE);
   EXPECT_EQ(host.SetSlider(kStray, 2), PF_Err_NONE);
@@ -417,7 +417,7 @@ TEST_F(MiniHostTest, UnsupervisedChangesSendNothingAndWrongTargetsAreRefused) {
 
 // ---- Rendering -------------------------------------------------------------
 
-TEST_F(MiniHostTest, SmartRenderAtEveryDepthServesTheFrameAndReleasesItsDataOnce) {
+TEST_F(HostSession, SmartRenderAtEveryDepthServesTheFrameAndReleasesItsDataOnce) {
   ForEachDepth([&]<typename Pixel>(PixelDepth depth) {
     SCOPED_TRACE(int(depth));
     host.SetFrame(depth, 7, 5);
@@ -461,7 +461,7 @@ TEST_F(MiniHostTest, SmartRenderAtEveryDepthServesTheFrameAndReleasesItsDataOnce
   });
 }
 
-TEST_F(MiniHostTest, LegacyRenderWritesThroughEveryStrideAtEveryDepth) {
+TEST_F(HostSession, LegacyRenderWritesThroughEveryStrideAtEveryDepth) {
   ForEachDepth([&]<typename Pixel>(PixelDepth depth) {
     for (const std::int32_t padding : {0, 24}) {
       for (const std::int32_t sign : {1, -1}) {
@@ -480,7 +480,7 @@ TEST_F(MiniHostTest, LegacyRenderWritesThroughEveryStrideAtEveryDepth) {
   EXPECT_TRUE(host.GuardFailures().empty());
 }
 
-TEST_F(MiniHostTest, StrayWritesShowInTheGuardCheckAfterTheCommand) {
+TEST_F(HostSession, StrayWritesShowInTheGuardCheckAfterTheCommand) {
   struct Case {
     Stray stray;
     std::int64_t GuardReport::*zone;  // of a world of its own
@@ -518,7 +518,7 @@ TEST_F(MiniHostTest, StrayWritesShowInTheGuardCheckAfterTheCommand) {
 
 // ---- Geometry: rectangles, views and origins --------------------------------
 
-TEST_F(MiniHostTest, SmartRenderHandsViewsOfTheInputAndOutputsAtTheResultRect) {
+TEST_F(HostSession, SmartRenderHandsViewsOfTheInputAndOutputsAtTheResultRect) {
   struct Case {
     const char* name;
     PF_LRect input;  // the input world's extent: origin and size
@@ -587,7 +587,7 @@ TEST_F(MiniHostTest, SmartRenderHandsViewsOfTheInputAndOutputsAtTheResultRect) {
   }
 }
 
-TEST_F(MiniHostTest, LegacyRenderAndInDataTellTheLayerAndTheSourceOrigin) {
+TEST_F(HostSession, LegacyRenderAndInDataTellTheLayerAndTheSourceOrigin) {
   host.SetFrame(PixelDepth::k8, 10, 7);
   host.SetInputOrigin(-2, -1);
   host.SetOutputWindow(WorldMargins{3, 1, 0, 2}, 0);
@@ -622,13 +622,13 @@ TEST_F(MiniHostTest, LegacyRenderAndInDataTellTheLayerAndTheSourceOrigin) {
   EXPECT_EQ(host.PreRenderDataDeleted(), 1);
 }
 
-TEST_F(MiniHostTest, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
+TEST_F(HostSession, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
   host.SetFrame(PixelDepth::k16, 33, 17);
   FillSample<PF_Pixel16>(host.Layer());
   SmartFrame frame;
   ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
   ASSERT_EQ(host.SmartRender(frame), PF_Err_NONE);
-  const std::vector<std::uint8_t> reference = host.Output().PixelBytes();
+  const std::vector<std::uint8_t> reference = host.Output().PackedPixels();
 
   constexpr int kThreads = 4;
   constexpr int kFrames = 8;
@@ -645,7 +645,7 @@ TEST_F(MiniHostTest, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
       for (int f = 0; f < kFrames; ++f) {
         outputs[t]->Clear();
         results[t * kFrames + f] = host.SmartRender(frame, outputs[t].get());
-        if (outputs[t]->PixelBytes() != reference) results[t * kFrames + f] = -2;
+        if (outputs[t]->PackedPixels() != reference) results[t * kFrames + f] = -2;
       }
     });
   }
@@ -671,7 +671,7 @@ TEST_F(MiniHostTest, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
 
 // ---- Faults ----------------------------------------------------------------
 
-TEST_F(MiniHostTest, EachFaultHitsItsCallAndTheFrameIsStillCleanedUp) {
+TEST_F(HostSession, EachFaultHitsItsCallAndTheFrameIsStillCleanedUp) {
   struct Case {
     const char* name;
     Fault fault;
@@ -706,7 +706,7 @@ TEST_F(MiniHostTest, EachFaultHitsItsCallAndTheFrameIsStillCleanedUp) {
     EXPECT_EQ(host.SuiteImbalance(), 0);
     EXPECT_EQ(host.PreRenderDataKept(), host.PreRenderDataDeleted());
     if (c.fault.effect == E::kFail) {
-      const std::vector<CallRecord> log = host.CallLog();
+      const std::vector<CallRecord> log = host.Calls();
       const auto hit = std::find_if(log.begin(), log.end(), [&](const CallRecord& r) {
         return r.call == c.fault.call && r.result == c.fault.error;
       });
@@ -813,11 +813,11 @@ TEST(MiniHostSuites, ServesKnownSuitesOnlyAndReportsEachWorldsFormat) {
   EXPECT_EQ(host.SuiteImbalance(), 0);
 }
 
-TEST_F(MiniHostTest, RawCommandsPassRecordsAsGivenAndForeignEffectRefsAreCaught) {
+TEST_F(HostSession, RawCommandsPassRecordsAsGivenAndForeignEffectRefsAreCaught) {
   EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, nullptr, nullptr, nullptr, nullptr, nullptr),
             PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(host.Send(-1, nullptr, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
-  const std::vector<CallRecord> log = host.CallLog();
+  const std::vector<CallRecord> log = host.Calls();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0].arg, PF_Cmd_SMART_RENDER);
   EXPECT_EQ(log[0].result, PF_Err_BAD_CALLBACK_PARAM);

@@ -62,7 +62,7 @@ TEST(World, RowsLieWhereTheStrideSaysAtEveryDepthAndStride) {
         }
       }
       EXPECT_TRUE(world.CheckGuards().Intact()) << world.CheckGuards().Describe();
-      EXPECT_EQ(world.PixelBytes(), expected);
+      EXPECT_EQ(world.PackedPixels(), expected);
     }
   }
 }
@@ -154,7 +154,7 @@ TEST(World, AWindowKeepsEveryByteAroundItsPixelsGuarded) {
       EXPECT_TRUE(world.CheckGuards().Intact()) << world.CheckGuards().Describe();
       world.Clear();
       EXPECT_TRUE(world.CheckGuards().Intact());
-      EXPECT_EQ(world.PixelBytes(), std::vector<std::uint8_t>(kWidth * kHeight * pixel, 0));
+      EXPECT_EQ(world.PackedPixels(), std::vector<std::uint8_t>(kWidth * kHeight * pixel, 0));
       for (const Poke& p : pokes) {
         world.RowAddress(p.row)[std::int64_t{p.col} * pixel + p.byteOffset] ^= std::byte{0x5A};
         const GuardReport r = world.CheckGuards();
@@ -178,7 +178,7 @@ TEST(World, InvalidStridesAreWidenedAndEmptyWorldsHaveGuardsOnly) {
   World empty(PixelDepth::kFloat, 0, -3);
   EXPECT_EQ(empty.width(), 0);
   EXPECT_EQ(empty.height(), 0);
-  EXPECT_TRUE(empty.PixelBytes().empty());
+  EXPECT_TRUE(empty.PackedPixels().empty());
   EXPECT_TRUE(empty.CheckGuards().Intact());
   // Windows without pixels in images with margins only, either way up.
   for (const std::int32_t rowbytes : {64, -64}) {

@@ -11,21 +11,12 @@
 #include "host/EffectMain.h"
 #include "tests/plugin/GoldenScenarios.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
-TEST(GoldenFramesTest, StaticEntryPointDrawsTheRecordedFrames) {
+TEST(GoldenFrames, StaticEntryPointDrawsTheRecordedFrames) {
   CheckGoldenFrames(&EffectMain);
 }
 
-TEST(GoldenFramesTest, ScenarioNamesAreUnique) {
-  const auto scenarios = GoldenScenarios();
-  for (std::size_t i = 0; i < scenarios.size(); ++i) {
-    for (std::size_t j = i + 1; j < scenarios.size(); ++j) {
-      EXPECT_NE(scenarios[i].name, scenarios[j].name);
-    }
-  }
-}
-
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

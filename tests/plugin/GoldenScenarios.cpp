@@ -11,7 +11,7 @@
 #include "core/ParamIndex.h"
 #include "presets/PopupLabels.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 // The 1-based popup value of `label`; not a constant expression when absent.
@@ -96,13 +96,13 @@ constexpr std::array<GoldenScenario, 9> kScenarios = {{
 }};
 // clang-format on
 
-std::int32_t RowBytes(Stride stride, PixelDepth depth, std::int32_t width) {
-  const std::int32_t pixels = width * PixelSize(depth);
+std::int32_t RowbytesFor(Stride stride, PixelDepth depth, std::int32_t width) {
+  const std::int32_t rowBytes = width * PixelSize(depth);
   switch (stride) {
     case Stride::kPadded:
-      return pixels + 40;
+      return rowBytes + 40;
     case Stride::kNegative:
-      return -(pixels + 16);
+      return -(rowBytes + 16);
     case Stride::kPacked:
       break;
   }
@@ -214,16 +214,16 @@ std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenS
   for (PixelDepth depth : kGoldenDepths) {
     for (RenderPath path : kGoldenPaths) {
       SCOPED_TRACE(std::string(DepthName(depth)) + " " + std::string(RenderPathName(path)));
-      const std::int32_t rowbytes = RowBytes(scenario.stride, depth, scenario.width);
+      const std::int32_t rowbytes = RowbytesFor(scenario.stride, depth, scenario.width);
       host.SetLayer(depth, scenario.width, scenario.height, rowbytes);
       host.SetOutput(depth, scenario.width, scenario.height, rowbytes);
       FillPattern(host.Layer(), 0);
       if (scenario.source == Source::kOpaque) MakeOpaque(host.Layer());
       FillPattern(host.Output(), 4);
-      const PF_Err err = path == RenderPath::kSmart ? host.RenderSmart() : host.RenderLegacy();
+      const PF_Err err = host.Render(path);
       EXPECT_EQ(err, PF_Err_NONE);
-      EXPECT_NE(host.Output().PixelBytes(), host.Layer().PixelBytes()) << "no grid drawn";
-      frames.push_back({depth, path, Fnv1a(host.Output().PixelBytes())});
+      EXPECT_NE(host.Output().PackedPixels(), host.Layer().PackedPixels()) << "no grid drawn";
+      frames.push_back({depth, path, Fnv1a(host.Output().PackedPixels())});
     }
   }
   ExpectHostBalanced(host);
@@ -261,4 +261,4 @@ void CheckGoldenFrames(EffectEntry entry) {
   EXPECT_EQ(rendered, kGoldenFrames.size()) << "the table holds frames no scenario renders";
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

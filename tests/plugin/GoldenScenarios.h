@@ -11,7 +11,7 @@
 #include "minihost/MiniHost.h"
 #include "tests/support/GoldenFrames.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 enum class Stride : std::int32_t {
   kPacked,    // rows back to back
@@ -58,4 +58,4 @@ std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenS
 // rows for GoldenFrames.h as well.
 void CheckGoldenFrames(EffectEntry entry);
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

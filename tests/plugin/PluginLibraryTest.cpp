@@ -25,8 +25,9 @@
 #include "presets/PopupLabels.h"
 #include "presets/ReferenceFrameSize.h"
 #include "tests/plugin/GoldenScenarios.h"
+#include "tests/support/HostRules.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 using namespace std::string_literals;
@@ -49,7 +50,7 @@ std::string Upper(std::string_view text) {
   return out;
 }
 
-class PluginLibraryTest : public ::testing::Test {
+class PluginLibrary : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { module_ = LoadLibraryA(LibraryPath().c_str()); }
   static void TearDownTestSuite() {
@@ -81,11 +82,11 @@ class PluginLibraryTest : public ::testing::Test {
   static HMODULE module_;
 };
 
-HMODULE PluginLibraryTest::module_ = nullptr;
+HMODULE PluginLibrary::module_ = nullptr;
 
 // ---- The image -------------------------------------------------------------
 
-TEST_F(PluginLibraryTest, IsA64BitLibrary) {
+TEST_F(PluginLibrary, IsA64BitLibrary) {
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Image());
   ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
   ASSERT_EQ(NtHeaders().Signature, IMAGE_NT_SIGNATURE);
@@ -94,7 +95,7 @@ TEST_F(PluginLibraryTest, IsA64BitLibrary) {
   EXPECT_NE(NtHeaders().FileHeader.Characteristics & IMAGE_FILE_DLL, 0);
 }
 
-TEST_F(PluginLibraryTest, ExportsEffectMainAloneUndecorated) {
+TEST_F(PluginLibrary, ExportsEffectMainAloneUndecorated) {
   const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
   ASSERT_NE(dir.VirtualAddress, 0u);
   const auto& exports = *At<IMAGE_EXPORT_DIRECTORY>(dir.VirtualAddress);
@@ -115,7 +116,7 @@ TEST_F(PluginLibraryTest, ExportsEffectMainAloneUndecorated) {
 }
 
 // Statically linked runtime: nothing but what every Windows machine has.
-TEST_F(PluginLibraryTest, ImportsOnlySystemLibraries) {
+TEST_F(PluginLibrary, ImportsOnlySystemLibraries) {
   const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
   ASSERT_NE(dir.VirtualAddress, 0u);
   std::vector<std::string> libraries;
@@ -163,7 +164,7 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR i
   return TRUE;
 }
 
-TEST_F(PluginLibraryTest, ThePiplIsTheOnlyResource) {
+TEST_F(PluginLibrary, ThePiplIsTheOnlyResource) {
   std::vector<ResourceName> types;
   ASSERT_TRUE(EnumResourceTypesA(module_, CollectType, LONG_PTR(&types)));
   EXPECT_EQ(types, (std::vector<ResourceName>{{false, 0, "PIPL"}}));
@@ -180,7 +181,7 @@ TEST_F(PluginLibraryTest, ThePiplIsTheOnlyResource) {
 
 // The code page is only in the resource tree itself: type, name and language
 // directories down to the one data entry.
-TEST_F(PluginLibraryTest, ThePiplDataEntryHasCodePageZero) {
+TEST_F(PluginLibrary, ThePiplDataEntryHasCodePageZero) {
   const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE);
   ASSERT_NE(dir.VirtualAddress, 0u);
   const std::uint8_t* root = Image() + dir.VirtualAddress;
@@ -296,10 +297,10 @@ static_assert([] {
   return true;
 }());
 
-class PiplTest : public PluginLibraryTest {
+class PiplResource : public PluginLibrary {
  protected:
   void SetUp() override {
-    PluginLibraryTest::SetUp();
+    PluginLibrary::SetUp();
     if (HasFatalFailure()) return;
     HRSRC found = FindResourceExA(module_, "PIPL", MAKEINTRESOURCEA(kPiplId), kEnglishUs);
     ASSERT_NE(found, nullptr);
@@ -346,7 +347,7 @@ class PiplTest : public PluginLibraryTest {
   Pipl pipl_{};
 };
 
-TEST_F(PiplTest, HeaderAndSize) {
+TEST_F(PiplResource, HeaderAndSize) {
   EXPECT_EQ(bytes_.size(), 282u);
   EXPECT_EQ(pipl_.reserved, 1);
   EXPECT_EQ(pipl_.version, 0u);
@@ -355,7 +356,7 @@ TEST_F(PiplTest, HeaderAndSize) {
   EXPECT_EQ(pipl_.end, bytes_.size());
 }
 
-TEST_F(PiplTest, EveryPropertyAsRecorded) {
+TEST_F(PiplResource, EveryPropertyAsRecorded) {
   ASSERT_EQ(pipl_.properties.size(), kExpectedProperties.size());
   for (std::size_t i = 0; i < kExpectedProperties.size(); ++i) {
     const ExpectedProperty& want = kExpectedProperties[i];
@@ -373,7 +374,7 @@ TEST_F(PiplTest, EveryPropertyAsRecorded) {
 }
 
 // The info flags count 2 bytes but occupy 4: the next property starts at 190.
-TEST_F(PiplTest, InfoFlagsPaddingIsNotCounted) {
+TEST_F(PiplResource, InfoFlagsPaddingIsNotCounted) {
   const PiplProperty* info = Find("eINF");
   ASSERT_NE(info, nullptr);
   EXPECT_EQ(info->length, 2u);
@@ -384,7 +385,7 @@ TEST_F(PiplTest, InfoFlagsPaddingIsNotCounted) {
   EXPECT_EQ(Find("eGLO")->offset, 190u);
 }
 
-TEST_F(PiplTest, DecodedValues) {
+TEST_F(PiplResource, DecodedValues) {
   EXPECT_EQ(CharCode(Word("kind")), "eFKT");
   EXPECT_EQ(PascalString("name"), TESSALINE_NAME);
   EXPECT_EQ(PascalString("catg"), TESSALINE_CATEGORY);
@@ -398,7 +399,7 @@ TEST_F(PiplTest, DecodedValues) {
 }
 
 // The four values the resource and the code both state.
-TEST_F(PiplTest, AgreesWithTheLoadedCode) {
+TEST_F(PiplResource, AgreesWithTheLoadedCode) {
   const std::string entryName = CString("8664");
   EXPECT_EQ(entryName, TESSALINE_ENTRY_POINT);
   const FARPROC named = GetProcAddress(module_, entryName.c_str());
@@ -447,13 +448,13 @@ void ExpectEnabledSlots(const MiniHost& host, int count) {
   }
 }
 
-TEST_F(PluginLibraryTest, SessionThroughTheLoadedEntryPoint) {
+TEST_F(PluginLibrary, SessionThroughTheLoadedEntryPoint) {
   constexpr std::int32_t kWidth = 320, kHeight = 180;
   MiniHost host(Entry());
   host.SetFrame(PixelDepth::k8, kWidth, kHeight);
 
   ASSERT_EQ(host.About(), PF_Err_NONE);
-  EXPECT_EQ(host.AboutText(), "P_Tessaline v0.1\rCenter-based guide grid.");
+  EXPECT_EQ(host.AboutText(), kAboutText);
 
   ASSERT_EQ(host.GlobalSetup(), PF_Err_NONE);
   EXPECT_EQ(host.LastOutData().my_version, 0x8001u);
@@ -534,10 +535,10 @@ TEST_F(PluginLibraryTest, SessionThroughTheLoadedEntryPoint) {
   for (PixelDepth depth : kGoldenDepths) {
     host.SetFrame(depth, kWidth, kHeight);
     EXPECT_EQ(host.RenderSmart(), PF_Err_NONE);
-    const std::vector<std::uint8_t> smart = host.Output().PixelBytes();
+    const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
     host.Output().Clear();
     EXPECT_EQ(host.RenderLegacy(), PF_Err_NONE);
-    EXPECT_EQ(host.Output().PixelBytes(), smart) << "depth " << int(depth);
+    EXPECT_EQ(host.Output().PackedPixels(), smart) << "depth " << int(depth);
   }
   EXPECT_TRUE(host.GuardFailures().empty());
   EXPECT_EQ(host.CheckoutBalance(), 0);
@@ -546,9 +547,9 @@ TEST_F(PluginLibraryTest, SessionThroughTheLoadedEntryPoint) {
 }
 
 // The frames of the loaded library against those of the native build.
-TEST_F(PluginLibraryTest, GoldenFrames) {
+TEST_F(PluginLibrary, GoldenFrames) {
   CheckGoldenFrames(Entry());
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -14,7 +14,7 @@
 
 #include "tests/plugin/GoldenScenarios.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 std::vector<char> ReadFile(const char* path) {
@@ -54,13 +54,13 @@ std::vector<std::string> DefinedDynamicSymbols(const std::vector<char>& file) {
   return names;
 }
 
-TEST(SharedLibraryTest, ExportsEffectMainAlone) {
+TEST(SharedLibrary, ExportsEffectMainAlone) {
   const std::vector<char> file = ReadFile(TESSALINE_PLUGIN_PATH);
   ASSERT_FALSE(file.empty()) << TESSALINE_PLUGIN_PATH;
   EXPECT_EQ(DefinedDynamicSymbols(file), std::vector<std::string>{"EffectMain"});
 }
 
-TEST(SharedLibraryTest, GoldenFramesThroughTheLoadedEntryPoint) {
+TEST(SharedLibrary, GoldenFramesThroughTheLoadedEntryPoint) {
   void* library = dlopen(TESSALINE_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();
   const auto entry = reinterpret_cast<EffectEntry>(dlsym(library, "EffectMain"));
@@ -70,4 +70,4 @@ TEST(SharedLibraryTest, GoldenFramesThroughTheLoadedEntryPoint) {
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

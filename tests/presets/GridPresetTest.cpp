@@ -104,7 +104,7 @@ const PresetCase kCases[] = {
     {2560, 1440, kPresentation, 2560 * 0.125, 1440 * 0.125, 3, 3, 5.3, 6.7},
 };
 
-TEST(GridPresetTest, ComputesSpacingCountsAndWidths) {
+TEST(GridPreset, ComputesSpacingCountsAndWidths) {
   for (const PresetCase& c : kCases) {
     SCOPED_TRACE(::testing::Message()
                  << "preset " << c.preset << " at " << c.width << " x " << c.height);
@@ -118,7 +118,7 @@ TEST(GridPresetTest, ComputesSpacingCountsAndWidths) {
   }
 }
 
-TEST(GridPresetTest, BalancedGridRecordIsComplete) {
+TEST(GridPreset, BalancedGridRecordIsComplete) {
   const GridPreset p = ComputeGridPreset(kBalancedGrid, 1920, 1080);
   EXPECT_EQ(p.outerColorCount, 4);
   const PackedColor colors[] = {0x4040FFFF, 0xFF8040FF, 0x78DC40FF, 0x40DCFFFF};
@@ -146,7 +146,7 @@ void ExpectSameRecord(const GridPreset& a, const GridPreset& b) {
   EXPECT_EQ(a.opacity, b.opacity);
 }
 
-TEST(GridPresetTest, NumbersOutsideTheLayoutsGiveBalancedGrid) {
+TEST(GridPreset, NumbersOutsideTheLayoutsGiveBalancedGrid) {
   const double sizes[][2] = {{1920, 1080}, {640, 480}, {1080, 1920}, {0, 0}, {100000, 100}};
   for (const auto& size : sizes) {
     const GridPreset balanced = ComputeGridPreset(kBalancedGrid, size[0], size[1]);
@@ -184,7 +184,7 @@ bool HasOneDecimal(double width) {
   return std::round(width * 10.0) / 10.0 == width;
 }
 
-TEST(GridPresetTest, InvariantsHoldForEveryPresetAndSize) {
+TEST(GridPreset, InvariantsHoldForEveryPresetAndSize) {
   for (const auto& [w, h] : SweepSizes()) {
     for (std::int32_t preset = 1; preset <= 17; ++preset) {
       SCOPED_TRACE(::testing::Message() << "preset " << preset << " at " << w << " x " << h);
@@ -213,7 +213,7 @@ TEST(GridPresetTest, InvariantsHoldForEveryPresetAndSize) {
 
 // Square grids: an integer spacing at least the floor, equal on both axes, and
 // the fewest lines that reach the frame edge from the center (capped at 200).
-TEST(GridPresetTest, SquareGridsReachTheEdges) {
+TEST(GridPreset, SquareGridsReachTheEdges) {
   const std::pair<std::int32_t, double> floors[] = {
       {kFineDraft, 8}, {kBalancedGrid, 24}, {kCoarseGrid, 48}, {kBlueprint, 12}};
   for (const auto& [w, h] : SweepSizes()) {
@@ -239,7 +239,7 @@ TEST(GridPresetTest, SquareGridsReachTheEdges) {
 
 // Each spacing keeps the form that defines it. The sweep must include sizes
 // where the other form differs, or the comparison would prove nothing.
-TEST(GridPresetTest, SpacingsKeepTheirDivisionOrMultiplicationForm) {
+TEST(GridPreset, SpacingsKeepTheirDivisionOrMultiplicationForm) {
   struct Form {
     std::int32_t preset;
     double (*x)(double w, double h);

@@ -4,18 +4,15 @@
 
 #include <vector>
 
+#include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
 
 namespace tessaline {
 namespace {
 
-using testing::PluginHost;
+using test::PluginHost;
 
-constexpr std::int32_t kRefreshAndRerender = 0x420000;
-
-// The seventeen controls a preset writes, as the host takes them over (by index).
-const std::vector<PF_ParamIndex> kWritten = {4,  5,  6,  7,  10, 11, 12, 13, 14,
-                                             15, 16, 17, 18, 19, 22, 23, 24};
+const std::vector<PF_ParamIndex> kWritten(test::kPresetWrites.begin(), test::kPresetWrites.end());
 
 TEST(UserChangedParam, ThirdsAtFullHdWritesTheWholeLayout) {
   PluginHost host;
@@ -36,7 +33,7 @@ TEST(UserChangedParam, ThirdsAtFullHdWritesTheWholeLayout) {
   EXPECT_EQ(host.FloatValue(kLineWidth), 3.0);
   EXPECT_EQ(host.FloatValue(kCenterLineWidth), 3.0);
   EXPECT_EQ(host.FloatValue(kOpacity), 100.0);
-  EXPECT_EQ(host.LastOutData().out_flags & kRefreshAndRerender, kRefreshAndRerender);
+  EXPECT_EQ(host.LastOutData().out_flags & test::kPresetOutFlags, test::kPresetOutFlags);
   // The color slot update follows, with the preset's count of one color.
   EXPECT_TRUE(host.IsDisabled(kColor2));
   EXPECT_FALSE(host.IsDisabled(kColor1));
@@ -122,7 +119,7 @@ TEST(UserChangedParam, ColorSlotErrorIsReturnedAfterTheWrites) {
   host.AddFault(Fault{.call = HostCall::kUpdateParamUI, .error = 518});
   EXPECT_EQ(host.SetPopup(kPreset, 6), 518);
   EXPECT_EQ(host.FloatValue(kXSpacing), 160.0 / 6);  // "Current Size": the 160 x 90 layer
-  EXPECT_EQ(host.LastOutData().out_flags & kRefreshAndRerender, kRefreshAndRerender);
+  EXPECT_EQ(host.LastOutData().out_flags & test::kPresetOutFlags, test::kPresetOutFlags);
 }
 
 TEST(UserChangedParam, MissingRecordsAreLeftAlone) {

@@ -21,8 +21,8 @@ namespace tessaline {
 namespace {
 
 // The controls as the preset application leaves them, drawing "Grid Only".
-testing::FakeControls ControlsFor(std::int32_t preset, const GridPreset& p) {
-  return testing::PresetControls(preset, p, kBlendGridOnly);
+test::FakeControls ControlsFor(std::int32_t preset, const GridPreset& p) {
+  return test::PresetControls(preset, p, kBlendGridOnly);
 }
 
 // A line at a fraction of the frame in outer color 1 to 4; color 0 is the
@@ -196,7 +196,7 @@ void CheckScanLine(const std::vector<Pixel8>& scan, const std::vector<Line>& lin
   }
 }
 
-TEST(PresetLayoutTest, PresetsDrawTheirLayoutsAtTheirReferenceSize) {
+TEST(PresetLayout, PresetsDrawTheirLayoutsAtTheirReferenceSize) {
   static_assert(std::size(kLayouts) == 16);
   for (const Layout& layout : kLayouts) {
     for (const auto& size : kSizes) {

@@ -49,7 +49,7 @@ constexpr SizeCase kCases[] = {
     {kIntMax, 1000, 500, 1920, 1080},
 };
 
-TEST(ReferenceFrameSizeTest, MapsPopupValueAndLayerToSize) {
+TEST(ReferenceFrameSize, MapsPopupValueAndLayerToSize) {
   for (const SizeCase& c : kCases) {
     SCOPED_TRACE(::testing::Message() << "resolution " << c.resolution << ", layer " << c.layerWidth
                                       << " x " << c.layerHeight);

@@ -5,8 +5,9 @@
 #include <cstdint>
 
 #include "core/ControlValues.h"
+#include "tests/support/TestNamespace.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 class FakeControls final : public ControlValues {
  public:
@@ -36,4 +37,4 @@ class FakeControls final : public ControlValues {
   std::array<PackedColor, kParamCount> colors{};
 };
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -15,11 +15,10 @@
 #include <span>
 #include <string_view>
 
+#include "minihost/MiniHost.h"
 #include "minihost/World.h"
 
-namespace tessaline::testing {
-
-enum class RenderPath : std::int32_t { kSmart, kLegacy };
+namespace tessaline::test {
 
 constexpr std::string_view RenderPathName(RenderPath path) {
   return path == RenderPath::kSmart ? "kSmart" : "kLegacy";
@@ -113,4 +112,4 @@ constexpr const GoldenFrame* FindGoldenFrame(std::string_view scenario, PixelDep
   return nullptr;
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -8,7 +8,7 @@
 #include "host/EffectMain.h"
 #include "minihost/MiniHost.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 class PluginHost : public MiniHost {
  public:
@@ -57,4 +57,4 @@ inline void FillPattern(World& world) {
     }
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

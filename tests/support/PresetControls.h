@@ -6,7 +6,7 @@
 #include "presets/GridPreset.h"
 #include "tests/support/FakeControls.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 inline FakeControls PresetControls(std::int32_t preset, const GridPreset& p,
                                    std::int32_t blendMode) {
@@ -29,4 +29,4 @@ inline FakeControls PresetControls(std::int32_t preset, const GridPreset& p,
   return c;
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "core/PixelBuffer.h"
+#include "tests/support/TestNamespace.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 inline constexpr std::uint8_t kPadByte = 0xA5;
 
@@ -56,7 +57,7 @@ class TestImage {
   }
 
   // The pixels only, row by row, for comparisons.
-  std::vector<std::uint8_t> PixelBytes() const {
+  std::vector<std::uint8_t> PackedPixels() const {
     std::vector<std::uint8_t> out;
     for (std::int32_t r = 0; r < height_; ++r) {
       const auto* row = reinterpret_cast<const std::uint8_t*>(PixelRow<Pixel>(buffer_, r));
@@ -71,4 +72,4 @@ class TestImage {
   PixelBuffer buffer_;
 };
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -12,10 +12,10 @@
 #include "minihost/World.h"
 #include "tests/support/ReferenceGrid.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 // Every byte of a world's rows, whole strides, row 0 first.
-inline std::vector<std::uint8_t> RowBytes(const World& w) {
+inline std::vector<std::uint8_t> WholeRows(const World& w) {
   const std::size_t stride = std::size_t(std::llabs(w.rowbytes()));
   std::vector<std::uint8_t> out(stride * std::size_t(w.height()));
   if (out.empty()) return out;
@@ -84,4 +84,4 @@ inline int ReferenceRender(PF_PixelFormat format, const PixelBuffer* source, con
                          LayerPlacement{out.width * 0.5, out.height * 0.5, 0, 0});
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -10,7 +10,7 @@
 namespace tessaline {
 namespace {
 
-using testing::RunTool;
+using test::RunTool;
 
 struct Shown {
   std::string value;
@@ -24,7 +24,7 @@ std::map<std::string, Shown> Listing(const std::vector<std::string>& edits) {
     args.push_back("--set");
     args.push_back(e);
   }
-  const testing::RunResult r = RunTool(args);
+  const test::RunResult r = RunTool(args);
   EXPECT_EQ(r.code, 0) << r.err;
   std::map<std::string, Shown> shown;
   std::istringstream lines(r.out);
@@ -44,8 +44,8 @@ std::map<std::string, Shown> Listing(const std::vector<std::string>& edits) {
   return shown;
 }
 
-TEST(ControlEditsTest, ListsEveryControlInPanelOrderWithGroupsIndented) {
-  const testing::RunResult r = RunTool({"--print-params"});
+TEST(ControlEdits, ListsEveryControlInPanelOrderWithGroupsIndented) {
+  const test::RunResult r = RunTool({"--print-params"});
   ASSERT_EQ(r.code, 0);
   EXPECT_TRUE(
       r.out.starts_with("Preset               Custom\n"
@@ -59,7 +59,7 @@ TEST(ControlEditsTest, ListsEveryControlInPanelOrderWithGroupsIndented) {
 }
 
 // Each control type, set as typed and read back as the panel shows it.
-TEST(ControlEditsTest, SetRoundTripsEveryControlType) {
+TEST(ControlEdits, SetRoundTripsEveryControlType) {
   struct Case {
     std::string label, typed, shown;
   };
@@ -90,7 +90,7 @@ TEST(ControlEditsTest, SetRoundTripsEveryControlType) {
   EXPECT_EQ(Listing({"Use Color 1=off", "Use Color 1=on"}).at("Use Color 1").value, "on");
 }
 
-TEST(ControlEditsTest, SupervisedControlsSendTheirChangeCommand) {
+TEST(ControlEdits, SupervisedControlsSendTheirChangeCommand) {
   // Picking a preset rewrites the layout for the layer size (640 x 360).
   auto shown = Listing({"Preset=Thirds"});
   EXPECT_EQ(shown.at("Preset").value, "Thirds");

@@ -9,15 +9,15 @@
 namespace tessaline {
 namespace {
 
-using testing::ReadAll;
-using testing::RunTool;
-using testing::TempDir;
+using test::ReadAll;
+using test::RunTool;
+using test::TempDir;
 
 std::vector<std::string> PresetLabels() {
   return std::vector<std::string>(kPresetLabels.begin(), kPresetLabels.end());
 }
 
-TEST(GalleryTest, EntriesAreTheSixteenReadyMadePresets) {
+TEST(Gallery, EntriesAreTheSixteenReadyMadePresets) {
   const std::vector<GalleryEntry> entries = GalleryEntries(PresetLabels());
   ASSERT_EQ(entries.size(), 16u);
   EXPECT_EQ(entries.front().preset, 2);
@@ -28,7 +28,7 @@ TEST(GalleryTest, EntriesAreTheSixteenReadyMadePresets) {
   EXPECT_EQ(entries.back().file, "17-presentation.png");
 }
 
-TEST(GalleryTest, WritesSixteenImagesAndAnIndexThatNamesThem) {
+TEST(Gallery, WritesSixteenImagesAndAnIndexThatNamesThem) {
   TempDir dir;
   const std::string gallery = dir / "gallery";
   const auto r = RunTool({"--size", "192x108", "--source", "sample", "--gallery", gallery});
@@ -73,7 +73,7 @@ TEST(GalleryTest, WritesSixteenImagesAndAnIndexThatNamesThem) {
   EXPECT_NE(ReadAll(gallery + "/06-thirds.png"), ReadAll(gallery + "/09-quadrants.png"));
 }
 
-TEST(GalleryTest, AppliesResolutionEditsAndDownsampleToEveryImage) {
+TEST(Gallery, AppliesResolutionEditsAndDownsampleToEveryImage) {
   TempDir dir;
   const std::string gallery = dir / "g";
   const auto r = RunTool({"--size", "96x54", "--resolution", "1920x1080 Full HD", "--set",

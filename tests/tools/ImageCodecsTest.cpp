@@ -18,7 +18,7 @@ RgbaImage OnePixel(std::int32_t bits, std::uint16_t r, std::uint16_t g, std::uin
   return RgbaImage{1, 1, bits, {r, g, b, a}};
 }
 
-TEST(ImageCodecsTest, OpaquePngSamplesScaleToTheFullScaleOfEachDepth) {
+TEST(ImageCodecs, OpaquePngSamplesScaleToTheFullScaleOfEachDepth) {
   for (std::uint16_t v = 0; v <= 255; ++v) {
     const RgbaImage png = OnePixel(8, v, v, 255 - v, 255);
     const Frame f8 = FrameFromRgba(png, PixelDepth::k8);
@@ -35,7 +35,7 @@ TEST(ImageCodecsTest, OpaquePngSamplesScaleToTheFullScaleOfEachDepth) {
   }
 }
 
-TEST(ImageCodecsTest, TranslucentPngSamplesKeepTheirStraightColor) {
+TEST(ImageCodecs, TranslucentPngSamplesKeepTheirStraightColor) {
   const RgbaImage png = OnePixel(8, 255, 125, 0, 51);  // alpha 0.2
   const Pixel8 p8 = FrameFromRgba(png, PixelDepth::k8).View().Row<Pixel8>(0)[0];
   EXPECT_EQ(p8.alpha, 51);
@@ -55,7 +55,7 @@ TEST(ImageCodecsTest, TranslucentPngSamplesKeepTheirStraightColor) {
   EXPECT_EQ(RgbaFromFrame(f16.View()).samples[2], 65535);
 }
 
-TEST(ImageCodecsTest, FramesBecomePngSamplesOfTheirDepth) {
+TEST(ImageCodecs, FramesBecomePngSamplesOfTheirDepth) {
   Frame f16(PixelDepth::k16, 3, 1);
   f16.Row<Pixel16>(0)[0] = Pixel16{32768, 32768, 16384, 0};
   f16.Row<Pixel16>(0)[1] = Pixel16{0, 500, 500, 500};           // transparent: color kept
@@ -76,7 +76,7 @@ TEST(ImageCodecsTest, FramesBecomePngSamplesOfTheirDepth) {
   EXPECT_EQ(png8.samples, (std::vector<std::uint16_t>{1, 2, 3, 255}));
 }
 
-TEST(ImageCodecsTest, OpaqueFramesSurviveAPngRoundTripAtEightAndSixteenBits) {
+TEST(ImageCodecs, OpaqueFramesSurviveAPngRoundTripAtEightAndSixteenBits) {
   Frame f8(PixelDepth::k8, 256, 1);
   Frame f16(PixelDepth::k16, 4097, 8);  // every value 0 to 32768
   for (std::int32_t v = 0; v < 256; ++v) {
@@ -96,7 +96,7 @@ TEST(ImageCodecsTest, OpaqueFramesSurviveAPngRoundTripAtEightAndSixteenBits) {
   }
 }
 
-TEST(ImageCodecsTest, RawBytesAreLittleEndianAlphaRedGreenBlue) {
+TEST(ImageCodecs, RawBytesAreLittleEndianAlphaRedGreenBlue) {
   Frame f16(PixelDepth::k16, 1, 1);
   f16.Row<Pixel16>(0)[0] = Pixel16{0x1234, 0x0001, 0x8000, 0xABCD};
   EXPECT_EQ(EncodeRaw(f16.View()),
@@ -108,7 +108,7 @@ TEST(ImageCodecsTest, RawBytesAreLittleEndianAlphaRedGreenBlue) {
                                                              0, 0xC0, 0, 0, 0, 0}));
 }
 
-TEST(ImageCodecsTest, RawRoundTripIsExactAtEveryDepth) {
+TEST(ImageCodecs, RawRoundTripIsExactAtEveryDepth) {
   std::mt19937 random(7);
   for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
     std::vector<std::uint8_t> bytes(std::size_t(FrameBytes(depth, 5, 3)));
@@ -118,7 +118,7 @@ TEST(ImageCodecsTest, RawRoundTripIsExactAtEveryDepth) {
   }
 }
 
-TEST(ImageCodecsTest, RawOfTheWrongSizeIsRefused) {
+TEST(ImageCodecs, RawOfTheWrongSizeIsRefused) {
   const std::vector<std::uint8_t> bytes(4 * 6);
   EXPECT_NO_THROW(DecodeRaw(bytes, PixelDepth::k8, 3, 2));
   EXPECT_THROW(DecodeRaw(bytes, PixelDepth::k8, 3, 3), PreviewError);
@@ -126,7 +126,7 @@ TEST(ImageCodecsTest, RawOfTheWrongSizeIsRefused) {
   EXPECT_THROW(DecodeRaw({}, PixelDepth::k8, 1, 1), PreviewError);
 }
 
-TEST(PngCodecTest, DecodesWhatItEncodesAtBothSampleSizes) {
+TEST(PngCodec, DecodesWhatItEncodesAtBothSampleSizes) {
   for (std::int32_t bits : {8, 16}) {
     RgbaImage image{7, 5, bits, {}};
     std::mt19937 random{std::uint32_t(bits)};
@@ -141,7 +141,7 @@ TEST(PngCodecTest, DecodesWhatItEncodesAtBothSampleSizes) {
   }
 }
 
-TEST(PngCodecTest, RefusesWhatIsNoPngOrIsDamaged) {
+TEST(PngCodec, RefusesWhatIsNoPngOrIsDamaged) {
   const std::vector<std::uint8_t> good =
       EncodePng(RgbaImage{4, 4, 8, std::vector<std::uint16_t>(64, 9)});
   const std::vector<std::vector<std::uint8_t>> bad = {

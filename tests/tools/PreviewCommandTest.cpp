@@ -18,9 +18,9 @@
 namespace tessaline {
 namespace {
 
-using testing::ReadAll;
-using testing::RunTool;
-using testing::TempDir;
+using test::ReadAll;
+using test::RunTool;
+using test::TempDir;
 
 // One pixel of a .raw frame, channels as doubles in their stored units.
 struct RawPixel {
@@ -91,7 +91,7 @@ std::string DepthArg(PixelDepth depth) {
 // "Thirds" over gray at 1920 x 1080, width 3 lines: the center cross at 960
 // and 540 covers 959, 960 (and 539, 540) fully, the outer lines at 640,
 // 1280 and 360, 720 likewise; color 1 is 255, 220, 64.
-TEST(PreviewCommandTest, RawOutputHasTheGridAtKnownPixelsInEveryDepth) {
+TEST(PreviewCommand, RawOutputHasTheGridAtKnownPixelsInEveryDepth) {
   TempDir dir;
   for (PixelDepth depth : kDepths) {
     for (const char* render : {"smart", "legacy"}) {
@@ -130,7 +130,7 @@ TEST(PreviewCommandTest, RawOutputHasTheGridAtKnownPixelsInEveryDepth) {
   }
 }
 
-TEST(PreviewCommandTest, DownsampleRendersADraftWithTheLinesInPlace) {
+TEST(PreviewCommand, DownsampleRendersADraftWithTheLinesInPlace) {
   TempDir dir;
   const std::string out = dir / "draft.raw";
   // Alpha over a transparent layer shows exactly where lines are.
@@ -166,14 +166,14 @@ TEST(PreviewCommandTest, DownsampleRendersADraftWithTheLinesInPlace) {
   EXPECT_EQ(ReadAll(out).size(), std::size_t(26) * 13 * 4);
 }
 
-TEST(PreviewCommandTest, PngSourcesAndOutputsConvertBetweenDepths) {
+TEST(PreviewCommand, PngSourcesAndOutputsConvertBetweenDepths) {
   TempDir dir;
   RgbaImage image{16, 8, 8, {}};
   for (int i = 0; i < 16 * 8; ++i) {
     for (int ch = 0; ch < 3; ++ch) image.samples.push_back(std::uint16_t((i * 7 + ch * 50) % 256));
     image.samples.push_back(std::uint16_t(i % 3 == 0 ? 255 : i * 37 % 256));  // translucent too
   }
-  testing::WriteAll(dir / "in.png", EncodePng(image));
+  test::WriteAll(dir / "in.png", EncodePng(image));
 
   // Opacity 0 leaves the copied source: the PNG's own size, each sample
   // converted on its own (straight color, whatever the alpha).
@@ -208,7 +208,7 @@ TEST(PreviewCommandTest, PngSourcesAndOutputsConvertBetweenDepths) {
   }
 }
 
-TEST(PreviewCommandTest, RawSourcesPassThroughExactly) {
+TEST(PreviewCommand, RawSourcesPassThroughExactly) {
   TempDir dir;
   for (PixelDepth depth : kDepths) {
     Frame source(depth, 12, 6);
@@ -225,7 +225,7 @@ TEST(PreviewCommandTest, RawSourcesPassThroughExactly) {
       }
     });
     const std::vector<std::uint8_t> bytes = EncodeRaw(source.View());
-    testing::WriteAll(dir / "in.raw", bytes);
+    test::WriteAll(dir / "in.raw", bytes);
     const auto r = RunTool({"--size", "12x6", "--depth", DepthArg(depth), "--source",
                             dir / "in.raw", "--set", "Opacity=0", "-o", dir / "out.raw"});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -235,7 +235,7 @@ TEST(PreviewCommandTest, RawSourcesPassThroughExactly) {
 
 // The file holds the region (else the whole grown input) in layer pixels of
 // the rendered frame: the source where the layer has it, transparent around.
-TEST(PreviewCommandTest, RegionAndGrowChooseWhatTheFileHolds) {
+TEST(PreviewCommand, RegionAndGrowChooseWhatTheFileHolds) {
   TempDir dir;
   struct Case {
     std::vector<std::string> args;
@@ -258,7 +258,7 @@ TEST(PreviewCommandTest, RegionAndGrowChooseWhatTheFileHolds) {
     if (depth == PixelDepth::kFloat) {  // small floats: every fourth byte 0x3C
       for (std::size_t i = 3; i < bytes.size(); i += 4) bytes[i] = 0x3C;
     }
-    testing::WriteAll(dir / "in.raw", bytes);
+    test::WriteAll(dir / "in.raw", bytes);
     const std::size_t pixel = std::size_t(PixelSize(depth));
     for (const Case& c : cases) {
       std::vector<std::string> args = {"--size",   "12x6",         "--depth", DepthArg(depth),
@@ -320,7 +320,7 @@ TEST(PreviewCommandTest, RegionAndGrowChooseWhatTheFileHolds) {
   }
 }
 
-TEST(PreviewCommandTest, BuiltInSourcesAtEveryDepth) {
+TEST(PreviewCommand, BuiltInSourcesAtEveryDepth) {
   for (PixelDepth depth : kDepths) {
     const Frame gray = MakeBuiltInSource(SourceKind::kGray, depth, {40, 40});
     const Frame checker = MakeBuiltInSource(SourceKind::kChecker, depth, {40, 40});
@@ -344,10 +344,10 @@ TEST(PreviewCommandTest, BuiltInSourcesAtEveryDepth) {
   }
 }
 
-TEST(PreviewCommandTest, ExistingOutputIsReplacedWholeOrLeftAlone) {
+TEST(PreviewCommand, ExistingOutputIsReplacedWholeOrLeftAlone) {
   TempDir dir;
   const std::string out = dir / "frame.raw";
-  testing::WriteAll(out, {1, 2, 3});
+  test::WriteAll(out, {1, 2, 3});
   auto r = RunTool({"--set", "X Spacing=oops", "-o", out});
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{1, 2, 3}));
@@ -358,7 +358,7 @@ TEST(PreviewCommandTest, ExistingOutputIsReplacedWholeOrLeftAlone) {
 }
 
 // The built program: the exit code and the one line reach the shell.
-TEST(PreviewCommandTest, TheProgramExitsWithTwoOnErrors) {
+TEST(PreviewCommand, TheProgramExitsWithTwoOnErrors) {
   TempDir dir;
   const std::string err = dir / "err.txt";
   const std::string command = std::string("\"") + TESSALINE_PREVIEW_PATH +

@@ -10,14 +10,14 @@
 namespace tessaline {
 namespace {
 
-using testing::RunTool;
-using testing::TempDir;
+using test::RunTool;
+using test::TempDir;
 
 PreviewOptions Parse(std::vector<std::string_view> args) {
   return ParseOptions(args);
 }
 
-TEST(PreviewOptionsTest, ReadsEveryOptionInBothSpellings) {
+TEST(PreviewOptions, ReadsEveryOptionInBothSpellings) {
   const PreviewOptions o = Parse({"--size",
                                   "640x480",
                                   "--depth=16",
@@ -59,7 +59,7 @@ TEST(PreviewOptionsTest, ReadsEveryOptionInBothSpellings) {
             (std::vector{1, 0, 30, 2}));
 }
 
-TEST(PreviewOptionsTest, DefaultsAreAFullHdGrayEightBitSmartRender) {
+TEST(PreviewOptions, DefaultsAreAFullHdGrayEightBitSmartRender) {
   const PreviewOptions o = Parse({"--print-params"});
   EXPECT_FALSE(o.size.has_value());
   EXPECT_EQ(kDefaultSize, (FrameSize{1920, 1080}));
@@ -76,15 +76,15 @@ TEST(PreviewOptionsTest, DefaultsAreAFullHdGrayEightBitSmartRender) {
 
 // Every error: exit code 2, one line on stderr naming the problem, nothing
 // on stdout and no file left in the folder but the inputs made for the test.
-TEST(PreviewOptionsTest, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
+TEST(PreviewOptions, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
   TempDir dir;
   const std::string out = dir / "out.png";
-  testing::WriteAll(dir / "garbage.png", {'n', 'o', 't', ' ', 'p', 'n', 'g'});
+  test::WriteAll(dir / "garbage.png", {'n', 'o', 't', ' ', 'p', 'n', 'g'});
   const std::vector<std::uint8_t> png =
       EncodePng(RgbaImage{4, 4, 8, std::vector<std::uint16_t>(64, 200)});
-  testing::WriteAll(dir / "small.png", png);
-  testing::WriteAll(dir / "cut.png", std::vector<std::uint8_t>(png.begin(), png.begin() + 50));
-  testing::WriteAll(dir / "short.raw", std::vector<std::uint8_t>(4 * 4 * 4 - 1));
+  test::WriteAll(dir / "small.png", png);
+  test::WriteAll(dir / "cut.png", std::vector<std::uint8_t>(png.begin(), png.begin() + 50));
+  test::WriteAll(dir / "short.raw", std::vector<std::uint8_t>(4 * 4 * 4 - 1));
   std::filesystem::create_directories(dir.path() / "taken.png");  // a folder in the way
   const std::vector<std::string> inputs = dir.Files();
 
@@ -140,7 +140,7 @@ TEST(PreviewOptionsTest, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
       {{"--gallery", dir / "g", "-o", out}, "--gallery: writes its own files"},
   };
   for (const Case& c : cases) {
-    const testing::RunResult r = RunTool(c.args);
+    const test::RunResult r = RunTool(c.args);
     SCOPED_TRACE(c.message);
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.out, "");
@@ -151,8 +151,8 @@ TEST(PreviewOptionsTest, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
   }
 }
 
-TEST(PreviewOptionsTest, HelpListsTheOptions) {
-  const testing::RunResult r = RunTool({"--help"});
+TEST(PreviewOptions, HelpListsTheOptions) {
+  const test::RunResult r = RunTool({"--help"});
   EXPECT_EQ(r.code, 0);
   for (const char* option :
        {"--size", "--depth", "--render", "--preset", "--resolution", "--set", "--source",

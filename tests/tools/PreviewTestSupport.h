@@ -15,7 +15,7 @@
 
 #include "tools/PreviewCommand.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 struct RunResult {
   int code = -1;
@@ -76,4 +76,4 @@ inline void WriteAll(const std::string& path, const std::vector<std::uint8_t>& b
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -1,0 +1,19 @@
+#include "minihost/CallLog.h"
+
+namespace tessaline {
+
+std::vector<std::int32_t> CallLog::ArgsOf(HostCall call) const {
+  std::vector<std::int32_t> args;
+  for (const CallRecord& r : calls) {
+    if (r.call == call) args.push_back(r.arg);
+  }
+  return args;
+}
+
+std::int64_t CallLog::SuiteImbalance() const {
+  std::int64_t n = unmatchedReleases;
+  for (const std::int64_t h : held) n += h;
+  return n;
+}
+
+}  // namespace tessaline
