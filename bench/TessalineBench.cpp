@@ -61,7 +61,7 @@ std::string ModeName(const PassCase& pass) {
 // The settings a render of this case resolves: the preset's values as the
 // preset application writes them into the controls, then ResolveGridSettings.
 GridSettings SettingsFor(const PassCase& pass, const FrameSize& size) {
-  testing::FakeControls controls;
+  test::FakeControls controls;
   controls.ints[kBlendMode] = pass.blendMode;
   if (pass.preset == kDense) {
     controls.ints[kPreset] = kPresetCustom;
@@ -73,7 +73,7 @@ GridSettings SettingsFor(const PassCase& pass, const FrameSize& size) {
     return ResolveGridSettings(controls);
   }
   const GridPreset p = ComputeGridPreset(pass.preset, size.width, size.height);
-  controls = testing::PresetControls(pass.preset, p, pass.blendMode);
+  controls = test::PresetControls(pass.preset, p, pass.blendMode);
   return ResolveGridSettings(controls);
 }
 
@@ -209,7 +209,7 @@ void RegisterDepth(const FrameSize& size) {
     Timed(benchmark::RegisterBenchmark(name.c_str(), [size, settings](benchmark::State& state) {
       Frames& f = FramesFor<Pixel>(size);
       for (auto _ : state) {
-        if (testing::RenderPass<Pixel>(&f.source, f.output, settings) != kErrNone)
+        if (test::RenderPass<Pixel>(&f.source, f.output, settings) != kErrNone)
           state.SkipWithError("render");
         benchmark::ClobberMemory();
       }

@@ -19,7 +19,7 @@
 namespace tessaline {
 namespace {
 
-using testing::TestImage;
+using test::TestImage;
 
 template <typename Pixel>
 class GridCompositionDifferential : public ::testing::Test {};
@@ -250,7 +250,7 @@ void ExpectLiteralFrame(Rng& rng, int trial, const Shape& shape, Profile profile
 
   const LayerPlacement place = RandomPlacement(rng, fast.buffer());
   const int expected = reference::RenderGrid<Pixel>(sourceBuffer, slow.buffer(), s, place);
-  ASSERT_EQ(testing::RenderPass<Pixel>(sourceBuffer, fast.buffer(), s, place), expected)
+  ASSERT_EQ(test::RenderPass<Pixel>(sourceBuffer, fast.buffer(), s, place), expected)
       << "trial " << trial;
   ASSERT_EQ(StrideBytes(fast), StrideBytes(slow)) << "trial " << trial;
   // The float pass also without the wider vectors the processor may have.
@@ -312,7 +312,7 @@ void ExpectLiteralResult(const SharedMemory<Pixel>& m, const GridSettings& s, in
   const PixelBuffer slowSource = m.View(slow, m.sourceOffset, m.sourceRowbytes);
   const PixelBuffer slowOutput = m.View(slow, m.outputOffset, m.outputRowbytes);
   const int expected = reference::RenderGrid<Pixel>(&slowSource, slowOutput, s);
-  ASSERT_EQ(testing::RenderPass<Pixel>(&fastSource, fastOutput, s), expected) << "trial " << trial;
+  ASSERT_EQ(test::RenderPass<Pixel>(&fastSource, fastOutput, s), expected) << "trial " << trial;
   ASSERT_EQ(fast, slow) << "trial " << trial;
 }
 

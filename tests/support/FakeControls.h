@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "core/ControlValues.h"
-#include "tests/support/TestNamespace.h"
 
 namespace tessaline::test {
 

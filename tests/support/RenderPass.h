@@ -4,7 +4,7 @@
 // whole layer.
 #include "core/GridComposition.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 template <typename Pixel>
 ErrorCode RenderPass(const PixelBuffer* source, const PixelBuffer& output, const GridSettings& s,
@@ -22,4 +22,4 @@ ErrorCode RenderPass(const PixelBuffer* source, const PixelBuffer& output, const
   return RenderPass<Pixel>(source, output, s, CenteredPlacement(output));
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

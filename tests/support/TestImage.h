@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "core/PixelBuffer.h"
-#include "tests/support/TestNamespace.h"
 
 namespace tessaline::test {
 
