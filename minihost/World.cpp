@@ -123,8 +123,10 @@ World::World(PixelDepth depth, std::int32_t width, std::int32_t height, std::int
 }
 
 void World::SetOrigin(std::int32_t x, std::int32_t y) {
-  def_.origin_x = x;
-  def_.origin_y = y;
+  // Renders on several threads place one world at one origin: only a change
+  // is written, so that they do not race on it.
+  if (def_.origin_x != x) def_.origin_x = x;
+  if (def_.origin_y != y) def_.origin_y = y;
 }
 
 std::byte* World::AllocationRow(std::int64_t index) const {
