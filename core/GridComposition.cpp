@@ -40,16 +40,10 @@ void Write(std::byte* to, const std::byte* from, std::size_t bytes, bool streami
   const auto head = std::size_t((64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64);
   if (streaming && bytes >= head + 64) {
     Write(to, from, head, false);
-    std::size_t i = head;
-    for (; i + 64 <= bytes; i += 64) {
-      for (std::size_t k = i; k < i + 64; k += 16) {
-        const __m128i v = from != nullptr
-                              ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k))
-                              : _mm_setzero_si128();
-        _mm_stream_si128(reinterpret_cast<__m128i*>(to + k), v);
-      }
-    }
-    return Write(to + i, from != nullptr ? from + i : nullptr, bytes - i, false);
+    const std::size_t lines = (bytes - head) / 64;
+    StreamLines(to + head, from != nullptr ? from + head : nullptr, lines);
+    const std::size_t done = head + lines * 64;
+    return Write(to + done, from != nullptr ? from + done : nullptr, bytes - done, false);
   }
 #endif
   (void)streaming;

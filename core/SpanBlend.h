@@ -308,7 +308,7 @@ class SpanBlend<PixelFloat> : Sse2Terms {
 #if TESSALINE_AVX512
 // The float blend of SpanBlend<PixelFloat> on processors with AVX-512, two
 // pixels per instruction, each lane doing what the SSE2 lanes do, in the same
-// order (SpanBlendAvx512.cpp). Only where WidestFloatVectors() says so.
+// order (WideVectors.cpp). Only where WidestFloatVectors() says so.
 void BlendFloatAvx512(PixelFloat* pixels, std::int32_t count, const BlendTerms& terms);
 
 class SpanBlendAvx512 {

@@ -1,11 +1,12 @@
-// The float blend on processors with AVX-512, and the one place that asks the
-// processor which vector set the float pass uses.
+// The kernels compiled for vector sets wider than SSE2, and the one place
+// that asks the processor which it has.
 //
-// Only the functions marked for AVX-512 here contain its instructions; the
-// rest of the library stays SSE2. __builtin_cpu_supports("avx512f") also
-// checks that the operating system saves the ZMM state.
+// Only the functions marked for AVX2 or AVX-512 here contain their
+// instructions; the rest of the library stays SSE2. __builtin_cpu_supports
+// also checks that the operating system saves the wider registers.
 #include "core/GridComposition.h"
 #include "core/SpanBlend.h"
+#include "core/Vectors.h"
 
 #if TESSALINE_AVX512
 #include <immintrin.h>
@@ -15,6 +16,32 @@ namespace tessaline {
 
 #if TESSALINE_AVX512
 namespace {
+
+struct Processor {
+  bool avx2, avx512;
+};
+
+const Processor& ThisProcessor() {
+  static const Processor processor = [] {
+    __builtin_cpu_init();
+    return Processor{__builtin_cpu_supports("avx2") != 0, __builtin_cpu_supports("avx512f") != 0};
+  }();
+  return processor;
+}
+
+[[gnu::target("avx2")]] void StreamLinesAvx2(std::byte* to, const std::byte* from,
+                                             std::size_t lines) {
+  const std::size_t bytes = lines * 64;
+  if (from == nullptr) {
+    const __m256i zero = _mm256_setzero_si256();
+    for (std::size_t i = 0; i < bytes; i += 32)
+      _mm256_stream_si256(reinterpret_cast<__m256i*>(to + i), zero);
+    return;
+  }
+  for (std::size_t i = 0; i < bytes; i += 32)
+    _mm256_stream_si256(reinterpret_cast<__m256i*>(to + i),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)));
+}
 
 // One pixel: four lanes of the same operations.
 [[gnu::target("avx512f")]] inline void BlendOne(float* p, __m256d keep, __m256d terms,
@@ -57,13 +84,23 @@ namespace {
 
 FloatVectors WidestFloatVectors() {
 #if TESSALINE_AVX512
-  static const bool avx512 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") != 0;
-  }();
-  if (avx512) return FloatVectors::kAvx512;
+  if (ThisProcessor().avx512) return FloatVectors::kAvx512;
 #endif
   return FloatVectors::kSse2;
 }
+
+#if TESSALINE_SSE2
+void StreamLines(std::byte* to, const std::byte* from, std::size_t lines) {
+#if TESSALINE_AVX512
+  if (ThisProcessor().avx2) return StreamLinesAvx2(to, from, lines);
+#endif
+  const std::size_t bytes = lines * 64;
+  for (std::size_t i = 0; i < bytes; i += 16) {
+    const __m128i v = from != nullptr ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i))
+                                      : _mm_setzero_si128();
+    _mm_stream_si128(reinterpret_cast<__m128i*>(to + i), v);
+  }
+}
+#endif
 
 }  // namespace tessaline
