@@ -32,7 +32,9 @@ namespace {
 // and do not fill the cache with a frame larger than it.
 constexpr std::size_t kStreamingBytes = std::size_t{8} << 20;
 
-// Writes `bytes` bytes from `from` (zeros when null) to `to`.
+// Writes `bytes` bytes from `from` (zeros when null) to `to`. Without
+// streaming stores the bytes are moved as one block, so source and
+// destination may share bytes.
 void Write(std::byte* to, const std::byte* from, std::size_t bytes, bool streaming) {
 #if TESSALINE_SSE2
   // Whole cache lines only: a line written partly with streaming stores is
@@ -48,7 +50,7 @@ void Write(std::byte* to, const std::byte* from, std::size_t bytes, bool streami
 #endif
   (void)streaming;
   if (from != nullptr)
-    std::memcpy(to, from, bytes);
+    std::memmove(to, from, bytes);
   else
     std::memset(to, 0, bytes);
 }
@@ -85,7 +87,8 @@ class Base {
   bool copies() const { return source_ != nullptr; }
 
   // Columns [first, end) of output row `row`, written to `to` (their first
-  // pixel): the source's pixels, then the zeros beside them.
+  // pixel): the source's pixels first, as one block (as moving rows does,
+  // where source and output share bytes), then the zeros beside them.
   void Lay(Pixel* to, std::int32_t row, std::int32_t first, std::int32_t end,
            bool streaming) const {
     auto* out = reinterpret_cast<std::byte*>(to);
@@ -103,27 +106,6 @@ class Base {
     Write(out, nullptr, std::size_t(from - first) * sizeof(Pixel), streaming);
     Write(out + (until - first) * sizeof(Pixel), nullptr, std::size_t(end - until) * sizeof(Pixel),
           streaming);
-  }
-
-  // Output row `row`. The source's pixels are moved first, as one block: where
-  // source and output share bytes (kMayOverlap), that is what moving rows
-  // gives.
-  template <bool kMayOverlap = false>
-  void Lay(const PixelBuffer& output, std::int32_t row) const {
-    Pixel* out = PixelRow<Pixel>(output, row);
-    const std::int64_t sourceRow = row - sourceY_;
-    if (source_ == nullptr || sourceRow < 0 || sourceRow >= source_->height) {
-      std::memset(out, 0, std::size_t(output.width) * sizeof(Pixel));
-      return;
-    }
-    const Pixel* in = PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (first_ - sourceX_);
-    const std::size_t bytes = std::size_t(last_ - first_) * sizeof(Pixel);
-    if constexpr (kMayOverlap)
-      std::memmove(out + first_, in, bytes);
-    else
-      std::memcpy(out + first_, in, bytes);
-    std::memset(out, 0, std::size_t(first_) * sizeof(Pixel));
-    std::memset(out + last_, 0, std::size_t(output.width - last_) * sizeof(Pixel));
   }
 
  private:
@@ -200,7 +182,8 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
   alignas(64) Pixel spanBuffer[kSpanBufferBytes / sizeof(Pixel)];
   if (RowsShareBytes<Pixel>(output) || (base.copies() && SharesBytes<Pixel>(*source, output)) ||
       !plan.Build(s, output.width, output.height, placement.centerX, placement.centerY)) {
-    for (std::int32_t r = 0; r < output.height; ++r) base.template Lay<true>(output, r);
+    for (std::int32_t r = 0; r < output.height; ++r)
+      base.Lay(PixelRow<Pixel>(output, r), r, 0, output.width, false);
     if (s.opacity > 0.0) StampLineByLine<Pixel>(output, s, placement.centerX, placement.centerY);
     return kErrNone;
   }
@@ -217,26 +200,28 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
   // Many short pieces of a row write no faster than whole rows blended in
   // the cache: only rows with long stretches between the lines go so.
   const std::size_t rowBytes = std::size_t(output.width) * sizeof(Pixel);
+  // ("Grid Only" rows need no buffer for the touched columns.)
   const bool streaming = rowBytes * std::size_t(output.height) >= kStreamingBytes &&
                          rowBytes / std::size_t(plan.SpanCount() + 1) >= kMinStretchBytes;
-  const bool spansFit =
-      std::size_t(plan.WidestSpan()) * sizeof(Pixel) * std::size_t(bandRows) <= sizeof(spanBuffer);
+  const bool writesRows =
+      streaming && (s.blendMode == kBlendGridOnly ||
+                    std::size_t(plan.WidestSpan()) * sizeof(Pixel) * std::size_t(bandRows) <=
+                        sizeof(spanBuffer));
   const Pixel* plainRow = nullptr;
   for (std::int32_t firstRow = 0; firstRow < output.height; firstRow += bandRows) {
     const std::int32_t endRow = std::min(firstRow + bandRows, output.height);
-    if (plan.RowsTouched(firstRow, endRow) ||
-        !(s.blendMode == kBlendGridOnly ? streaming : streaming && spansFit)) {
-      for (std::int32_t r = firstRow; r < endRow; ++r) base.Lay(output, r);
+    if (!writesRows || plan.RowsTouched(firstRow, endRow)) {
+      for (std::int32_t r = firstRow; r < endRow; ++r)
+        base.Lay(PixelRow<Pixel>(output, r), r, 0, output.width, false);
       plan.Draw(Band<Pixel>{PixelRow<Pixel>(output, firstRow), output.rowbytes, firstRow, endRow});
       continue;
     }
     std::int32_t r = firstRow;
     if (s.blendMode == kBlendGridOnly && plainRow == nullptr) {
-      base.Lay(output, r);
+      base.Lay(PixelRow<Pixel>(output, r), r, 0, output.width, false);
       plan.Draw(Band<Pixel>{PixelRow<Pixel>(output, r), output.rowbytes, r, r + 1});
       plainRow = PixelRow<Pixel>(output, r++);
     }
-    const std::int32_t spanRows = endRow - r;
     plan.ForEachSpan(
         [&](std::int32_t k, std::int32_t first, std::int32_t end) {
           const auto bytes = std::size_t(end - first) * sizeof(Pixel);
@@ -251,7 +236,7 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
                         plainRow != nullptr ? plainRow + first : band.Row(row), bytes);
         },
         [](std::int32_t, std::int32_t) {});
-    for (; spanRows > 0 && r < endRow; ++r) {
+    for (; r < endRow; ++r) {
       plan.ForEachSpan([](std::int32_t, std::int32_t, std::int32_t) {},
                        [&](std::int32_t first, std::int32_t end) {
                          base.Lay(PixelRow<Pixel>(output, r) + first, r, first, end, streaming);

@@ -68,14 +68,25 @@ bool WorldFitsDepth(const PF_EffectWorld& world, PF_PixelFormat format) {
          reinterpret_cast<std::uintptr_t>(world.data) % std::uintptr_t(channel) == 0;
 }
 
-// Runs the composition pass of the output's depth; the only place a depth is
-// chosen. A world without pixels (no rows, no columns or no memory) is no
-// source; an output without rows or columns has nothing to draw.
+// An output world with nothing to draw: none (answer 516), or one without
+// memory for its rows and columns (516), or one without rows or columns
+// (answer 0). Checked before anything is asked of the host.
+bool NothingToDraw(const PF_EffectWorld* output, PF_Err* answer) {
+  if (output != nullptr && output->width > 0 && output->height > 0 && output->data != nullptr)
+    return false;
+  *answer = output == nullptr || (output->width > 0 && output->height > 0)
+                ? PF_Err_BAD_CALLBACK_PARAM
+                : PF_Err_NONE;
+  return true;
+}
+
+// Runs the composition pass of the output's depth (an output with pixels to
+// draw); the only place a depth is chosen. A world without pixels (no rows,
+// no columns or no memory) is no source.
 PF_Err RenderAtDepth(PF_PixelFormat format, const PF_EffectWorld* source,
                      const PF_EffectWorld& output, const GridSettings& settings,
                      const LayerPlacement& placement) {
-  if (output.width <= 0 || output.height <= 0) return PF_Err_NONE;
-  if (output.data == nullptr || !WorldFitsDepth(output, format)) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!WorldFitsDepth(output, format)) return PF_Err_BAD_CALLBACK_PARAM;
   PixelBuffer sourceBuffer;
   const PixelBuffer* sourcePixels = nullptr;
   // "Grid Only" reads no source, whatever the host hands over.
@@ -189,9 +200,7 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
       err != PF_Err_NONE) {
     return err;
   }
-  if (output == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (output->width <= 0 || output->height <= 0) return PF_Err_NONE;  // nothing asked for
-  if (output->data == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (PF_Err answer; NothingToDraw(output, &answer)) return answer;
   // The worlds' origins place them in the layer.
   const LayerCenter center = CenterOf(*in_data);
   LayerPlacement placement{center.x - output->origin_x, center.y - output->origin_y, 0, 0};
@@ -204,7 +213,8 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
 
 PF_Err LegacyRender(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                     PF_LayerDef* output) {
-  if (params == nullptr || output == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (params == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (PF_Err answer; NothingToDraw(output, &answer)) return answer;
   // The host passes every record; a missing one cannot be read.
   if (params[kInputLayer] == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   for (ParamIndex index : kSettingsControls) {
