@@ -150,7 +150,6 @@ bool RowsShareBytes(const PixelBuffer& output) {
 // A band of rows: small enough to stay in the cache while the lines are
 // blended into it.
 constexpr std::size_t kBandBytes = 256 * 1024;
-constexpr std::int32_t kMaxBandRows = 64;
 // The pixels of the touched columns of a band, blended apart from the rest.
 constexpr std::size_t kSpanBufferBytes = 16 * 1024;
 // The average stretch of a row between vertical lines from which rows are
@@ -177,7 +176,6 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
   if (output.data == nullptr) return kErrBadCallbackParam;
   const Base<Pixel> base(s.blendMode == kBlendGridOnly ? nullptr : source, output, placement);
 
-  static_assert(kMaxBandRows <= LinePlan<Pixel, Blend>::kMaxBandRows);
   LinePlan<Pixel, Blend> plan;
   alignas(64) Pixel spanBuffer[kSpanBufferBytes / sizeof(Pixel)];
   if (RowsShareBytes<Pixel>(output) || (base.copies() && SharesBytes<Pixel>(*source, output)) ||
@@ -191,7 +189,7 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
   // Bands of rows small enough to stay in the cache between their base and
   // their lines.
   const std::size_t fit = kBandBytes / (std::size_t(output.width) * sizeof(Pixel));
-  const auto bandRows = std::int32_t(std::clamp<std::size_t>(fit, 1, kMaxBandRows));
+  const auto bandRows = std::int32_t(std::clamp<std::size_t>(fit, 1, plan.kMaxBandRows));
   // Rows that no horizontal line touches are written once per byte: the
   // columns no vertical line touches straight from the source (or as zeros),
   // the others from a small buffer in which the vertical lines are blended.

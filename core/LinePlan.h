@@ -351,12 +351,10 @@ class LinePlan {
       if (!state.backgroundBlended[r - band.firstRow]) continue;
       Pixel* row = band.Row(r);
       const Pixel& value = state.background[r - band.firstRow];
-      std::int32_t column = 0;
-      for (std::int32_t k = 0; k < touchedCount_; ++k) {
-        FillPixels(row + column, touched_[k].first - column, value);
-        column = touched_[k].end;
-      }
-      FillPixels(row + column, width_ - column, value);
+      ForEachSpan([](std::int32_t, std::int32_t, std::int32_t) {},
+                  [&](std::int32_t first, std::int32_t end) {
+                    FillPixels(row + first, end - first, value);
+                  });
     }
   }
 
