@@ -213,13 +213,13 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
 
 PF_Err LegacyRender(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                     PF_LayerDef* output) {
-  if (params == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err answer; NothingToDraw(output, &answer)) return answer;
+  if (params == nullptr || output == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   // The host passes every record; a missing one cannot be read.
   if (params[kInputLayer] == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   for (ParamIndex index : kSettingsControls) {
     if (params[index] == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   }
+  if (PF_Err answer; NothingToDraw(output, &answer)) return answer;
   GridSettings settings = ResolveGridSettings(ParamControlValues(params));
   ScaleToResolution(settings, in_data);
   const PF_PixelFormat format = in_data != nullptr && out_data != nullptr

@@ -362,6 +362,8 @@ std::vector<NamedSeed> Seeds() {
                                                    .Op(kGlobalSetup)
                                                    .OutputWindow(WorldMargins{2, 0, 0, 0}, 0)
                                                    .Render()});
+  seeds.push_back({"regression-empty-output-missing-record",
+                   Seed().Frame(k8, 0, 0).NullParams(1u << kOpacity).Legacy()});
   return seeds;
 }
 
