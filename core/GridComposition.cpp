@@ -86,6 +86,19 @@ class Base {
 
   bool copies() const { return source_ != nullptr; }
 
+  // Asks the cache for the source's pixels of columns [first, end) of
+  // output row `row`, which are laid soon.
+  void Fetch(std::int32_t row, std::int32_t first, std::int32_t end) const {
+    const std::int64_t sourceRow = row - sourceY_;
+    if (source_ == nullptr || sourceRow < 0 || sourceRow >= source_->height) return;
+    const std::int64_t from = std::clamp<std::int64_t>(first_, first, end);
+    const std::int64_t until = std::clamp<std::int64_t>(last_, from, end);
+    const auto* in = reinterpret_cast<const char*>(
+        PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (from - sourceX_));
+    for (std::int64_t b = 0; b < (until - from) * std::int64_t{sizeof(Pixel)}; b += 64)
+      __builtin_prefetch(in + b);
+  }
+
   // Columns [first, end) of output row `row`, written to `to` (their first
   // pixel): the source's pixels first, as one block (as moving rows does,
   // where source and output share bytes), then the zeros beside them.
@@ -147,14 +160,12 @@ bool RowsShareBytes(const PixelBuffer& output) {
 // ---------------------------------------------------------------------------
 // The passes
 
-// A band of rows: small enough to stay in the cache while the lines are
-// blended into it.
+// Bands of rows drawn in place: small enough to stay in the cache between
+// their base and their lines.
 constexpr std::size_t kBandBytes = 256 * 1024;
-// The pixels of the touched columns of a band, blended apart from the rest.
-constexpr std::size_t kSpanBufferBytes = 16 * 1024;
-// The average stretch of a row between vertical lines from which rows are
-// written in pieces.
-constexpr std::size_t kMinStretchBytes = 2048;
+// Pieces of rows drawn apart and then written out: small enough to stay in
+// the first-level cache, large enough to be written at memory's speed.
+constexpr std::size_t kPieceBytes = 4 * 1024;
 
 // The composition as stamped line by line over the whole frame.
 template <typename Pixel>
@@ -169,6 +180,64 @@ void StampLineByLine(const PixelBuffer& output, const GridSettings& s, double cx
   });
 }
 
+// The frame in bands of rows, each laid and drawn where it lies in the output.
+template <typename Pixel, typename Plan>
+void DrawInPlace(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output) {
+  const std::size_t fit = kBandBytes / (std::size_t(output.width) * sizeof(Pixel));
+  const auto bandRows = std::int32_t(std::clamp<std::size_t>(fit, 1, Plan::kMaxTileRows));
+  for (std::int32_t first = 0; first < output.height; first += bandRows) {
+    const std::int32_t end = std::min(first + bandRows, output.height);
+    for (std::int32_t r = first; r < end; ++r)
+      base.Lay(PixelRow<Pixel>(output, r), r, 0, output.width, false);
+    plan.SelectRows(first, end);
+    plan.Draw(
+        Tile<Pixel>{PixelRow<Pixel>(output, first), output.rowbytes, first, end, 0, output.width});
+  }
+}
+
+// The frame row by row, each row in pieces laid and drawn in a buffer that
+// stays in the cache and then written out with streaming stores: every
+// output byte is written once, in order, and the output's memory is never
+// read. The source of the next piece is fetched while a piece is drawn.
+template <typename Pixel, typename Plan>
+void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output) {
+  alignas(64) std::byte buffer[kPieceBytes + 64];
+  constexpr auto kColumns = std::int32_t(kPieceBytes / sizeof(Pixel));
+  // Pieces end on cache lines of the output's first row.
+  const auto shift = std::int32_t(reinterpret_cast<std::uintptr_t>(PixelRow<Pixel>(output, 0)) %
+                                  64 / sizeof(Pixel));
+  for (std::int32_t first = 0; first < output.height;) {
+    const std::int32_t end = plan.RowsAlike(first, Plan::kMaxTileRows);
+    plan.SelectRows(first, end);
+    for (std::int32_t r = first; r < end; ++r) {
+      for (std::int32_t column = 0; column < output.width;) {
+        const std::int32_t next =
+            std::min(column + kColumns - (column == 0 ? shift : 0), output.width);
+        Pixel* to = PixelRow<Pixel>(output, r) + column;
+        // The piece sits in the buffer as in the output against cache lines.
+        const Tile<Pixel> tile{
+            reinterpret_cast<Pixel*>(buffer + reinterpret_cast<std::uintptr_t>(to) % 64),
+            0,
+            r,
+            r + 1,
+            column,
+            next};
+        base.Lay(tile.data, r, column, next, false);
+        if (next < output.width)
+          base.Fetch(r, next, std::min(next + kColumns, output.width));
+        else if (r + 1 < output.height)
+          base.Fetch(r + 1, 0, std::min(kColumns, output.width));
+        plan.Draw(tile);
+        Write(reinterpret_cast<std::byte*>(to), reinterpret_cast<const std::byte*>(tile.data),
+              std::size_t(next - column) * sizeof(Pixel), true);
+        column = next;
+      }
+    }
+    first = end;
+  }
+  FinishWrites(true);
+}
+
 template <typename Pixel, typename Blend>
 ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const GridSettings& s,
                      const LayerPlacement& placement) {
@@ -177,7 +246,6 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
   const Base<Pixel> base(s.blendMode == kBlendGridOnly ? nullptr : source, output, placement);
 
   LinePlan<Pixel, Blend> plan;
-  alignas(64) Pixel spanBuffer[kSpanBufferBytes / sizeof(Pixel)];
   if (RowsShareBytes<Pixel>(output) || (base.copies() && SharesBytes<Pixel>(*source, output)) ||
       !plan.Build(s, output.width, output.height, placement.centerX, placement.centerY)) {
     for (std::int32_t r = 0; r < output.height; ++r)
@@ -185,70 +253,19 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
     if (s.opacity > 0.0) StampLineByLine<Pixel>(output, s, placement.centerX, placement.centerY);
     return kErrNone;
   }
-
-  // Bands of rows small enough to stay in the cache between their base and
-  // their lines.
-  const std::size_t fit = kBandBytes / (std::size_t(output.width) * sizeof(Pixel));
-  const auto bandRows = std::int32_t(std::clamp<std::size_t>(fit, 1, plan.kMaxBandRows));
-  // Rows that no horizontal line touches are written once per byte: the
-  // columns no vertical line touches straight from the source (or as zeros),
-  // the others from a small buffer in which the vertical lines are blended.
-  // In "Grid Only" all such rows are alike: they are written from the first.
-  // Frames larger than the cache are written so with streaming stores.
-  // Many short pieces of a row write no faster than whole rows blended in
-  // the cache: only rows with long stretches between the lines go so.
-  const std::size_t rowBytes = std::size_t(output.width) * sizeof(Pixel);
-  // ("Grid Only" rows need no buffer for the touched columns.)
-  const bool streaming = rowBytes * std::size_t(output.height) >= kStreamingBytes &&
-                         rowBytes / std::size_t(plan.SpanCount() + 1) >= kMinStretchBytes;
-  const bool writesRows =
-      streaming && (s.blendMode == kBlendGridOnly ||
-                    std::size_t(plan.WidestSpan()) * sizeof(Pixel) * std::size_t(bandRows) <=
-                        sizeof(spanBuffer));
-  const Pixel* plainRow = nullptr;
-  for (std::int32_t firstRow = 0; firstRow < output.height; firstRow += bandRows) {
-    const std::int32_t endRow = std::min(firstRow + bandRows, output.height);
-    if (!writesRows || plan.RowsTouched(firstRow, endRow)) {
-      for (std::int32_t r = firstRow; r < endRow; ++r)
-        base.Lay(PixelRow<Pixel>(output, r), r, 0, output.width, false);
-      plan.Draw(Band<Pixel>{PixelRow<Pixel>(output, firstRow), output.rowbytes, firstRow, endRow});
-      continue;
-    }
-    std::int32_t r = firstRow;
-    if (s.blendMode == kBlendGridOnly && plainRow == nullptr) {
-      base.Lay(PixelRow<Pixel>(output, r), r, 0, output.width, false);
-      plan.Draw(Band<Pixel>{PixelRow<Pixel>(output, r), output.rowbytes, r, r + 1});
-      plainRow = PixelRow<Pixel>(output, r++);
-    }
-    plan.ForEachSpan(
-        [&](std::int32_t k, std::int32_t first, std::int32_t end) {
-          const auto bytes = std::size_t(end - first) * sizeof(Pixel);
-          const Band<Pixel> band{spanBuffer, std::int64_t(bytes), r, endRow, first};
-          if (plainRow == nullptr) {
-            for (std::int32_t row = r; row < endRow; ++row)
-              base.Lay(band.Row(row), row, first, end, false);
-            plan.DrawSpan(band, k);
-          }
-          for (std::int32_t row = r; row < endRow; ++row)
-            std::memcpy(PixelRow<Pixel>(output, row) + first,
-                        plainRow != nullptr ? plainRow + first : band.Row(row), bytes);
-        },
-        [](std::int32_t, std::int32_t) {});
-    for (; r < endRow; ++r) {
-      plan.ForEachSpan([](std::int32_t, std::int32_t, std::int32_t) {},
-                       [&](std::int32_t first, std::int32_t end) {
-                         base.Lay(PixelRow<Pixel>(output, r) + first, r, first, end, streaming);
-                       });
-    }
-  }
-  FinishWrites(streaming);
+  // Frames larger than the cache are written with streaming stores; smaller
+  // ones in place, so that the next effect finds them in the cache.
+  if (std::size_t(output.width) * sizeof(Pixel) * std::size_t(output.height) >= kStreamingBytes)
+    DrawStreamed(base, plan, output);
+  else
+    DrawInPlace(base, plan, output);
   return kErrNone;
 }
 
 // Renders run on the caller's stack (the host's render threads); keep the plan
 // well inside it.
-static_assert(sizeof(LinePlan<Pixel8, SpanBlend<Pixel8>>) + kSpanBufferBytes < 80 * 1024);
-static_assert(sizeof(LinePlan<PixelFloat, SpanBlend<PixelFloat>>) + kSpanBufferBytes < 64 * 1024);
+static_assert(sizeof(LinePlan<Pixel8, SpanBlend<Pixel8>>) + kPieceBytes < 80 * 1024);
+static_assert(sizeof(LinePlan<PixelFloat, SpanBlend<PixelFloat>>) + kPieceBytes < 64 * 1024);
 
 }  // namespace
 

@@ -1,9 +1,9 @@
 #pragma once
 // The plan of one frame: every line in drawing order, the columns and rows it
 // touches and the weights it blends them with; and the drawing of the lines
-// that touch a band of the frame's rows.
+// that touch a tile of the frame (some of its rows, some of its columns).
 //
-// Blending a band's pixels with every line that touches them, in drawing
+// Blending a tile's pixels with every line that touches them, in drawing
 // order, gives them what stamping each line over the whole frame in turn
 // gives them: a blend reads and writes one pixel only, so blends of different
 // pixels commute, and a pixel's result depends only on the sequence of blends
@@ -28,49 +28,19 @@ namespace tessaline {
 // Both center lines and up to kMaxLineCount lines on each side of them.
 inline constexpr std::int32_t kMaxAxisLines = 1 + 2 * kMaxLineCount;
 
-// Rows [firstRow, endRow) of the frame from column firstColumn on: pixel
-// (firstRow, firstColumn) at `data`, `stride` bytes from row to row.
+// Rows [firstRow, endRow) and columns [firstColumn, endColumn) of the frame:
+// pixel (firstRow, firstColumn) at `data`, `stride` bytes from row to row.
 template <typename Pixel>
-struct Band {
+struct Tile {
   Pixel* data;
   std::int64_t stride;
-  std::int32_t firstRow, endRow, firstColumn = 0;
+  std::int32_t firstRow, endRow, firstColumn, endColumn;
 
   Pixel* Row(std::int32_t r) const {
     return reinterpret_cast<Pixel*>(reinterpret_cast<std::byte*>(data) +
                                     std::int64_t{r - firstRow} * stride);
   }
-};
-
-// Tables of the 8-bit plan for (weight, style) pairs, filled as they are
-// first needed: those of vertical runs are kept for the whole frame, those of
-// horizontal rows for one band of rows.
-class TableCache8 {
- public:
-  static constexpr int kCapacity = 12;
-
-  // The index of the tables of (weight, style), filled now if new; -1 when full.
-  int Find(double weight, int style, const GridColor& color) {
-    const auto bits = std::bit_cast<std::uint64_t>(weight);
-    for (int i = 0; i < used_; ++i)
-      if (weightBits_[i] == bits && styles_[i] == style) return i;
-    if (used_ == kCapacity) return -1;
-    blends_[used_] = TableBlend8::Fill(TermsOf(color, weight), tables_[used_]);
-    weightBits_[used_] = bits;
-    styles_[used_] = style;
-    return used_++;
-  }
-  const TableBlend8& Blend(int index) const { return blends_[index]; }
-  // Tables found from now on are forgotten at the next Forget().
-  void KeepFound() { kept_ = used_; }
-  void Forget() { used_ = kept_; }
-
- private:
-  ChannelTables8 tables_[kCapacity];
-  TableBlend8 blends_[kCapacity];
-  std::uint64_t weightBits_[kCapacity];
-  int styles_[kCapacity];
-  int used_ = 0, kept_ = 0;
+  std::int32_t Columns() const { return endColumn - firstColumn; }
 };
 
 struct NoTables {};
@@ -78,12 +48,13 @@ struct NoTables {};
 template <typename Pixel, typename Blend>
 class LinePlan {
  public:
-  static constexpr std::int32_t kMaxBandRows = 64;
+  static constexpr std::int32_t kMaxTileRows = 64;
 
   // The lines of a frame whose grid center is (cx, cy); none when the
   // opacity is not above 0. False when they do not fit the plan's storage.
   bool Build(const GridSettings& s, std::int32_t width, std::int32_t height, double cx, double cy) {
     width_ = width;
+    height_ = height;
     opacity_ = s.opacity;
     uniformBackground_ = s.blendMode == kBlendGridOnly;
     styles_ = LineStyles(s);
@@ -95,63 +66,72 @@ class LinePlan {
           AddHorizontal(line.position, line.style, height);
       });
     }
-    if (fits_) FindTouchedColumns();
+    if (fits_) {
+      FindTouchedColumns();
+      FindTouchedRows();
+    }
     if constexpr (kTables) tables_.KeepFound();
     return fits_;
   }
 
-  // Whether a horizontal line may touch rows [firstRow, endRow).
-  bool RowsTouched(std::int32_t firstRow, std::int32_t endRow) const {
-    for (std::int32_t h = 0; h < horizontalCount_; ++h)
-      if (horizontals_[h].rows.first < endRow && horizontals_[h].rows.last >= firstRow) return true;
-    return false;
-  }
-
-  // The columns that vertical lines touch, as sorted, disjoint spans
-  // [first, end): span(k, first, end) for each, gap(first, end) for the
-  // columns between them.
+  // The touched spans within columns [first, end), clipped to them, as
+  // span(k, first, end), and the columns between them as gap(first, end).
   template <typename Span, typename Gap>
-  void ForEachSpan(Span&& span, Gap&& gap) const {
-    std::int32_t column = 0;
-    for (std::int32_t k = 0; k < touchedCount_; ++k) {
-      if (touched_[k].first > column) gap(column, touched_[k].first);
-      span(k, touched_[k].first, touched_[k].end);
-      column = touched_[k].end;
+  void ForEachSpan(std::int32_t first, std::int32_t end, Span&& span, Gap&& gap) const {
+    const IndexSpan* k = std::partition_point(touched_, touched_ + touchedCount_,
+                                              [&](const IndexSpan& t) { return t.end <= first; });
+    std::int32_t column = first;
+    for (; k != touched_ + touchedCount_ && k->first < end; ++k) {
+      if (k->first > column) gap(column, k->first);
+      span(std::int32_t(k - touched_), std::max(k->first, first), std::min(k->end, end));
+      column = k->end;
     }
-    if (column < width_) gap(column, width_);
+    if (column < end) gap(column, end);
   }
 
-  std::int32_t SpanCount() const { return touchedCount_; }
-
-  // The widest touched span, in columns.
-  std::int32_t WidestSpan() const {
-    std::int32_t widest = 0;
-    for (std::int32_t k = 0; k < touchedCount_; ++k)
-      widest = std::max(widest, touched_[k].end - touched_[k].first);
-    return widest;
+  // The end of the rows from `first` on, up to `limit` of them, that the
+  // same horizontal lines may touch: all of them, or none.
+  std::int32_t RowsAlike(std::int32_t first, std::int32_t limit) const {
+    const std::int32_t most = first + std::min(limit, height_ - first);
+    const IndexSpan* k = std::partition_point(touchedRows_, touchedRows_ + touchedRowCount_,
+                                              [&](const IndexSpan& t) { return t.end <= first; });
+    if (k == touchedRows_ + touchedRowCount_) return most;
+    return std::min(k->first > first ? k->first : k->end, most);
   }
 
-  // Blends into the band, which holds the columns of touched span `k`, the
-  // vertical lines in that span, in drawing order. Enough where no
-  // horizontal line touches the band's rows.
-  void DrawSpan(const Band<Pixel>& band, std::int32_t k) {
-    for (std::int32_t i = spanLines_[k]; i < spanLines_[k + 1]; ++i)
-      BlendVertical(band, verticals_[lineIndex_[i]]);
-  }
-
-  // Blends into the band (at most kMaxBandRows rows) every line that touches
-  // it, in drawing order: the vertical center line, the horizontal center
-  // line, the outer verticals, the outer horizontals. The tables found for
-  // the rows of the band before are forgotten.
-  void Draw(const Band<Pixel>& band) {
+  // Chooses the rows [firstRow, endRow) that the next tiles lie in: the
+  // horizontal lines that may touch them, and the tables of their rows. True
+  // when there is any such line.
+  bool SelectRows(std::int32_t firstRow, std::int32_t endRow) {
     if constexpr (kTables) tables_.Forget();
-    BandState state{band, {}, {}};
-    std::int32_t v = 0, h = 0;
-    if (v < verticalCount_ && verticals_[v].style == 0) BlendVertical(band, verticals_[v++]);
-    if (h < horizontalCount_ && horizontals_[h].style == 0)
-      BlendHorizontal(state, horizontals_[h++]);
-    for (; v < verticalCount_; ++v) BlendVertical(band, verticals_[v]);
-    for (; h < horizontalCount_; ++h) BlendHorizontal(state, horizontals_[h]);
+    rowLineCount_ = 0;
+    for (std::int32_t h = 0; h < horizontalCount_; ++h)
+      if (horizontals_[h].rows.first < endRow && horizontals_[h].rows.last >= firstRow)
+        rowLines_[rowLineCount_++] = h;
+    return rowLineCount_ > 0;
+  }
+
+  // Blends into the tile (at most kMaxTileRows rows, within the selected
+  // rows) every line that touches it, in drawing order: the vertical center
+  // line, the horizontal center line, the outer verticals, the outer
+  // horizontals.
+  void Draw(const Tile<Pixel>& tile) {
+    TileState state{tile, {}, {}};
+    const bool centerFirst = verticalCount_ > 0 && verticals_[0].style == 0;
+    if (centerFirst) BlendVertical(tile, verticals_[0]);
+    std::int32_t h = 0;
+    if (h < rowLineCount_ && horizontals_[rowLines_[h]].style == 0)
+      BlendHorizontal(state, horizontals_[rowLines_[h++]]);
+    // The lines of one touched span share no column with those of another:
+    // drawing each span's lines in drawing order keeps every pixel's order.
+    ForEachSpan(
+        tile.firstColumn, tile.endColumn,
+        [&](std::int32_t k, std::int32_t, std::int32_t) {
+          for (std::int32_t i = spanLines_[k]; i < spanLines_[k + 1]; ++i)
+            if (lineIndex_[i] != 0 || !centerFirst) BlendVertical(tile, verticals_[lineIndex_[i]]);
+        },
+        [](std::int32_t, std::int32_t) {});
+    for (; h < rowLineCount_; ++h) BlendHorizontal(state, horizontals_[rowLines_[h]]);
     if (uniformBackground_) FillBackground(state);
   }
 
@@ -185,8 +165,8 @@ class LinePlan {
     IndexWindow rows;
     std::int32_t style;
   };
-  // Columns [first, end) of a row.
-  struct ColumnSpan {
+  // Columns or rows [first, end).
+  struct IndexSpan {
     std::int32_t first, end;
   };
 
@@ -196,10 +176,10 @@ class LinePlan {
   // horizontal blends are applied to one background pixel and the touched
   // columns, and the background pixel is copied to the rest of the row at
   // the end.
-  struct BandState {
-    const Band<Pixel>& band;
-    Pixel background[kMaxBandRows];
-    bool backgroundBlended[kMaxBandRows];
+  struct TileState {
+    const Tile<Pixel>& tile;
+    Pixel background[kMaxTileRows];
+    bool backgroundBlended[kMaxTileRows];
   };
 
   // The weights of every covered column of the window, as the vertical stamp
@@ -254,20 +234,28 @@ class LinePlan {
     return -1;
   }
 
+  // The spans of the lines, sorted and merged where they meet: their count.
+  template <typename Line, typename SpanOf>
+  static std::int32_t Merge(const Line* lines, std::int32_t count, IndexSpan* spans,
+                            SpanOf spanOf) {
+    for (std::int32_t i = 0; i < count; ++i) spans[i] = spanOf(lines[i]);
+    std::sort(spans, spans + count,
+              [](const IndexSpan& a, const IndexSpan& b) { return a.first < b.first; });
+    std::int32_t merged = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+      if (merged > 0 && spans[i].first <= spans[merged - 1].end)
+        spans[merged - 1].end = std::max(spans[merged - 1].end, spans[i].end);
+      else
+        spans[merged++] = spans[i];
+    }
+    return merged;
+  }
+
   // The columns that any vertical line blends, as sorted, disjoint spans.
   void FindTouchedColumns() {
-    for (std::int32_t v = 0; v < verticalCount_; ++v)
-      touched_[v] = ColumnSpan{verticals_[v].first, verticals_[v].end};
-    std::sort(touched_, touched_ + verticalCount_,
-              [](const ColumnSpan& a, const ColumnSpan& b) { return a.first < b.first; });
-    touchedCount_ = 0;
-    for (std::int32_t k = 0; k < verticalCount_; ++k) {
-      if (touchedCount_ > 0 && touched_[k].first <= touched_[touchedCount_ - 1].end)
-        touched_[touchedCount_ - 1].end =
-            std::max(touched_[touchedCount_ - 1].end, touched_[k].end);
-      else
-        touched_[touchedCount_++] = touched_[k];
-    }
+    touchedCount_ = Merge(verticals_, verticalCount_, touched_, [](const VerticalLine& v) {
+      return IndexSpan{v.first, v.end};
+    });
     touchedPixels_ = 0;
     for (std::int32_t k = 0; k < touchedCount_; ++k)
       touchedPixels_ += touched_[k].end - touched_[k].first;
@@ -282,54 +270,69 @@ class LinePlan {
     spanLines_[touchedCount_] = listed;
   }
 
-  // Every run of the line, one after the other, down the rows of the band.
-  void BlendVertical(const Band<Pixel>& band, const VerticalLine& line) {
+  // The rows that any horizontal line may touch, as sorted, disjoint spans.
+  void FindTouchedRows() {
+    touchedRowCount_ =
+        Merge(horizontals_, horizontalCount_, touchedRows_, [](const HorizontalLine& h) {
+          return IndexSpan{h.rows.first, h.rows.last + 1};
+        });
+  }
+
+  // Every run of the line within the tile's columns, down its rows.
+  void BlendVertical(const Tile<Pixel>& tile, const VerticalLine& line) {
     const GridColor& color = *styles_[line.style].color;
-    Pixel* top = band.data + (line.first - band.firstColumn);
+    std::int32_t column = line.first;
     for (std::int32_t k = 0; k < line.runCount; ++k) {
       const ColumnRun& run = runs_[line.firstRun + k];
+      const std::int32_t first = std::max(column, tile.firstColumn);
+      const std::int32_t end = std::min(column + run.count, tile.endColumn);
+      column += run.count;
+      if (first >= end) continue;
+      Pixel* top = tile.data + (first - tile.firstColumn);
       if constexpr (kTables) {
         if (run.table >= 0) {
-          ApplyDown(band, top, run.count, tables_.Blend(run.table));
-          top += run.count;
+          ApplyDown(tile, top, end - first, tables_.Blend(run.table));
           continue;
         }
       }
-      ApplyDown(band, top, run.count, Blend(TermsOf(color, run.weight)));
-      top += run.count;
+      ApplyDown(tile, top, end - first, Blend(TermsOf(color, run.weight)));
     }
   }
 
   // The blend is a copy of its own, which nothing else can reach: its fields
   // stay in registers while the rows are blended.
   template <typename RunBlend>
-  static void ApplyDown(const Band<Pixel>& band, Pixel* top, std::int32_t count, RunBlend blend) {
+  static void ApplyDown(const Tile<Pixel>& tile, Pixel* top, std::int32_t count, RunBlend blend) {
     auto* row = reinterpret_cast<std::byte*>(top);
-    for (std::int32_t r = band.firstRow; r < band.endRow; ++r, row += band.stride)
+    for (std::int32_t r = tile.firstRow; r < tile.endRow; ++r, row += tile.stride)
       blend.Apply(reinterpret_cast<Pixel*>(row), count);
   }
 
   // As the horizontal stamp: the rows of the window with positive coverage,
   // one weight for the whole row.
-  void BlendHorizontal(BandState& state, const HorizontalLine& line) {
-    const Band<Pixel>& band = state.band;
-    const std::int32_t first = std::max(line.rows.first, band.firstRow);
-    const std::int32_t last = std::min(line.rows.last, band.endRow - 1);
+  void BlendHorizontal(TileState& state, const HorizontalLine& line) {
+    const Tile<Pixel>& tile = state.tile;
+    const std::int32_t first = std::max(line.rows.first, tile.firstRow);
+    const std::int32_t last = std::min(line.rows.last, tile.endRow - 1);
     const LineStyle& ls = styles_[std::size_t(line.style)];
     for (std::int32_t r = first; r <= last; ++r) {
       const double coverage = LineCoverage(r, line.position, ls.width);
       if (!(coverage > 0.0)) continue;
       const double weight = (coverage * opacity_) * ls.color->alpha;
-      Pixel* row = band.Row(r);
+      Pixel* row = tile.Row(r);
       const auto blendRow = [&](const auto& blend) {
         if (!uniformBackground_) {
-          blend.Apply(row, width_);
+          blend.Apply(row, tile.Columns());
           return;
         }
-        blend.Apply(&state.background[r - band.firstRow], 1);
-        state.backgroundBlended[r - band.firstRow] = true;
-        for (std::int32_t k = 0; k < touchedCount_; ++k)
-          blend.Apply(row + touched_[k].first, touched_[k].end - touched_[k].first);
+        blend.Apply(&state.background[r - tile.firstRow], 1);
+        state.backgroundBlended[r - tile.firstRow] = true;
+        ForEachSpan(
+            tile.firstColumn, tile.endColumn,
+            [&](std::int32_t, std::int32_t from, std::int32_t to) {
+              blend.Apply(row + (from - tile.firstColumn), to - from);
+            },
+            [](std::int32_t, std::int32_t) {});
       };
       if constexpr (kTables) {
         if ((uniformBackground_ ? touchedPixels_ : width_) >= kMinTableRow) {
@@ -345,32 +348,36 @@ class LinePlan {
   }
 
   // Copies each blended background pixel to the columns no vertical line touches.
-  void FillBackground(const BandState& state) const {
-    const Band<Pixel>& band = state.band;
-    for (std::int32_t r = band.firstRow; r < band.endRow; ++r) {
-      if (!state.backgroundBlended[r - band.firstRow]) continue;
-      Pixel* row = band.Row(r);
-      const Pixel& value = state.background[r - band.firstRow];
-      ForEachSpan([](std::int32_t, std::int32_t, std::int32_t) {},
-                  [&](std::int32_t first, std::int32_t end) {
-                    FillPixels(row + first, end - first, value);
-                  });
+  void FillBackground(const TileState& state) const {
+    const Tile<Pixel>& tile = state.tile;
+    for (std::int32_t r = tile.firstRow; r < tile.endRow; ++r) {
+      if (!state.backgroundBlended[r - tile.firstRow]) continue;
+      Pixel* row = tile.Row(r);
+      const Pixel& value = state.background[r - tile.firstRow];
+      ForEachSpan(
+          tile.firstColumn, tile.endColumn, [](std::int32_t, std::int32_t, std::int32_t) {},
+          [&](std::int32_t first, std::int32_t end) {
+            FillPixels(row + (first - tile.firstColumn), end - first, value);
+          });
     }
   }
 
-  std::int32_t width_ = 0;
+  std::int32_t width_ = 0, height_ = 0;
   double opacity_ = 0.0;
   bool uniformBackground_ = false;
   bool fits_ = true;
   std::array<LineStyle, kStyleCount> styles_{};
   std::int32_t verticalCount_ = 0, horizontalCount_ = 0, runCount_ = 0;
-  std::int32_t touchedCount_ = 0, touchedPixels_ = 0;
+  std::int32_t touchedCount_ = 0, touchedPixels_ = 0, rowLineCount_ = 0;
   VerticalLine verticals_[kMaxAxisLines];
   HorizontalLine horizontals_[kMaxAxisLines];
   ColumnRun runs_[kMaxColumnRuns];
-  ColumnSpan touched_[kMaxAxisLines];
+  IndexSpan touched_[kMaxAxisLines];
   std::int32_t spanLines_[kMaxAxisLines + 1];
   std::int32_t lineIndex_[kMaxAxisLines];
+  IndexSpan touchedRows_[kMaxAxisLines];
+  std::int32_t touchedRowCount_ = 0;
+  std::int32_t rowLines_[kMaxAxisLines];  // the horizontal lines of the selected rows
   [[no_unique_address]] std::conditional_t<kTables, TableCache8, NoTables> tables_;
 };
 
