@@ -99,6 +99,9 @@ class LinePlan {
     return std::min(k->first > first ? k->first : k->end, most);
   }
 
+  // The vertical lines that touch the frame.
+  std::int32_t VerticalCount() const { return verticalCount_; }
+
   // Chooses the rows [firstRow, endRow) that the next tiles lie in: the
   // horizontal lines that may touch them, and the tables of their rows. True
   // when there is any such line.

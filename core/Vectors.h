@@ -2,9 +2,9 @@
 // The vector instructions the core's kernels may use, decided here alone.
 //
 // SSE2 is part of every x86-64 processor and is used wherever the compiler
-// targets it. AVX2 and AVX-512 are used only by functions compiled for them
-// on their own (WideVectors.cpp), and only on processors that have them,
-// which that file alone asks at run time. A build with
+// targets it. AVX-512 is used only by functions compiled for it on their own
+// (WideVectors.cpp), and only on processors that have it, which that file
+// alone asks at run time. A build with
 // TESSALINE_SCALAR_KERNELS defined uses neither: every blend takes its scalar
 // definition, which gives the same bits.
 #if defined(__SSE2__) && !defined(TESSALINE_SCALAR_KERNELS)
