@@ -38,7 +38,6 @@ constexpr std::size_t kStreamingBytes = std::size_t{24} << 20;
 // streaming stores the bytes are moved as one block, so source and
 // destination may share bytes.
 void Write(std::byte* to, const std::byte* from, std::size_t bytes, bool streaming) {
-#if TESSALINE_SSE2
   // Whole cache lines only: a line written partly with streaming stores is
   // written to memory partly, which costs a read of it there.
   const auto head = std::size_t((64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64);
@@ -49,20 +48,10 @@ void Write(std::byte* to, const std::byte* from, std::size_t bytes, bool streami
     const std::size_t done = head + lines * 64;
     return Write(to + done, from != nullptr ? from + done : nullptr, bytes - done, false);
   }
-#endif
-  (void)streaming;
   if (from != nullptr)
     std::memmove(to, from, bytes);
   else
     std::memset(to, 0, bytes);
-}
-
-// Streaming stores are not ordered with other stores: the frame is complete
-// for other threads only after this.
-void FinishWrites([[maybe_unused]] bool streaming) {
-#if TESSALINE_SSE2
-  if (streaming) _mm_sfence();
-#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -260,7 +249,9 @@ void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output
     }
     first = end;
   }
-  FinishWrites(true);
+  // Streaming stores are not ordered with other stores: the frame is complete
+  // for other threads only after this.
+  FinishStreaming();
 }
 
 template <typename Pixel, typename Blend>
@@ -322,11 +313,8 @@ ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
 ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
                           const GridSettings& settings, const LayerPlacement& placement,
                           FloatVectors vectors) {
-#if TESSALINE_AVX512
   if (vectors == FloatVectors::kAvx512 && WidestFloatVectors() == FloatVectors::kAvx512)
     return RenderGrid<PixelFloat, SpanBlendAvx512>(source, output, settings, placement);
-#endif
-  (void)vectors;
   return RenderGrid<PixelFloat, SpanBlend<PixelFloat>>(source, output, settings, placement);
 }
 

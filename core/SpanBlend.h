@@ -319,6 +319,9 @@ class SpanBlendAvx512 {
  private:
   BlendTerms t_;
 };
+#else
+// (Never chosen: WidestFloatVectors() says SSE2.)
+using SpanBlendAvx512 = SpanBlend<PixelFloat>;
 #endif
 
 }  // namespace tessaline

@@ -24,12 +24,11 @@
 
 namespace tessaline {
 
-#if TESSALINE_SSE2
 // Writes `lines` whole 64-byte cache lines from `from` (zeros when null) to
-// `to`, which is 64-byte aligned, with streaming stores: they do not read the
-// lines' memory first and do not keep them in the cache. Not ordered with
-// other stores until an _mm_sfence().
+// `to`, which is 64-byte aligned, with streaming stores where there are
+// any: they do not read the lines' memory first and do not keep them in the
+// cache. Not ordered with other stores until FinishStreaming().
 void StreamLines(std::byte* to, const std::byte* from, std::size_t lines);
-#endif
+void FinishStreaming();
 
 }  // namespace tessaline

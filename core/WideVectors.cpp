@@ -8,6 +8,8 @@
 #include "core/SpanBlend.h"
 #include "core/Vectors.h"
 
+#include <cstring>
+
 #if TESSALINE_AVX512
 #include <immintrin.h>
 #endif
@@ -85,18 +87,29 @@ FloatVectors WidestFloatVectors() {
   return FloatVectors::kSse2;
 }
 
-#if TESSALINE_SSE2
 void StreamLines(std::byte* to, const std::byte* from, std::size_t lines) {
+  const std::size_t bytes = lines * 64;
 #if TESSALINE_AVX512
   if (HasAvx512()) return StreamLinesAvx512(to, from, lines);
 #endif
-  const std::size_t bytes = lines * 64;
+#if TESSALINE_SSE2
   for (std::size_t i = 0; i < bytes; i += 16) {
     const __m128i v = from != nullptr ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i))
                                       : _mm_setzero_si128();
     _mm_stream_si128(reinterpret_cast<__m128i*>(to + i), v);
   }
-}
+#else
+  if (from != nullptr)
+    std::memcpy(to, from, bytes);
+  else
+    std::memset(to, 0, bytes);
 #endif
+}
+
+void FinishStreaming() {
+#if TESSALINE_SSE2
+  _mm_sfence();
+#endif
+}
 
 }  // namespace tessaline
