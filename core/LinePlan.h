@@ -18,6 +18,7 @@
 #include <type_traits>
 
 #include "core/GridSettings.h"
+#include "core/IndexSpans.h"
 #include "core/LineOrder.h"
 #include "core/LineStamp.h"
 #include "core/SpanBlend.h"
@@ -68,35 +69,22 @@ class LinePlan {
     }
     if (fits_) {
       FindTouchedColumns();
-      FindTouchedRows();
+      touchedRows_.Gather(horizontals_, horizontalCount_, [](const HorizontalLine& h) {
+        return IndexSpan{h.rows.first, h.rows.last + 1};
+      });
     }
     if constexpr (kTables) tables_.KeepFound();
     return fits_;
-  }
-
-  // The touched spans within columns [first, end), clipped to them, as
-  // span(k, first, end), and the columns between them as gap(first, end).
-  template <typename Span, typename Gap>
-  void ForEachSpan(std::int32_t first, std::int32_t end, Span&& span, Gap&& gap) const {
-    const IndexSpan* k = std::partition_point(touched_, touched_ + touchedCount_,
-                                              [&](const IndexSpan& t) { return t.end <= first; });
-    std::int32_t column = first;
-    for (; k != touched_ + touchedCount_ && k->first < end; ++k) {
-      if (k->first > column) gap(column, k->first);
-      span(std::int32_t(k - touched_), std::max(k->first, first), std::min(k->end, end));
-      column = k->end;
-    }
-    if (column < end) gap(column, end);
   }
 
   // The end of the rows from `first` on, up to `limit` of them, that the
   // same horizontal lines may touch: all of them, or none.
   std::int32_t RowsAlike(std::int32_t first, std::int32_t limit) const {
     const std::int32_t most = first + std::min(limit, height_ - first);
-    const IndexSpan* k = std::partition_point(touchedRows_, touchedRows_ + touchedRowCount_,
-                                              [&](const IndexSpan& t) { return t.end <= first; });
-    if (k == touchedRows_ + touchedRowCount_) return most;
-    return std::min(k->first > first ? k->first : k->end, most);
+    const std::int32_t k = touchedRows_.FirstEndingAfter(first);
+    if (k == touchedRows_.size()) return most;
+    const IndexSpan& rows = touchedRows_[k];
+    return std::min(rows.first > first ? rows.first : rows.end, most);
   }
 
   // The vertical lines that touch the frame.
@@ -127,7 +115,7 @@ class LinePlan {
       BlendHorizontal(state, horizontals_[rowLines_[h++]]);
     // The lines of one touched span share no column with those of another:
     // drawing each span's lines in drawing order keeps every pixel's order.
-    ForEachSpan(
+    touched_.ForEach(
         tile.firstColumn, tile.endColumn,
         [&](std::int32_t k, std::int32_t, std::int32_t) {
           for (std::int32_t i = spanLines_[k]; i < spanLines_[k + 1]; ++i)
@@ -168,11 +156,6 @@ class LinePlan {
     IndexWindow rows;
     std::int32_t style;
   };
-  // Columns or rows [first, end).
-  struct IndexSpan {
-    std::int32_t first, end;
-  };
-
   // In "Grid Only" every pixel that no vertical line touches starts
   // transparent and receives only the horizontal lines' blends, each the same
   // across the row: such pixels stay equal to one another, so each row's
@@ -237,48 +220,23 @@ class LinePlan {
     return -1;
   }
 
-  // The spans of the lines, sorted and merged where they meet: their count.
-  template <typename Line, typename SpanOf>
-  static std::int32_t Merge(const Line* lines, std::int32_t count, IndexSpan* spans,
-                            SpanOf spanOf) {
-    for (std::int32_t i = 0; i < count; ++i) spans[i] = spanOf(lines[i]);
-    std::sort(spans, spans + count,
-              [](const IndexSpan& a, const IndexSpan& b) { return a.first < b.first; });
-    std::int32_t merged = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-      if (merged > 0 && spans[i].first <= spans[merged - 1].end)
-        spans[merged - 1].end = std::max(spans[merged - 1].end, spans[i].end);
-      else
-        spans[merged++] = spans[i];
-    }
-    return merged;
-  }
-
   // The columns that any vertical line blends, as sorted, disjoint spans.
   void FindTouchedColumns() {
-    touchedCount_ = Merge(verticals_, verticalCount_, touched_, [](const VerticalLine& v) {
+    touched_.Gather(verticals_, verticalCount_, [](const VerticalLine& v) {
       return IndexSpan{v.first, v.end};
     });
     touchedPixels_ = 0;
-    for (std::int32_t k = 0; k < touchedCount_; ++k)
+    for (std::int32_t k = 0; k < touched_.size(); ++k)
       touchedPixels_ += touched_[k].end - touched_[k].first;
     // Each line lies in one span: the lines of each span, in drawing order.
     std::int32_t listed = 0;
-    for (std::int32_t k = 0; k < touchedCount_; ++k) {
+    for (std::int32_t k = 0; k < touched_.size(); ++k) {
       spanLines_[k] = listed;
       for (std::int32_t v = 0; v < verticalCount_; ++v)
         if (verticals_[v].first >= touched_[k].first && verticals_[v].end <= touched_[k].end)
           lineIndex_[listed++] = v;
     }
-    spanLines_[touchedCount_] = listed;
-  }
-
-  // The rows that any horizontal line may touch, as sorted, disjoint spans.
-  void FindTouchedRows() {
-    touchedRowCount_ =
-        Merge(horizontals_, horizontalCount_, touchedRows_, [](const HorizontalLine& h) {
-          return IndexSpan{h.rows.first, h.rows.last + 1};
-        });
+    spanLines_[touched_.size()] = listed;
   }
 
   // Every run of the line within the tile's columns, down its rows.
@@ -330,7 +288,7 @@ class LinePlan {
         }
         blend.Apply(&state.background[r - tile.firstRow], 1);
         state.backgroundBlended[r - tile.firstRow] = true;
-        ForEachSpan(
+        touched_.ForEach(
             tile.firstColumn, tile.endColumn,
             [&](std::int32_t, std::int32_t from, std::int32_t to) {
               blend.Apply(row + (from - tile.firstColumn), to - from);
@@ -357,7 +315,7 @@ class LinePlan {
       if (!state.backgroundBlended[r - tile.firstRow]) continue;
       Pixel* row = tile.Row(r);
       const Pixel& value = state.background[r - tile.firstRow];
-      ForEachSpan(
+      touched_.ForEach(
           tile.firstColumn, tile.endColumn, [](std::int32_t, std::int32_t, std::int32_t) {},
           [&](std::int32_t first, std::int32_t end) {
             FillPixels(row + (first - tile.firstColumn), end - first, value);
@@ -371,16 +329,15 @@ class LinePlan {
   bool fits_ = true;
   std::array<LineStyle, kStyleCount> styles_{};
   std::int32_t verticalCount_ = 0, horizontalCount_ = 0, runCount_ = 0;
-  std::int32_t touchedCount_ = 0, touchedPixels_ = 0, rowLineCount_ = 0;
+  std::int32_t touchedPixels_ = 0, rowLineCount_ = 0;
   VerticalLine verticals_[kMaxAxisLines];
   HorizontalLine horizontals_[kMaxAxisLines];
   ColumnRun runs_[kMaxColumnRuns];
-  IndexSpan touched_[kMaxAxisLines];
+  IndexSpans<kMaxAxisLines> touched_;  // the columns that vertical lines touch
   std::int32_t spanLines_[kMaxAxisLines + 1];
   std::int32_t lineIndex_[kMaxAxisLines];
-  IndexSpan touchedRows_[kMaxAxisLines];
-  std::int32_t touchedRowCount_ = 0;
-  std::int32_t rowLines_[kMaxAxisLines];  // the horizontal lines of the selected rows
+  IndexSpans<kMaxAxisLines> touchedRows_;  // the rows that horizontal lines may touch
+  std::int32_t rowLines_[kMaxAxisLines];   // the horizontal lines of the selected rows
   [[no_unique_address]] std::conditional_t<kTables, TableCache8, NoTables> tables_;
 };
 
