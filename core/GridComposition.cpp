@@ -80,39 +80,48 @@ class Base {
   // Asks the cache for the source's pixels of columns [first, end) of
   // output row `row`, which are laid soon.
   void Fetch(std::int32_t row, std::int32_t first, std::int32_t end) const {
-    const std::int64_t sourceRow = row - sourceY_;
-    if (source_ == nullptr || sourceRow < 0 || sourceRow >= source_->height) return;
-    const std::int64_t from = std::clamp<std::int64_t>(first_, first, end);
-    const std::int64_t until = std::clamp<std::int64_t>(last_, from, end);
-    const auto* in = reinterpret_cast<const char*>(
-        PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (from - sourceX_));
-    for (std::int64_t b = 0; b < (until - from) * std::int64_t{sizeof(Pixel)}; b += 64)
+    const SourceColumns held = Held(row, first, end);
+    const auto* in = reinterpret_cast<const char*>(held.pixels);
+    for (std::int64_t b = 0; b < (held.until - held.from) * std::int64_t{sizeof(Pixel)}; b += 64)
       __builtin_prefetch(in + b);
   }
 
   // Columns [first, end) of output row `row`, written to `to` (their first
   // pixel): the source's pixels first, as one block (as moving rows does,
   // where source and output share bytes), then the zeros beside them.
-  void Lay(Pixel* to, std::int32_t row, std::int32_t first, std::int32_t end,
-           bool streaming) const {
+  void Lay(Pixel* to, std::int32_t row, std::int32_t first, std::int32_t end) const {
     auto* out = reinterpret_cast<std::byte*>(to);
-    const std::int64_t sourceRow = row - sourceY_;
-    std::int64_t from = first, until = first;  // the columns the source holds
-    if (source_ != nullptr && sourceRow >= 0 && sourceRow < source_->height) {
-      from = std::clamp<std::int64_t>(first_, first, end);
-      until = std::clamp<std::int64_t>(last_, from, end);
-    }
-    if (from < until) {
-      const Pixel* in = PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (from - sourceX_);
-      Write(out + (from - first) * sizeof(Pixel), reinterpret_cast<const std::byte*>(in),
-            std::size_t(until - from) * sizeof(Pixel), streaming);
-    }
-    Write(out, nullptr, std::size_t(from - first) * sizeof(Pixel), streaming);
-    Write(out + (until - first) * sizeof(Pixel), nullptr, std::size_t(end - until) * sizeof(Pixel),
-          streaming);
+    const SourceColumns held = Held(row, first, end);
+    if (held.from < held.until)
+      Write(out + (held.from - first) * sizeof(Pixel),
+            reinterpret_cast<const std::byte*>(held.pixels),
+            std::size_t(held.until - held.from) * sizeof(Pixel), false);
+    Write(out, nullptr, std::size_t(held.from - first) * sizeof(Pixel), false);
+    Write(out + (held.until - first) * sizeof(Pixel), nullptr,
+          std::size_t(end - held.until) * sizeof(Pixel), false);
+  }
+
+  // Whole rows [first, end) of the output, where they lie.
+  void LayRows(const PixelBuffer& output, std::int32_t first, std::int32_t end) const {
+    for (std::int32_t r = first; r < end; ++r) Lay(PixelRow<Pixel>(output, r), r, 0, output.width);
   }
 
  private:
+  // The columns [from, until) of a row that the source holds, and its pixel
+  // for column `from`; none (from == until == first) where it holds none.
+  struct SourceColumns {
+    const Pixel* pixels;
+    std::int64_t from, until;
+  };
+  SourceColumns Held(std::int32_t row, std::int32_t first, std::int32_t end) const {
+    const std::int64_t sourceRow = row - sourceY_;
+    if (source_ == nullptr || sourceRow < 0 || sourceRow >= source_->height)
+      return {nullptr, first, first};
+    const std::int64_t from = std::clamp<std::int64_t>(first_, first, end);
+    const std::int64_t until = std::clamp<std::int64_t>(last_, from, end);
+    return {PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (from - sourceX_), from, until};
+  }
+
   const PixelBuffer* source_;
   std::int64_t sourceX_, sourceY_;
   std::int64_t first_ = 0, last_ = 0;
@@ -184,8 +193,7 @@ void DrawInPlace(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output)
   const auto bandRows = std::int32_t(std::clamp<std::size_t>(fit, 1, Plan::kMaxTileRows));
   for (std::int32_t first = 0; first < output.height; first += bandRows) {
     const std::int32_t end = std::min(first + bandRows, output.height);
-    for (std::int32_t r = first; r < end; ++r)
-      base.Lay(PixelRow<Pixel>(output, r), r, 0, output.width, false);
+    base.LayRows(output, first, end);
     plan.SelectRows(first, end);
     plan.Draw(
         Tile<Pixel>{PixelRow<Pixel>(output, first), output.rowbytes, first, end, 0, output.width});
@@ -208,12 +216,15 @@ void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output
   // Pieces end on cache lines of the output's first row.
   const auto shift = std::int32_t(reinterpret_cast<std::uintptr_t>(PixelRow<Pixel>(output, 0)) %
                                   64 / sizeof(Pixel));
+  const auto pieceEnd = [&](std::int32_t column) {
+    return std::min(column + kColumns - (column == 0 ? shift : 0), output.width);
+  };
   for (std::int32_t first = 0; first < output.height;) {
     const std::int32_t end = plan.RowsAlike(first, Plan::kMaxTileRows);
     if (!plan.SelectRows(first, end) && rowsAlike) {
       std::int32_t r = first;
       if (plainRow == nullptr) {
-        base.Lay(PixelRow<Pixel>(output, r), r, 0, output.width, false);
+        base.LayRows(output, r, r + 1);
         plan.Draw(Tile<Pixel>{PixelRow<Pixel>(output, r), 0, r, r + 1, 0, output.width});
         plainRow = PixelRow<Pixel>(output, r++);
       }
@@ -225,8 +236,7 @@ void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output
     }
     for (std::int32_t r = first; r < end; ++r) {
       for (std::int32_t column = 0; column < output.width;) {
-        const std::int32_t next =
-            std::min(column + kColumns - (column == 0 ? shift : 0), output.width);
+        const std::int32_t next = pieceEnd(column);
         Pixel* to = PixelRow<Pixel>(output, r) + column;
         // The piece sits in the buffer as in the output against cache lines.
         const Tile<Pixel> tile{
@@ -236,11 +246,11 @@ void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output
             r + 1,
             column,
             next};
-        base.Lay(tile.data, r, column, next, false);
+        base.Lay(tile.data, r, column, next);
         if (next < output.width)
-          base.Fetch(r, next, std::min(next + kColumns, output.width));
+          base.Fetch(r, next, pieceEnd(next));
         else if (r + 1 < output.height)
-          base.Fetch(r + 1, 0, std::min(kColumns, output.width));
+          base.Fetch(r + 1, 0, pieceEnd(0));
         plan.Draw(tile);
         Write(reinterpret_cast<std::byte*>(to), reinterpret_cast<const std::byte*>(tile.data),
               std::size_t(next - column) * sizeof(Pixel), true);
@@ -264,8 +274,7 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
   LinePlan<Pixel, Blend> plan;
   if (RowsShareBytes<Pixel>(output) || (base.copies() && SharesBytes<Pixel>(*source, output)) ||
       !plan.Build(s, output.width, output.height, placement.centerX, placement.centerY)) {
-    for (std::int32_t r = 0; r < output.height; ++r)
-      base.Lay(PixelRow<Pixel>(output, r), r, 0, output.width, false);
+    base.LayRows(output, 0, output.height);
     if (s.opacity > 0.0) StampLineByLine<Pixel>(output, s, placement.centerX, placement.centerY);
     return kErrNone;
   }

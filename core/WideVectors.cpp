@@ -88,10 +88,10 @@ FloatVectors WidestFloatVectors() {
 }
 
 void StreamLines(std::byte* to, const std::byte* from, std::size_t lines) {
-  const std::size_t bytes = lines * 64;
 #if TESSALINE_AVX512
   if (HasAvx512()) return StreamLinesAvx512(to, from, lines);
 #endif
+  const std::size_t bytes = lines * 64;
 #if TESSALINE_SSE2
   for (std::size_t i = 0; i < bytes; i += 16) {
     const __m128i v = from != nullptr ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i))
