@@ -10,19 +10,20 @@
 // applied to it, with the weights the stamps compute and the same arithmetic.
 //
 // Blend is the span blend of the arithmetic: SpanBlend<Pixel>, or for floats
-// on processors with AVX-512, SpanBlendAvx512. 8-bit plans blend through
-// tables where one weight meets many pixels.
+// on processors with AVX-512, SpanBlendAvx512. The blends of the runs and
+// rows are made ready once where they can be (BlendCache); 8-bit ones are
+// tables, for rows only where one weight meets many pixels.
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <type_traits>
 
+#include "core/BlendCache.h"
 #include "core/GridSettings.h"
 #include "core/IndexSpans.h"
 #include "core/LineOrder.h"
 #include "core/LineStamp.h"
 #include "core/SpanBlend.h"
-#include "core/TableBlend8.h"
 
 namespace tessaline {
 
@@ -43,8 +44,6 @@ struct Tile {
   }
   std::int32_t Columns() const { return endColumn - firstColumn; }
 };
-
-struct NoTables {};
 
 template <typename Pixel, typename Blend>
 class LinePlan {
@@ -73,7 +72,7 @@ class LinePlan {
         return IndexSpan{h.rows.first, h.rows.last + 1};
       });
     }
-    if constexpr (kTables) tables_.KeepFound();
+    blends_.KeepFound();
     return fits_;
   }
 
@@ -91,10 +90,10 @@ class LinePlan {
   std::int32_t VerticalCount() const { return verticalCount_; }
 
   // Chooses the rows [firstRow, endRow) that the next tiles lie in: the
-  // horizontal lines that may touch them, and the tables of their rows. True
+  // horizontal lines that may touch them, and the blends of their rows. True
   // when there is any such line.
   bool SelectRows(std::int32_t firstRow, std::int32_t endRow) {
-    if constexpr (kTables) tables_.Forget();
+    blends_.Forget();
     rowLineCount_ = 0;
     for (std::int32_t h = 0; h < horizontalCount_; ++h)
       if (horizontals_[h].rows.first < endRow && horizontals_[h].rows.last >= firstRow)
@@ -128,6 +127,7 @@ class LinePlan {
 
  private:
   static constexpr bool kTables = std::is_same_v<Pixel, Pixel8>;
+  using ReadyBlend = std::conditional_t<kTables, TableBlend8, Blend>;
   // A line's positive coverage is a single run of columns (coverage rises to
   // a peak and falls again): a full-coverage run with at most one partly
   // covered column on each side, except where rounding meets a boundary
@@ -142,7 +142,7 @@ class LinePlan {
   struct ColumnRun {
     double weight;
     std::int32_t count;
-    std::int32_t table;  // 8-bit: the index of its tables, or -1 for the arithmetic
+    std::int32_t blend;  // the index of its ready blend, or -1 for one made where used
   };
   // Columns [first, end), in runCount runs from runs_[firstRun].
   struct VerticalLine {
@@ -197,7 +197,7 @@ class LinePlan {
           return;
         }
         if (line.runCount == 0) line.first = c;
-        runs_[runCount_++] = ColumnRun{weight, 1, TableFor(weight, style)};
+        runs_[runCount_++] = ColumnRun{weight, 1, blends_.Find(weight, style, *ls.color)};
         ++line.runCount;
       }
       line.end = c + 1;
@@ -213,11 +213,6 @@ class LinePlan {
     }
     const IndexWindow rows = LineWindow(y, styles_[std::size_t(style)].width, height);
     if (!rows.empty()) horizontals_[horizontalCount_++] = HorizontalLine{y, rows, style};
-  }
-
-  int TableFor(double weight, int style) {
-    if constexpr (kTables) return tables_.Find(weight, style, *styles_[std::size_t(style)].color);
-    return -1;
   }
 
   // The columns that any vertical line blends, as sorted, disjoint spans.
@@ -250,20 +245,20 @@ class LinePlan {
       column += run.count;
       if (first >= end) continue;
       Pixel* top = tile.data + (first - tile.firstColumn);
-      if constexpr (kTables) {
-        if (run.table >= 0) {
-          ApplyDown(tile, top, end - first, tables_.Blend(run.table));
-          continue;
-        }
-      }
-      ApplyDown(tile, top, end - first, Blend(TermsOf(color, run.weight)));
+      if (run.blend >= 0)
+        ApplyDown(tile, top, end - first, blends_.Get(run.blend));
+      else
+        ApplyDown(tile, top, end - first, Blend(TermsOf(color, run.weight)));
     }
   }
 
-  // The blend is a copy of its own, which nothing else can reach: its fields
-  // stay in registers while the rows are blended.
+  // Over several rows the blend is a copy of its own, which nothing else can
+  // reach: its fields stay in registers while the rows are blended.
   template <typename RunBlend>
-  static void ApplyDown(const Tile<Pixel>& tile, Pixel* top, std::int32_t count, RunBlend blend) {
+  static void ApplyDown(const Tile<Pixel>& tile, Pixel* top, std::int32_t count,
+                        const RunBlend& shared) {
+    if (tile.endRow - tile.firstRow == 1) return shared.Apply(top, count);
+    const RunBlend blend = shared;
     auto* row = reinterpret_cast<std::byte*>(top);
     for (std::int32_t r = tile.firstRow; r < tile.endRow; ++r, row += tile.stride)
       blend.Apply(reinterpret_cast<Pixel*>(row), count);
@@ -295,16 +290,12 @@ class LinePlan {
             },
             [](std::int32_t, std::int32_t) {});
       };
-      if constexpr (kTables) {
-        if ((uniformBackground_ ? touchedPixels_ : width_) >= kMinTableRow) {
-          const int table = tables_.Find(weight, line.style, *ls.color);
-          if (table >= 0) {
-            blendRow(tables_.Blend(table));
-            continue;
-          }
-        }
-      }
-      blendRow(Blend(TermsOf(*ls.color, weight)));
+      const bool ready = !kTables || (uniformBackground_ ? touchedPixels_ : width_) >= kMinTableRow;
+      const int cached = ready ? blends_.Find(weight, line.style, *ls.color) : -1;
+      if (cached >= 0)
+        blendRow(blends_.Get(cached));
+      else
+        blendRow(Blend(TermsOf(*ls.color, weight)));
     }
   }
 
@@ -338,7 +329,7 @@ class LinePlan {
   std::int32_t lineIndex_[kMaxAxisLines];
   IndexSpans<kMaxAxisLines> touchedRows_;  // the rows that horizontal lines may touch
   std::int32_t rowLines_[kMaxAxisLines];   // the horizontal lines of the selected rows
-  [[no_unique_address]] std::conditional_t<kTables, TableCache8, NoTables> tables_;
+  BlendCache<ReadyBlend, kTables ? 12 : 32> blends_;
 };
 
 }  // namespace tessaline

@@ -70,7 +70,9 @@ void FillPixels(Pixel* pixels, std::int32_t count, const Pixel& value) {
 // The straight-alpha blend divides by the new alpha. Runs of equal pixels are
 // the rule where it is needed (a transparent frame, a line drawn down a
 // column over it), so the last pixel blended and its result are kept: one
-// comparison in place of the arithmetic. Kept for one run of one blend.
+// comparison in place of the arithmetic. Kept for one run of one blend, and
+// made for every run: it refers to the blend's terms and copies nothing
+// until a pixel needs it.
 template <typename Pixel>
 class StraightBlend {
  public:
@@ -85,7 +87,7 @@ class StraightBlend {
   }
 
  private:
-  BlendTerms terms_;
+  const BlendTerms& terms_;
   Pixel old_{}, new_{};
   bool known_ = false;
 };

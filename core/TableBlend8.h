@@ -121,35 +121,4 @@ class TableBlend8 {
   Kind kind_ = Kind::kTable;
 };
 
-// Tables of the 8-bit plan for (weight, style) pairs, filled as they are
-// first needed: those of vertical runs are kept for the whole frame, those of
-// horizontal rows for one band of rows.
-class TableCache8 {
- public:
-  static constexpr int kCapacity = 12;
-
-  // The index of the tables of (weight, style), filled now if new; -1 when full.
-  int Find(double weight, int style, const GridColor& color) {
-    const auto bits = std::bit_cast<std::uint64_t>(weight);
-    for (int i = 0; i < used_; ++i)
-      if (weightBits_[i] == bits && styles_[i] == style) return i;
-    if (used_ == kCapacity) return -1;
-    blends_[used_] = TableBlend8::Fill(TermsOf(color, weight), tables_[used_]);
-    weightBits_[used_] = bits;
-    styles_[used_] = style;
-    return used_++;
-  }
-  const TableBlend8& Blend(int index) const { return blends_[index]; }
-  // Tables found from now on are forgotten at the next Forget().
-  void KeepFound() { kept_ = used_; }
-  void Forget() { used_ = kept_; }
-
- private:
-  ChannelTables8 tables_[kCapacity];
-  TableBlend8 blends_[kCapacity];
-  std::uint64_t weightBits_[kCapacity];
-  int styles_[kCapacity];
-  int used_ = 0, kept_ = 0;
-};
-
 }  // namespace tessaline
