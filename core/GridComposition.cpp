@@ -38,6 +38,7 @@ constexpr std::size_t kStreamingBytes = std::size_t{24} << 20;
 // streaming stores the bytes are moved as one block, so source and
 // destination may share bytes.
 void Write(std::byte* to, const std::byte* from, std::size_t bytes, bool streaming) {
+  if (bytes == 0) return;
   // Whole cache lines only: a line written partly with streaming stores is
   // written to memory partly, which costs a read of it there.
   const auto head = std::size_t((64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64);
@@ -52,6 +53,40 @@ void Write(std::byte* to, const std::byte* from, std::size_t bytes, bool streami
     std::memmove(to, from, bytes);
   else
     std::memset(to, 0, bytes);
+}
+
+// Writes a "Grid Only" row that no horizontal line touches, from `plain`,
+// one like it: transparent zero but for the columns that vertical lines
+// touch. Zeros written from registers, which read nothing, are faster than
+// zeros copied; but each write costs about as much as copying this many
+// bytes, so shorter gaps between lines are copied with the lines.
+constexpr std::int64_t kMinZeroBytes = 4 * 1024;
+
+template <typename Pixel>
+void WritePlainRow(std::byte* to, const std::byte* plain, std::int32_t width,
+                   const IndexSpans<kMaxAxisLines>& touched) {
+  const auto rowBytes = std::int64_t(width) * std::int64_t{sizeof(Pixel)};
+  const auto shift = std::int64_t(reinterpret_cast<std::uintptr_t>(to) % 64);
+  std::int64_t first = 0, last = 0;  // the bytes to copy from `plain` so far
+  // Zeros from `last` to `next`, where that pays.
+  const auto zerosTo = [&](std::int64_t next) {
+    if (next - last < kMinZeroBytes) return;
+    Write(to + first, plain + first, std::size_t(last - first), true);
+    Write(to + last, nullptr, std::size_t(next - last), true);
+    first = last = next;
+  };
+  touched.ForEach(
+      0, width,
+      [&](std::int32_t, std::int32_t from, std::int32_t end) {
+        // The span's bytes, widened to the cache lines of `to` that hold them.
+        zerosTo(std::max<std::int64_t>(
+            (from * std::int64_t{sizeof(Pixel)} + shift) / 64 * 64 - shift, 0));
+        last =
+            std::min(rowBytes, (end * std::int64_t{sizeof(Pixel)} + shift + 63) / 64 * 64 - shift);
+      },
+      [](std::int32_t, std::int32_t) {});
+  zerosTo(rowBytes);
+  Write(to + first, plain + first, std::size_t(rowBytes - first), true);
 }
 
 // ---------------------------------------------------------------------------
@@ -209,7 +244,6 @@ void DrawInPlace(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output)
 // first is drawn in place, and the others are written from it.
 template <typename Pixel, typename Plan>
 void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output, bool rowsAlike) {
-  const std::size_t rowBytes = std::size_t(output.width) * sizeof(Pixel);
   const Pixel* plainRow = nullptr;
   alignas(64) std::byte buffer[kPieceBytes + 64];
   constexpr auto kColumns = std::int32_t(kPieceBytes / sizeof(Pixel));
@@ -229,8 +263,9 @@ void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output
         plainRow = PixelRow<Pixel>(output, r++);
       }
       for (; r < end; ++r)
-        Write(reinterpret_cast<std::byte*>(PixelRow<Pixel>(output, r)),
-              reinterpret_cast<const std::byte*>(plainRow), rowBytes, true);
+        WritePlainRow<Pixel>(reinterpret_cast<std::byte*>(PixelRow<Pixel>(output, r)),
+                             reinterpret_cast<const std::byte*>(plainRow), output.width,
+                             plan.TouchedColumns());
       first = end;
       continue;
     }

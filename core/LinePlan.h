@@ -86,8 +86,9 @@ class LinePlan {
     return std::min(rows.first > first ? rows.first : rows.end, most);
   }
 
-  // The vertical lines that touch the frame.
+  // The vertical lines that touch the frame, and the columns they touch.
   std::int32_t VerticalCount() const { return verticalCount_; }
+  const IndexSpans<kMaxAxisLines>& TouchedColumns() const { return touched_; }
 
   // Chooses the rows [firstRow, endRow) that the next tiles lie in: the
   // horizontal lines that may touch them, and the blends of their rows. True
