@@ -199,11 +199,10 @@ bool RowsShareBytes(const PixelBuffer& output) {
 // their base and their lines.
 constexpr std::size_t kBandBytes = 256 * 1024;
 // The least room per vertical line, in pixels of a row, for rows written
-// with streaming stores (see RenderGrid). Measured: a line's ready blend
-// costs about as much a row at every depth, while a 16-bit row takes twice
-// as long to write as an 8-bit one, and a float row four times.
-template <typename Pixel>
-constexpr std::int32_t kMinLinePixels = sizeof(Pixel) == 4 ? 160 : 32;
+// with streaming stores (see RenderGrid). Measured: drawn a row at a time, a
+// vertical line costs about three times what it costs in bands, which closer
+// lines than this make more than streaming saves, at every depth.
+constexpr std::int32_t kMinLinePixels = 32;
 // Pieces of rows drawn apart and then written out: small enough to stay in
 // the first-level cache, large enough to be written at memory's speed.
 constexpr std::size_t kPieceBytes = 4 * 1024;
@@ -254,7 +253,7 @@ void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output
     return std::min(column + kColumns - (column == 0 ? shift : 0), output.width);
   };
   for (std::int32_t first = 0; first < output.height;) {
-    const std::int32_t end = plan.RowsAlike(first, Plan::kMaxTileRows);
+    const std::int32_t end = plan.Layout().RowsAlike(first, Plan::kMaxTileRows);
     if (!plan.SelectRows(first, end) && rowsAlike) {
       std::int32_t r = first;
       if (plainRow == nullptr) {
@@ -265,7 +264,7 @@ void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output
       for (; r < end; ++r)
         WritePlainRow<Pixel>(reinterpret_cast<std::byte*>(PixelRow<Pixel>(output, r)),
                              reinterpret_cast<const std::byte*>(plainRow), output.width,
-                             plan.TouchedColumns());
+                             plan.Layout().TouchedColumns());
       first = end;
       continue;
     }
@@ -321,7 +320,7 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
   const std::size_t frameBytes =
       std::size_t(output.width) * sizeof(Pixel) * std::size_t(output.height);
   if (frameBytes >= kStreamingBytes &&
-      output.width >= std::int64_t{kMinLinePixels<Pixel>} * plan.VerticalCount())
+      output.width >= std::int64_t{kMinLinePixels} * plan.Layout().VerticalCount())
     DrawStreamed(base, plan, output, s.blendMode == kBlendGridOnly);
   else
     DrawInPlace(base, plan, output);

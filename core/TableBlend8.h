@@ -35,7 +35,27 @@ class TableBlend8 {
   // tables are not filled again.
   static TableBlend8 Fill(const BlendTerms& terms, ChannelTables8& tables);
 
+  // A vertical line's runs are a pixel or two a row: those are blended where
+  // the call is made, without setting up a whole run.
   void Apply(Pixel8* pixels, std::int32_t count) const {
+    if (count > 2) return ApplyRun(pixels, count);
+    for (std::int32_t i = 0; i < count; ++i) {
+      std::uint32_t v;
+      std::memcpy(&v, pixels + i, sizeof v);
+      if (kind_ == Kind::kFill)
+        v = fill_;
+      else if ((v & 0xFF) == 0xFF)
+        v = Lookup(v);
+      else
+        v = std::bit_cast<std::uint32_t>(BlendedPixel(pixels[i], terms_));
+      std::memcpy(pixels + i, &v, sizeof v);
+    }
+  }
+
+ private:
+  enum class Kind : std::uint8_t { kTable, kFixedPoint, kFill };
+
+  [[gnu::noinline]] void ApplyRun(Pixel8* pixels, std::int32_t count) const {
     StraightBlend<Pixel8> straight(terms_);
     switch (kind_) {
       case Kind::kFill:
@@ -46,9 +66,6 @@ class TableBlend8 {
         return ApplyTable(pixels, count, straight);
     }
   }
-
- private:
-  enum class Kind : std::uint8_t { kTable, kFixedPoint, kFill };
 
   bool FindFill();
   void FindFixedPoint(double keep);
@@ -85,8 +102,6 @@ class TableBlend8 {
 
   // One 32-bit load and store per opaque pixel (alpha in the low byte).
   void ApplyTable(Pixel8* pixels, std::int32_t count, StraightBlend<Pixel8>& straight) const {
-    static_assert(std::endian::native == std::endian::little);
-    const ChannelTables8& t = *tables_;
     for (std::int32_t i = 0; i < count; ++i) {
       std::uint32_t v;
       std::memcpy(&v, pixels + i, sizeof v);
@@ -94,10 +109,17 @@ class TableBlend8 {
         straight(pixels[i]);
         continue;
       }
-      v = std::uint32_t(t.alpha[v & 0xFF]) | std::uint32_t(t.red[(v >> 8) & 0xFF]) << 8 |
-          std::uint32_t(t.green[(v >> 16) & 0xFF]) << 16 | std::uint32_t(t.blue[v >> 24]) << 24;
+      v = Lookup(v);
       std::memcpy(pixels + i, &v, sizeof v);
     }
+  }
+
+  // An opaque pixel as one word, alpha in the low byte, through the tables.
+  std::uint32_t Lookup(std::uint32_t v) const {
+    static_assert(std::endian::native == std::endian::little);
+    const ChannelTables8& t = *tables_;
+    return std::uint32_t(t.alpha[v & 0xFF]) | std::uint32_t(t.red[(v >> 8) & 0xFF]) << 8 |
+           std::uint32_t(t.green[(v >> 16) & 0xFF]) << 16 | std::uint32_t(t.blue[v >> 24]) << 24;
   }
 
 #if TESSALINE_SSE2
