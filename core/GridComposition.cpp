@@ -2,19 +2,20 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 
+#include "core/FrameBase.h"
 #include "core/LineOrder.h"
 #include "core/LinePlan.h"
 #include "core/LineStamp.h"
+#include "core/RowWrites.h"
 #include "core/SpanBlend.h"
 #include "core/Vectors.h"
 
-// A frame is rendered in one pass over bands of rows small enough to stay in
-// the cache: each band gets its base (the source's pixels, or transparent
-// zero) and then every line of the grid that touches it, one line after the
-// other in drawing order (see LinePlan).
+// A frame is rendered in one pass, part by part: bands of rows drawn where
+// they lie, or pieces of rows drawn in the cache and then written out once.
+// Each part gets its base (FrameBase: the source's pixels, or transparent
+// zero) and then every line of the grid that touches it, in drawing order
+// (LinePlan).
 //
 // Where bands do not apply, the frame is drawn as the stamps draw it: the
 // base of the whole frame first, then each line over the whole frame in turn.
@@ -24,176 +25,12 @@
 namespace tessaline {
 namespace {
 
-// ---------------------------------------------------------------------------
-// Writing
-
 // Output frames of at least this many bytes are written with streaming
 // stores: they do not read the output's memory first, and do not fill the
 // cache with a frame larger than it. Smaller ones, with their source, stay in
 // the last-level cache of a large processor (32 MiB here), where writing in
 // place is faster.
 constexpr std::size_t kStreamingBytes = std::size_t{24} << 20;
-
-// Writes `bytes` bytes from `from` (zeros when null) to `to`. Without
-// streaming stores the bytes are moved as one block, so source and
-// destination may share bytes.
-void Write(std::byte* to, const std::byte* from, std::size_t bytes, bool streaming) {
-  if (bytes == 0) return;
-  // Whole cache lines only: a line written partly with streaming stores is
-  // written to memory partly, which costs a read of it there.
-  const auto head = std::size_t((64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64);
-  if (streaming && bytes >= head + 64) {
-    Write(to, from, head, false);
-    const std::size_t lines = (bytes - head) / 64;
-    StreamLines(to + head, from != nullptr ? from + head : nullptr, lines);
-    const std::size_t done = head + lines * 64;
-    return Write(to + done, from != nullptr ? from + done : nullptr, bytes - done, false);
-  }
-  if (from != nullptr)
-    std::memmove(to, from, bytes);
-  else
-    std::memset(to, 0, bytes);
-}
-
-// Writes a "Grid Only" row that no horizontal line touches, from `plain`,
-// one like it: transparent zero but for the columns that vertical lines
-// touch. Zeros written from registers, which read nothing, are faster than
-// zeros copied; but each write costs about as much as copying this many
-// bytes, so shorter gaps between lines are copied with the lines.
-constexpr std::int64_t kMinZeroBytes = 4 * 1024;
-
-template <typename Pixel>
-void WritePlainRow(std::byte* to, const std::byte* plain, std::int32_t width,
-                   const IndexSpans<kMaxAxisLines>& touched) {
-  const auto rowBytes = std::int64_t(width) * std::int64_t{sizeof(Pixel)};
-  const auto shift = std::int64_t(reinterpret_cast<std::uintptr_t>(to) % 64);
-  std::int64_t first = 0, last = 0;  // the bytes to copy from `plain` so far
-  // Zeros from `last` to `next`, where that pays.
-  const auto zerosTo = [&](std::int64_t next) {
-    if (next - last < kMinZeroBytes) return;
-    Write(to + first, plain + first, std::size_t(last - first), true);
-    Write(to + last, nullptr, std::size_t(next - last), true);
-    first = last = next;
-  };
-  touched.ForEach(
-      0, width,
-      [&](std::int32_t, std::int32_t from, std::int32_t end) {
-        // The span's bytes, widened to the cache lines of `to` that hold them.
-        zerosTo(std::max<std::int64_t>(
-            (from * std::int64_t{sizeof(Pixel)} + shift) / 64 * 64 - shift, 0));
-        last =
-            std::min(rowBytes, (end * std::int64_t{sizeof(Pixel)} + shift + 63) / 64 * 64 - shift);
-      },
-      [](std::int32_t, std::int32_t) {});
-  zerosTo(rowBytes);
-  Write(to + first, plain + first, std::size_t(rowBytes - first), true);
-}
-
-// ---------------------------------------------------------------------------
-// The base
-
-bool HasPixels(const PixelBuffer* buffer) {
-  return buffer != nullptr && buffer->data != nullptr && buffer->width > 0 && buffer->height > 0;
-}
-
-// The base of the output's pixels: the source's pixels that land in the
-// output (columns [first, last) of rows that the source holds), transparent
-// zero elsewhere. With no source, or in "Grid Only", all of it is zero.
-template <typename Pixel>
-class Base {
- public:
-  Base(const PixelBuffer* source, const PixelBuffer& output, const LayerPlacement& p)
-      : source_(HasPixels(source) ? source : nullptr), sourceX_(p.sourceX), sourceY_(p.sourceY) {
-    if (source_ == nullptr) return;
-    first_ = std::max<std::int64_t>(p.sourceX, 0);
-    last_ = std::min<std::int64_t>(p.sourceX + source_->width, output.width);
-    if (first_ >= last_) source_ = nullptr;
-  }
-
-  bool copies() const { return source_ != nullptr; }
-
-  // Asks the cache for the source's pixels of columns [first, end) of
-  // output row `row`, which are laid soon.
-  void Fetch(std::int32_t row, std::int32_t first, std::int32_t end) const {
-    const SourceColumns held = Held(row, first, end);
-    const auto* in = reinterpret_cast<const char*>(held.pixels);
-    for (std::int64_t b = 0; b < (held.until - held.from) * std::int64_t{sizeof(Pixel)}; b += 64)
-      __builtin_prefetch(in + b);
-  }
-
-  // Columns [first, end) of output row `row`, written to `to` (their first
-  // pixel): the source's pixels first, as one block (as moving rows does,
-  // where source and output share bytes), then the zeros beside them.
-  void Lay(Pixel* to, std::int32_t row, std::int32_t first, std::int32_t end) const {
-    auto* out = reinterpret_cast<std::byte*>(to);
-    const SourceColumns held = Held(row, first, end);
-    if (held.from < held.until)
-      Write(out + (held.from - first) * sizeof(Pixel),
-            reinterpret_cast<const std::byte*>(held.pixels),
-            std::size_t(held.until - held.from) * sizeof(Pixel), false);
-    Write(out, nullptr, std::size_t(held.from - first) * sizeof(Pixel), false);
-    Write(out + (held.until - first) * sizeof(Pixel), nullptr,
-          std::size_t(end - held.until) * sizeof(Pixel), false);
-  }
-
-  // Whole rows [first, end) of the output, where they lie.
-  void LayRows(const PixelBuffer& output, std::int32_t first, std::int32_t end) const {
-    for (std::int32_t r = first; r < end; ++r) Lay(PixelRow<Pixel>(output, r), r, 0, output.width);
-  }
-
- private:
-  // The columns [from, until) of a row that the source holds, and its pixel
-  // for column `from`; none (from == until == first) where it holds none.
-  struct SourceColumns {
-    const Pixel* pixels;
-    std::int64_t from, until;
-  };
-  SourceColumns Held(std::int32_t row, std::int32_t first, std::int32_t end) const {
-    const std::int64_t sourceRow = row - sourceY_;
-    if (source_ == nullptr || sourceRow < 0 || sourceRow >= source_->height)
-      return {nullptr, first, first};
-    const std::int64_t from = std::clamp<std::int64_t>(first_, first, end);
-    const std::int64_t until = std::clamp<std::int64_t>(last_, from, end);
-    return {PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (from - sourceX_), from, until};
-  }
-
-  const PixelBuffer* source_;
-  std::int64_t sourceX_, sourceY_;
-  std::int64_t first_ = 0, last_ = 0;
-};
-
-// The bytes [first, last) of `rows` rows of `length` bytes each.
-struct ByteRange {
-  std::uintptr_t first = 0, last = 0;
-};
-
-ByteRange RowsRange(const PixelBuffer& buffer, std::int32_t rows, std::size_t length) {
-  if (rows <= 0 || length == 0) return {};
-  const auto row0 = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, 0));
-  const auto rowN = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, rows - 1));
-  return ByteRange{row0 < rowN ? row0 : rowN, (row0 < rowN ? rowN : row0) + length};
-}
-
-bool Overlap(const ByteRange& a, const ByteRange& b) {
-  return a.first < b.last && b.first < a.last;
-}
-
-template <typename Pixel>
-bool SharesBytes(const PixelBuffer& a, const PixelBuffer& b) {
-  return Overlap(RowsRange(a, a.height, std::size_t(a.width) * sizeof(Pixel)),
-                 RowsRange(b, b.height, std::size_t(b.width) * sizeof(Pixel)));
-}
-
-// True when one output row reaches into the pixels of another: then the order
-// in which rows are written matters and only the literal order is right.
-template <typename Pixel>
-bool RowsShareBytes(const PixelBuffer& output) {
-  return output.height > 1 &&
-         std::llabs(output.rowbytes) < std::int64_t{output.width} * std::int64_t{sizeof(Pixel)};
-}
-
-// ---------------------------------------------------------------------------
-// The passes
 
 // Bands of rows drawn in place: small enough to stay in the cache between
 // their base and their lines.
@@ -222,7 +59,7 @@ void StampLineByLine(const PixelBuffer& output, const GridSettings& s, double cx
 
 // The frame in bands of rows, each laid and drawn where it lies in the output.
 template <typename Pixel, typename Plan>
-void DrawInPlace(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output) {
+void DrawInPlace(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& output) {
   const std::size_t fit = kBandBytes / (std::size_t(output.width) * sizeof(Pixel));
   const auto bandRows = std::int32_t(std::clamp<std::size_t>(fit, 1, Plan::kMaxTileRows));
   for (std::int32_t first = 0; first < output.height; first += bandRows) {
@@ -242,7 +79,8 @@ void DrawInPlace(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output)
 // In "Grid Only" the rows that no horizontal line touches are alike: the
 // first is drawn in place, and the others are written from it.
 template <typename Pixel, typename Plan>
-void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output, bool rowsAlike) {
+void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& output,
+                  bool rowsAlike) {
   const Pixel* plainRow = nullptr;
   alignas(64) std::byte buffer[kPieceBytes + 64];
   constexpr auto kColumns = std::int32_t(kPieceBytes / sizeof(Pixel));
@@ -286,8 +124,8 @@ void DrawStreamed(const Base<Pixel>& base, Plan& plan, const PixelBuffer& output
         else if (r + 1 < output.height)
           base.Fetch(r + 1, 0, pieceEnd(0));
         plan.Draw(tile);
-        Write(reinterpret_cast<std::byte*>(to), reinterpret_cast<const std::byte*>(tile.data),
-              std::size_t(next - column) * sizeof(Pixel), true);
+        WriteBytes(reinterpret_cast<std::byte*>(to), reinterpret_cast<const std::byte*>(tile.data),
+                   std::size_t(next - column) * sizeof(Pixel), true);
         column = next;
       }
     }
@@ -303,7 +141,7 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
                      const LayerPlacement& placement) {
   if (output.width <= 0 || output.height <= 0) return kErrNone;
   if (output.data == nullptr) return kErrBadCallbackParam;
-  const Base<Pixel> base(s.blendMode == kBlendGridOnly ? nullptr : source, output, placement);
+  const FrameBase<Pixel> base(s.blendMode == kBlendGridOnly ? nullptr : source, output, placement);
 
   LinePlan<Pixel, Blend> plan;
   if (RowsShareBytes<Pixel>(output) || (base.copies() && SharesBytes<Pixel>(*source, output)) ||

@@ -1,0 +1,116 @@
+#pragma once
+// The base of an output frame, which the lines are drawn over: the source's
+// pixels where the source lies in the output, transparent zero elsewhere;
+// and whether the output's rows, or the source and the output, share bytes.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "core/GridComposition.h"
+#include "core/PixelBuffer.h"
+#include "core/RowWrites.h"
+
+namespace tessaline {
+
+inline bool HasPixels(const PixelBuffer* buffer) {
+  return buffer != nullptr && buffer->data != nullptr && buffer->width > 0 && buffer->height > 0;
+}
+
+// The base of the output's pixels: the source's pixels that land in the
+// output (columns [first, last) of rows that the source holds), transparent
+// zero elsewhere. With no source, or in "Grid Only", all of it is zero.
+template <typename Pixel>
+class FrameBase {
+ public:
+  FrameBase(const PixelBuffer* source, const PixelBuffer& output, const LayerPlacement& p)
+      : source_(HasPixels(source) ? source : nullptr), sourceX_(p.sourceX), sourceY_(p.sourceY) {
+    if (source_ == nullptr) return;
+    first_ = std::max<std::int64_t>(p.sourceX, 0);
+    last_ = std::min<std::int64_t>(p.sourceX + source_->width, output.width);
+    if (first_ >= last_) source_ = nullptr;
+  }
+
+  bool copies() const { return source_ != nullptr; }
+
+  // Asks the cache for the source's pixels of columns [first, end) of
+  // output row `row`, which are laid soon.
+  void Fetch(std::int32_t row, std::int32_t first, std::int32_t end) const {
+    const SourceColumns held = Held(row, first, end);
+    const auto* in = reinterpret_cast<const char*>(held.pixels);
+    for (std::int64_t b = 0; b < (held.until - held.from) * std::int64_t{sizeof(Pixel)}; b += 64)
+      __builtin_prefetch(in + b);
+  }
+
+  // Columns [first, end) of output row `row`, written to `to` (their first
+  // pixel): the source's pixels first, as one block (as moving rows does,
+  // where source and output share bytes), then the zeros beside them.
+  void Lay(Pixel* to, std::int32_t row, std::int32_t first, std::int32_t end) const {
+    auto* out = reinterpret_cast<std::byte*>(to);
+    const SourceColumns held = Held(row, first, end);
+    if (held.from < held.until)
+      WriteBytes(out + (held.from - first) * sizeof(Pixel),
+                 reinterpret_cast<const std::byte*>(held.pixels),
+                 std::size_t(held.until - held.from) * sizeof(Pixel), false);
+    WriteBytes(out, nullptr, std::size_t(held.from - first) * sizeof(Pixel), false);
+    WriteBytes(out + (held.until - first) * sizeof(Pixel), nullptr,
+               std::size_t(end - held.until) * sizeof(Pixel), false);
+  }
+
+  // Whole rows [first, end) of the output, where they lie.
+  void LayRows(const PixelBuffer& output, std::int32_t first, std::int32_t end) const {
+    for (std::int32_t r = first; r < end; ++r) Lay(PixelRow<Pixel>(output, r), r, 0, output.width);
+  }
+
+ private:
+  // The columns [from, until) of a row that the source holds, and its pixel
+  // for column `from`; none (from == until == first) where it holds none.
+  struct SourceColumns {
+    const Pixel* pixels;
+    std::int64_t from, until;
+  };
+  SourceColumns Held(std::int32_t row, std::int32_t first, std::int32_t end) const {
+    const std::int64_t sourceRow = row - sourceY_;
+    if (source_ == nullptr || sourceRow < 0 || sourceRow >= source_->height)
+      return {nullptr, first, first};
+    const std::int64_t from = std::clamp<std::int64_t>(first_, first, end);
+    const std::int64_t until = std::clamp<std::int64_t>(last_, from, end);
+    return {PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (from - sourceX_), from, until};
+  }
+
+  const PixelBuffer* source_;
+  std::int64_t sourceX_, sourceY_;
+  std::int64_t first_ = 0, last_ = 0;
+};
+
+// The bytes [first, last) of `rows` rows of `length` bytes each.
+struct ByteRange {
+  std::uintptr_t first = 0, last = 0;
+};
+
+inline ByteRange RowsRange(const PixelBuffer& buffer, std::int32_t rows, std::size_t length) {
+  if (rows <= 0 || length == 0) return {};
+  const auto row0 = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, 0));
+  const auto rowN = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, rows - 1));
+  return ByteRange{row0 < rowN ? row0 : rowN, (row0 < rowN ? rowN : row0) + length};
+}
+
+inline bool Overlap(const ByteRange& a, const ByteRange& b) {
+  return a.first < b.last && b.first < a.last;
+}
+
+template <typename Pixel>
+bool SharesBytes(const PixelBuffer& a, const PixelBuffer& b) {
+  return Overlap(RowsRange(a, a.height, std::size_t(a.width) * sizeof(Pixel)),
+                 RowsRange(b, b.height, std::size_t(b.width) * sizeof(Pixel)));
+}
+
+// True when one output row reaches into the pixels of another: then the order
+// in which rows are written matters and only the literal order is right.
+template <typename Pixel>
+bool RowsShareBytes(const PixelBuffer& output) {
+  return output.height > 1 &&
+         std::llabs(output.rowbytes) < std::int64_t{output.width} * std::int64_t{sizeof(Pixel)};
+}
+
+}  // namespace tessaline
