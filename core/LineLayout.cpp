@@ -55,8 +55,9 @@ void LineLayout::AddVertical(double x, int style) {
       fits_ = false;  // a gap in the coverage, which a rising and falling band cannot have
       return;
     }
-    if (line.runCount > 0 && std::bit_cast<std::uint64_t>(runs_[runCount_ - 1].weight) ==
-                                 std::bit_cast<std::uint64_t>(weight)) {
+    if (line.runCount > 0 && runs_[runCount_ - 1].count < INT16_MAX &&
+        std::bit_cast<std::uint64_t>(runs_[runCount_ - 1].weight) ==
+            std::bit_cast<std::uint64_t>(weight)) {
       ++runs_[runCount_ - 1].count;
     } else {
       if (runCount_ == kMaxColumnRuns || line.runCount == UINT8_MAX) {
@@ -64,7 +65,7 @@ void LineLayout::AddVertical(double x, int style) {
         return;
       }
       if (line.runCount == 0) line.first = c;
-      runs_[runCount_++] = ColumnRun{weight, c, 1, style};
+      runs_[runCount_++] = ColumnRun{weight, c, 1, std::uint8_t(style)};
       ++line.runCount;
     }
     line.end = c + 1;

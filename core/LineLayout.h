@@ -29,8 +29,9 @@ class LineLayout {
   // weight in every row.
   struct ColumnRun {
     double weight;
-    std::int32_t first, count;
-    std::int32_t style;
+    std::int32_t first;
+    std::int16_t count;
+    std::uint8_t style;
   };
   // The rows a horizontal line may touch; its weight differs from row to row.
   struct HorizontalLine {
