@@ -55,6 +55,7 @@ class TableBlend8 {
  private:
   enum class Kind : std::uint8_t { kTable, kFixedPoint, kFill };
 
+  // Out of line, so that Apply stays small enough to be inlined where it is called.
   [[gnu::noinline]] void ApplyRun(Pixel8* pixels, std::int32_t count) const {
     StraightBlend<Pixel8> straight(terms_);
     switch (kind_) {
