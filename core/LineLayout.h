@@ -26,7 +26,8 @@ class LineLayout {
   static constexpr std::int32_t kMaxColumnRuns = 3 * kMaxAxisLines;
 
   // Columns [first, first + count) of a vertical line, blended with one
-  // weight in every row.
+  // weight in every row. A stretch of one weight longer than a count can
+  // hold goes on as the next run.
   struct ColumnRun {
     double weight;
     std::int32_t first;
