@@ -54,19 +54,23 @@ class LineLayout {
   // The runs of the vertical center line, which is drawn before every other
   // line: runs [0, CenterRuns()).
   std::int32_t CenterRuns() const { return centerRuns_; }
-  // run(i) for the index of every other run that lies in a span of touched
-  // columns meeting [first, end): span by span, in drawing order within each.
-  // The lines of one span share no column with those of another, so every
-  // pixel still receives its lines in drawing order.
-  template <typename Run>
-  void ForEachRun(std::int32_t first, std::int32_t end, Run&& run) const {
+  // span(from, to, whole) for each span of touched columns that meets
+  // [first, end): the span's runs are the runs of drawing order [from, to)
+  // (RunInOrder), which leaves out the center line's; whole when the span
+  // lies within [first, end). The lines of one span share no column with
+  // those of another, so every pixel still receives its lines in drawing
+  // order.
+  template <typename Span>
+  void ForEachSpan(std::int32_t first, std::int32_t end, Span&& span) const {
     touched_.ForEach(
         first, end,
-        [&](std::int32_t k, std::int32_t, std::int32_t) {
-          for (std::int32_t i = spanRuns_[k]; i < spanRuns_[k + 1]; ++i) run(runOrder_[i]);
+        [&](std::int32_t k, std::int32_t from, std::int32_t to) {
+          span(spanRuns_[k], spanRuns_[k + 1], from == touched_[k].first && to == touched_[k].end);
         },
         [](std::int32_t, std::int32_t) {});
   }
+  // The run at place i of drawing order, after the center line's.
+  std::int32_t RunInOrder(std::int32_t i) const { return runOrder_[i]; }
 
   // The vertical lines that touch the frame, the columns they touch and how many.
   std::int32_t VerticalCount() const { return verticalCount_; }

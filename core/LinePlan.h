@@ -50,10 +50,13 @@ class LinePlan {
   bool Build(const GridSettings& s, std::int32_t width, std::int32_t height, double cx, double cy) {
     uniformBackground_ = s.blendMode == kBlendGridOnly;
     if (!layout_.Build(s, width, height, cx, cy)) return false;
+    // The center line's runs first, then the others in drawing order.
+    const std::int32_t center = layout_.CenterRuns();
     for (std::int32_t i = 0; i < layout_.RunCount(); ++i) {
-      const LineLayout::ColumnRun& run = layout_.Run(i);
-      runBlends_[i] =
-          std::int16_t(blends_.Find(run.weight, run.style, *layout_.Style(run.style).color));
+      const std::int32_t r = i < center ? i : layout_.RunInOrder(i - center);
+      const LineLayout::ColumnRun& run = layout_.Run(r);
+      const int blend = blends_.Find(run.weight, run.style, *layout_.Style(run.style).color);
+      ops_[i] = RunOp{run.first, run.count, std::int16_t(blend >= 0 ? blend : -1 - r)};
     }
     blends_.KeepFound();
     return true;
@@ -80,12 +83,18 @@ class LinePlan {
   // horizontals.
   void Draw(const Tile<Pixel>& tile) {
     TileState state(tile, uniformBackground_);
-    for (std::int32_t i = 0; i < layout_.CenterRuns(); ++i) BlendRun(tile, i);
+    const RunOp* const spanOps = ops_ + layout_.CenterRuns();
+    BlendRuns<false>(tile, ops_, spanOps);
     std::int32_t h = 0;
     if (h < rowLineCount_ && layout_.Horizontal(rowLines_[h]).style == 0)
       BlendHorizontal(state, layout_.Horizontal(rowLines_[h++]));
-    layout_.ForEachRun(tile.firstColumn, tile.endColumn,
-                       [&](std::int32_t i) { BlendRun(tile, i); });
+    layout_.ForEachSpan(tile.firstColumn, tile.endColumn,
+                        [&](std::int32_t from, std::int32_t to, bool whole) {
+                          if (whole)
+                            BlendRuns<true>(tile, spanOps + from, spanOps + to);
+                          else
+                            BlendRuns<false>(tile, spanOps + from, spanOps + to);
+                        });
     for (; h < rowLineCount_; ++h) BlendHorizontal(state, layout_.Horizontal(rowLines_[h]));
     if (uniformBackground_) FillBackground(state);
   }
@@ -115,26 +124,47 @@ class LinePlan {
     bool backgroundBlended[kMaxTileRows];
   };
 
-  // Run i within the tile's columns, down its rows.
-  void BlendRun(const Tile<Pixel>& tile, std::int32_t i) {
-    const LineLayout::ColumnRun& run = layout_.Run(i);
-    const std::int32_t first = std::max(run.first, tile.firstColumn);
-    const std::int32_t end = std::min(run.first + run.count, tile.endColumn);
-    if (first >= end) return;
-    Pixel* top = tile.data + (first - tile.firstColumn);
-    if (runBlends_[i] >= 0)
-      ApplyDown(tile, top, end - first, blends_.Get(runBlends_[i]));
-    else
+  // A run of a vertical line, as drawn: its blend's index, or -1 - the
+  // run's index for a blend made where used.
+  struct RunOp {
+    std::int32_t first;
+    std::int16_t count;
+    std::int16_t blend;
+  };
+
+  // Runs [from, to) within the tile's columns, down its rows; kWhole when
+  // they all lie within them. In a row alone a ready blend is applied where
+  // it lies.
+  template <bool kWhole>
+  void BlendRuns(const Tile<Pixel>& tile, const RunOp* from, const RunOp* to) {
+    const bool oneRow = tile.endRow - tile.firstRow == 1;
+    for (const RunOp* op = from; op != to; ++op) {
+      std::int32_t first = op->first, end = op->first + op->count;
+      if constexpr (!kWhole) {
+        first = std::max(first, tile.firstColumn);
+        end = std::min(end, tile.endColumn);
+        if (first >= end) continue;
+      }
+      Pixel* top = tile.data + (first - tile.firstColumn);
+      if (op->blend >= 0) {
+        const ReadyBlend& blend = blends_.Get(op->blend);
+        if (oneRow)
+          blend.Apply(top, end - first);
+        else
+          ApplyDown(tile, top, end - first, blend);
+        continue;
+      }
+      const LineLayout::ColumnRun& run = layout_.Run(-1 - op->blend);
       ApplyDown(tile, top, end - first,
                 Blend(TermsOf(*layout_.Style(run.style).color, run.weight)));
+    }
   }
 
-  // Over several rows the blend is a copy of its own, which nothing else can
-  // reach: its fields stay in registers while the rows are blended.
+  // The blend is a copy of its own, which nothing else can reach: its fields
+  // stay in registers while the rows are blended.
   template <typename RunBlend>
   static void ApplyDown(const Tile<Pixel>& tile, Pixel* top, std::int32_t count,
                         const RunBlend& shared) {
-    if (tile.endRow - tile.firstRow == 1) return shared.Apply(top, count);
     const RunBlend blend = shared;
     auto* row = reinterpret_cast<std::byte*>(top);
     for (std::int32_t r = tile.firstRow; r < tile.endRow; ++r, row += tile.stride)
@@ -194,7 +224,7 @@ class LinePlan {
 
   LineLayout layout_;
   bool uniformBackground_ = false;
-  std::int16_t runBlends_[LineLayout::kMaxColumnRuns];  // ready blend of each run, or -1
+  RunOp ops_[LineLayout::kMaxColumnRuns];
   std::int32_t rowLineCount_ = 0;
   std::int32_t rowLines_[kMaxAxisLines];  // the horizontal lines of the selected rows
   BlendCache<ReadyBlend, kTables ? 12 : 32> blends_;
