@@ -39,13 +39,17 @@ class TableBlend8 {
   // the call is made, without setting up a whole run.
   void Apply(Pixel8* pixels, std::int32_t count) const {
     if (count > 2) return ApplyRun(pixels, count);
+    // The fields in registers: stores to the pixels may alias them.
+    const Kind kind = kind_;
+    const std::uint32_t fill = fill_;
+    const ChannelTables8& tables = *tables_;
     for (std::int32_t i = 0; i < count; ++i) {
       std::uint32_t v;
       std::memcpy(&v, pixels + i, sizeof v);
-      if (kind_ == Kind::kFill)
-        v = fill_;
+      if (kind == Kind::kFill)
+        v = fill;
       else if ((v & 0xFF) == 0xFF)
-        v = Lookup(v);
+        v = Lookup(v, tables);
       else
         v = std::bit_cast<std::uint32_t>(BlendedPixel(pixels[i], terms_));
       std::memcpy(pixels + i, &v, sizeof v);
@@ -103,6 +107,7 @@ class TableBlend8 {
 
   // One 32-bit load and store per opaque pixel (alpha in the low byte).
   void ApplyTable(Pixel8* pixels, std::int32_t count, StraightBlend<Pixel8>& straight) const {
+    const ChannelTables8& tables = *tables_;
     for (std::int32_t i = 0; i < count; ++i) {
       std::uint32_t v;
       std::memcpy(&v, pixels + i, sizeof v);
@@ -110,15 +115,14 @@ class TableBlend8 {
         straight(pixels[i]);
         continue;
       }
-      v = Lookup(v);
+      v = Lookup(v, tables);
       std::memcpy(pixels + i, &v, sizeof v);
     }
   }
 
   // An opaque pixel as one word, alpha in the low byte, through the tables.
-  std::uint32_t Lookup(std::uint32_t v) const {
+  static std::uint32_t Lookup(std::uint32_t v, const ChannelTables8& t) {
     static_assert(std::endian::native == std::endian::little);
-    const ChannelTables8& t = *tables_;
     return std::uint32_t(t.alpha[v & 0xFF]) | std::uint32_t(t.red[(v >> 8) & 0xFF]) << 8 |
            std::uint32_t(t.green[(v >> 16) & 0xFF]) << 16 | std::uint32_t(t.blue[v >> 24]) << 24;
   }
