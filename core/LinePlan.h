@@ -13,7 +13,6 @@
 // rows are made ready once where they can be (BlendCache); 8-bit ones are
 // tables, for rows only where one weight meets many pixels.
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <type_traits>
 
