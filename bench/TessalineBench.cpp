@@ -151,16 +151,17 @@ constexpr double kMinTime = 0.1;
 constexpr int kRepetitions = 5;
 constexpr int kLiteralRepetitions = 3;
 
-double Fastest(const std::vector<double>& v) {
-  return *std::min_element(v.begin(), v.end());
+// Reports only the fastest of `repetitions` runs, in milliseconds.
+benchmark::internal::Benchmark* KeepFastest(benchmark::internal::Benchmark* b, int repetitions) {
+  return b->Repetitions(repetitions)
+      ->ComputeStatistics(
+          "min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
+      ->ReportAggregatesOnly(true)
+      ->Unit(benchmark::kMillisecond);
 }
 
 benchmark::internal::Benchmark* Timed(benchmark::internal::Benchmark* b) {
-  return b->MinTime(kMinTime)
-      ->Repetitions(kRepetitions)
-      ->ComputeStatistics("min", Fastest)
-      ->ReportAggregatesOnly(true)
-      ->Unit(benchmark::kMillisecond);
+  return KeepFastest(b->MinTime(kMinTime), kRepetitions);
 }
 
 // A baseline: `work` once per iteration on the frames of the size.
@@ -223,19 +224,17 @@ void RegisterDepth(const FrameSize& size) {
     if (literal.empty()) continue;
     // The literal algorithm takes up to seconds per frame: the fastest of a
     // few single frames, so that the speed-up does not hang on one of them.
-    benchmark::RegisterBenchmark(literal.c_str(),
-                                 [size, settings](benchmark::State& state) {
-                                   Frames& f = FramesFor<Pixel>(size);
-                                   for (auto _ : state) {
-                                     reference::RenderGrid<Pixel>(&f.source, f.output, settings);
-                                     benchmark::ClobberMemory();
-                                   }
-                                 })
-        ->Iterations(1)
-        ->Repetitions(kLiteralRepetitions)
-        ->ComputeStatistics("min", Fastest)
-        ->ReportAggregatesOnly(true)
-        ->Unit(benchmark::kMillisecond);
+    KeepFastest(benchmark::RegisterBenchmark(literal.c_str(),
+                                             [size, settings](benchmark::State& state) {
+                                               Frames& f = FramesFor<Pixel>(size);
+                                               for (auto _ : state) {
+                                                 reference::RenderGrid<Pixel>(&f.source, f.output,
+                                                                              settings);
+                                                 benchmark::ClobberMemory();
+                                               }
+                                             })
+                    ->Iterations(1),
+                kLiteralRepetitions);
     Entries().push_back({literal, PassName(pass) + ", literal per-pixel algorithm", ModeName(pass),
                          depth, SizeName(size), copies, ""});
   }
@@ -266,9 +265,9 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       if (run.error_occurred) continue;
-      const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-      const bool fastest = run.run_type == Run::RT_Aggregate && run.aggregate_name == "min";
-      if (single || fastest) milliseconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+      // Every benchmark reports only its fastest repetition (KeepFastest).
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min")
+        milliseconds[run.run_name.function_name] = run.GetAdjustedRealTime();
     }
   }
   std::map<std::string, double> milliseconds;
