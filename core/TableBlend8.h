@@ -39,21 +39,9 @@ class TableBlend8 {
   // the call is made, without setting up a whole run.
   void Apply(Pixel8* pixels, std::int32_t count) const {
     if (count > 2) return ApplyRun(pixels, count);
-    // The fields in registers: stores to the pixels may alias them.
-    const Kind kind = kind_;
-    const std::uint32_t fill = fill_;
-    const ChannelTables8& tables = *tables_;
-    for (std::int32_t i = 0; i < count; ++i) {
-      std::uint32_t v;
-      std::memcpy(&v, pixels + i, sizeof v);
-      if (kind == Kind::kFill)
-        v = fill;
-      else if ((v & 0xFF) == 0xFF)
-        v = Lookup(v, tables);
-      else
-        v = std::bit_cast<std::uint32_t>(BlendedPixel(pixels[i], terms_));
-      std::memcpy(pixels + i, &v, sizeof v);
-    }
+    if (kind_ == Kind::kFill) return FillPixels(pixels, count, std::bit_cast<Pixel8>(fill_));
+    StraightBlend<Pixel8> straight(terms_);
+    ApplyTable(pixels, count, straight);
   }
 
  private:
