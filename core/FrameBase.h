@@ -51,10 +51,10 @@ class FrameBase {
     if (held.from < held.until)
       WriteBytes(out + (held.from - first) * sizeof(Pixel),
                  reinterpret_cast<const std::byte*>(held.pixels),
-                 std::size_t(held.until - held.from) * sizeof(Pixel), false);
-    WriteBytes(out, nullptr, std::size_t(held.from - first) * sizeof(Pixel), false);
+                 std::size_t(held.until - held.from) * sizeof(Pixel));
+    WriteBytes(out, nullptr, std::size_t(held.from - first) * sizeof(Pixel));
     WriteBytes(out + (held.until - first) * sizeof(Pixel), nullptr,
-               std::size_t(end - held.until) * sizeof(Pixel), false);
+               std::size_t(end - held.until) * sizeof(Pixel));
   }
 
   // Whole rows [first, end) of the output, where they lie.

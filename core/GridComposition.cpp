@@ -9,7 +9,6 @@
 #include "core/LineStamp.h"
 #include "core/RowWrites.h"
 #include "core/SpanBlend.h"
-#include "core/Vectors.h"
 
 // A frame is rendered in one pass, part by part: bands of rows drawn where
 // they lie, or pieces of rows drawn in the cache and then written out once.
@@ -82,6 +81,7 @@ template <typename Pixel, typename Plan>
 void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& output,
                   bool rowsAlike) {
   const Pixel* plainRow = nullptr;
+  StreamedWrites out;
   alignas(64) std::byte buffer[kPieceBytes + 64];
   constexpr auto kColumns = std::int32_t(kPieceBytes / sizeof(Pixel));
   // Pieces end on cache lines of the output's first row.
@@ -100,7 +100,7 @@ void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& o
         plainRow = PixelRow<Pixel>(output, r++);
       }
       for (; r < end; ++r)
-        WritePlainRow<Pixel>(reinterpret_cast<std::byte*>(PixelRow<Pixel>(output, r)),
+        WritePlainRow<Pixel>(out, reinterpret_cast<std::byte*>(PixelRow<Pixel>(output, r)),
                              reinterpret_cast<const std::byte*>(plainRow), output.width,
                              plan.Layout().TouchedColumns());
       first = end;
@@ -124,16 +124,15 @@ void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& o
         else if (r + 1 < output.height)
           base.Fetch(r + 1, 0, pieceEnd(0));
         plan.Draw(tile);
-        WriteBytes(reinterpret_cast<std::byte*>(to), reinterpret_cast<const std::byte*>(tile.data),
-                   std::size_t(next - column) * sizeof(Pixel), true);
+        out.Write(reinterpret_cast<std::byte*>(to), reinterpret_cast<const std::byte*>(tile.data),
+                  std::size_t(next - column) * sizeof(Pixel));
         column = next;
       }
     }
     first = end;
   }
-  // Streaming stores are not ordered with other stores: the frame is complete
-  // for other threads only after this.
-  FinishStreaming();
+  // The frame is complete for other threads only after this.
+  out.Finish();
 }
 
 template <typename Pixel, typename Blend>

@@ -10,26 +10,76 @@
 
 namespace tessaline {
 
-// Writes `bytes` bytes from `from` (zeros when null) to `to`. Without
-// streaming stores the bytes are moved as one block, so source and
-// destination may share bytes.
-inline void WriteBytes(std::byte* to, const std::byte* from, std::size_t bytes, bool streaming) {
+// Writes `bytes` bytes from `from` (zeros when null) to `to`, in place, as
+// one block: source and destination may share bytes.
+inline void WriteBytes(std::byte* to, const std::byte* from, std::size_t bytes) {
   if (bytes == 0) return;
-  // Whole cache lines only: a line written partly with streaming stores is
-  // written to memory partly, which costs a read of it there.
-  const auto head = std::size_t((64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64);
-  if (streaming && bytes >= head + 64) {
-    WriteBytes(to, from, head, false);
-    const std::size_t lines = (bytes - head) / 64;
-    StreamLines(to + head, from != nullptr ? from + head : nullptr, lines);
-    const std::size_t done = head + lines * 64;
-    return WriteBytes(to + done, from != nullptr ? from + done : nullptr, bytes - done, false);
-  }
   if (from != nullptr)
     std::memmove(to, from, bytes);
   else
     std::memset(to, 0, bytes);
 }
+
+// Writes bytes of an output with streaming stores, in whole cache lines
+// only: a line written partly with streaming stores is written to memory
+// partly, which costs a read of it there, and a line written with ordinary
+// stores is read first. So the part of a line that a write ends within is
+// held, and the write that goes on from there (the next piece of a row, or
+// the next row where rows follow each other in memory) completes it. What
+// nothing completes is written with ordinary stores. The bytes written are
+// in memory for other threads only after Finish().
+class StreamedWrites {
+ public:
+  StreamedWrites() = default;
+  StreamedWrites(const StreamedWrites&) = delete;
+  StreamedWrites& operator=(const StreamedWrites&) = delete;
+
+  // Writes `bytes` bytes from `from` (zeros when null) to `to`.
+  void Write(std::byte* to, const std::byte* from, std::size_t bytes) {
+    if (bytes == 0) return;
+    if (held_ != 0) {
+      if (to != at_ + held_) {
+        Release();
+      } else {
+        const std::size_t n = std::min(bytes, 64 - held_);
+        WriteBytes(line_ + held_, from, n);
+        held_ += n;
+        if (held_ < 64) return;
+        StreamLines(at_, line_, 1);
+        held_ = 0;
+        to += n;
+        from = from != nullptr ? from + n : nullptr;
+        bytes -= n;
+      }
+    }
+    const auto head =
+        std::min(bytes, std::size_t((64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64));
+    WriteBytes(to, from, head);
+    const std::size_t lines = (bytes - head) / 64;
+    StreamLines(to + head, from != nullptr ? from + head : nullptr, lines);
+    const std::size_t done = head + lines * 64;
+    at_ = to + done;
+    held_ = bytes - done;
+    WriteBytes(line_, from != nullptr ? from + done : nullptr, held_);
+  }
+
+  // Writes what is held, and orders the streaming stores with other stores.
+  void Finish() {
+    Release();
+    FinishStreaming();
+  }
+
+ private:
+  // Writes what is held where it goes, with ordinary stores.
+  void Release() {
+    WriteBytes(at_, line_, held_);
+    held_ = 0;
+  }
+
+  alignas(64) std::byte line_[64];
+  std::byte* at_ = nullptr;  // where line_ goes: the start of a cache line
+  std::size_t held_ = 0;     // the bytes of line_ written so far
+};
 
 // Writes a "Grid Only" row that no horizontal line touches, from `plain`,
 // one like it: transparent zero but for the columns that vertical lines
@@ -39,7 +89,7 @@ inline void WriteBytes(std::byte* to, const std::byte* from, std::size_t bytes, 
 constexpr std::int64_t kMinZeroBytes = 4 * 1024;
 
 template <typename Pixel, typename Spans>
-void WritePlainRow(std::byte* to, const std::byte* plain, std::int32_t width,
+void WritePlainRow(StreamedWrites& out, std::byte* to, const std::byte* plain, std::int32_t width,
                    const Spans& touched) {
   const auto rowBytes = std::int64_t(width) * std::int64_t{sizeof(Pixel)};
   const auto shift = std::int64_t(reinterpret_cast<std::uintptr_t>(to) % 64);
@@ -47,8 +97,8 @@ void WritePlainRow(std::byte* to, const std::byte* plain, std::int32_t width,
   // Zeros from `last` to `next`, where that pays.
   const auto zerosTo = [&](std::int64_t next) {
     if (next - last < kMinZeroBytes) return;
-    WriteBytes(to + first, plain + first, std::size_t(last - first), true);
-    WriteBytes(to + last, nullptr, std::size_t(next - last), true);
+    out.Write(to + first, plain + first, std::size_t(last - first));
+    out.Write(to + last, nullptr, std::size_t(next - last));
     first = last = next;
   };
   touched.ForEach(
@@ -62,7 +112,7 @@ void WritePlainRow(std::byte* to, const std::byte* plain, std::int32_t width,
       },
       [](std::int32_t, std::int32_t) {});
   zerosTo(rowBytes);
-  WriteBytes(to + first, plain + first, std::size_t(rowBytes - first), true);
+  out.Write(to + first, plain + first, std::size_t(rowBytes - first));
 }
 
 }  // namespace tessaline
