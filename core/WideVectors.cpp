@@ -41,61 +41,69 @@ bool HasAvx512() {
     _mm512_stream_si512(reinterpret_cast<__m512i*>(to + i), _mm512_loadu_si512(from + i));
 }
 
+// A blend's factor and terms: for two pixels (alpha, red, green, blue, as
+// they lie in memory, twice), and for one.
+struct WideTerms {
+  __m512d keep, terms;
+  __m256d keepOne, termsOne;
+};
+
+// The conversions are the zero-masked forms with every lane selected: the
+// plain ones start from an undefined vector, which GCC warns about.
+constexpr __mmask8 kAll = 0xFF;
+
 // One pixel: four lanes of the same operations.
-[[gnu::target("avx512f")]] inline void BlendOne(float* p, __m256d keep, __m256d terms,
+[[gnu::target("avx512f")]] inline void BlendOne(float* p, const WideTerms& t,
                                                 StraightBlend<PixelFloat>& straight) {
   if (!(p[0] >= 1.0f)) return straight(*reinterpret_cast<PixelFloat*>(p));
   const __m256d old = _mm256_cvtps_pd(_mm_loadu_ps(p));
-  _mm_storeu_ps(p, _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(old, keep), terms)));
+  _mm_storeu_ps(p, _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(old, t.keepOne), t.termsOne)));
 }
 
-// Two pixels, widened to doubles; and blended, when both alphas are at least
-// 1: eight lanes of the same operations. The conversions are the zero-masked
-// forms with every lane selected: the plain ones start from an undefined
-// vector, which GCC warns about.
-constexpr __mmask8 kAll = 0xFF;
-[[gnu::target("avx512f")]] inline __m512d WidenTwo(const float* p) {
-  return _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p));
+// Two pixels whose alphas are at least 1, widened to doubles.
+[[gnu::target("avx512f")]] inline void BlendTwo(float* p, __m512d old, const WideTerms& t) {
+  _mm256_storeu_ps(p,
+                   _mm512_maskz_cvtpd_ps(kAll, _mm512_add_pd(_mm512_mul_pd(old, t.keep), t.terms)));
 }
-[[gnu::target("avx512f")]] inline void BlendTwo(float* p, __m512d old, __m512d keep,
-                                                __m512d terms) {
-  _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(kAll, _mm512_add_pd(_mm512_mul_pd(old, keep), terms)));
+
+// Two pixels: together when both alphas (lanes 0 and 4) are at least 1, else
+// one at a time.
+[[gnu::target("avx512f")]] inline void BlendPair(float* p, const WideTerms& t,
+                                                 StraightBlend<PixelFloat>& straight) {
+  const __m512d old = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p));
+  if ((_mm512_cmp_pd_mask(old, _mm512_set1_pd(1.0), _CMP_GE_OQ) & 0x11) == 0x11)
+    return BlendTwo(p, old, t);
+  BlendOne(p, t, straight);
+  BlendOne(p + 4, t, straight);
 }
 
 }  // namespace
 
 [[gnu::target("avx512f")]] void BlendFloatAvx512(PixelFloat* pixels, std::int32_t count,
                                                  const BlendTerms& t) {
-  const __m512d keep = _mm512_set1_pd(t.keep);
-  const __m512d terms =
-      _mm512_setr_pd(t.alpha, t.red, t.green, t.blue, t.alpha, t.red, t.green, t.blue);
-  const __m512d one = _mm512_set1_pd(1.0);
-  const __m512 oneFloat = _mm512_set1_ps(1.0f);
-  const __m256d keepOne = _mm256_set1_pd(t.keep);
-  const __m256d termsOne = _mm256_setr_pd(t.alpha, t.red, t.green, t.blue);
+  const WideTerms wide{
+      _mm512_set1_pd(t.keep),
+      _mm512_setr_pd(t.alpha, t.red, t.green, t.blue, t.alpha, t.red, t.green, t.blue),
+      _mm256_set1_pd(t.keep), _mm256_setr_pd(t.alpha, t.red, t.green, t.blue)};
+  const __m512 one = _mm512_set1_ps(1.0f);
   StraightBlend<PixelFloat> straight(t);
   auto* p = &pixels[0].alpha;
   std::int32_t i = 0;
-  // Eight pixels at a time while all eight alphas (lanes 0, 4, 8 and 12 of
-  // each half) are at least 1: one test for eight pixels rather than one for
-  // two, made on the floats, which widening to doubles does not change.
+  // Eight pixels at a time. Where all eight alphas (lanes 0, 4, 8 and 12 of
+  // each half) are at least 1, one test serves them all: made on the floats,
+  // which widening to doubles does not change.
   for (; i + 8 <= count; i += 8, p += 32) {
-    const __mmask16 low = _mm512_cmp_ps_mask(_mm512_loadu_ps(p), oneFloat, _CMP_GE_OQ);
-    const __mmask16 high = _mm512_cmp_ps_mask(_mm512_loadu_ps(p + 16), oneFloat, _CMP_GE_OQ);
-    if ((low & high & 0x1111) != 0x1111) break;
-    for (int k = 0; k < 32; k += 8) BlendTwo(p + k, WidenTwo(p + k), keep, terms);
-  }
-  for (; i + 2 <= count; i += 2, p += 8) {
-    const __m512d old = WidenTwo(p);
-    // Both alphas (lanes 0 and 4) at least 1, else one pixel at a time.
-    if ((_mm512_cmp_pd_mask(old, one, _CMP_GE_OQ) & 0x11) != 0x11) {
-      BlendOne(p, keepOne, termsOne, straight);
-      BlendOne(p + 4, keepOne, termsOne, straight);
-      continue;
+    const __mmask16 low = _mm512_cmp_ps_mask(_mm512_loadu_ps(p), one, _CMP_GE_OQ);
+    const __mmask16 high = _mm512_cmp_ps_mask(_mm512_loadu_ps(p + 16), one, _CMP_GE_OQ);
+    if ((low & high & 0x1111) == 0x1111) {
+      for (int k = 0; k < 32; k += 8)
+        BlendTwo(p + k, _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p + k)), wide);
+    } else {
+      for (int k = 0; k < 32; k += 8) BlendPair(p + k, wide, straight);
     }
-    BlendTwo(p, old, keep, terms);
   }
-  if (i < count) BlendOne(p, keepOne, termsOne, straight);
+  for (; i + 2 <= count; i += 2, p += 8) BlendPair(p, wide, straight);
+  if (i < count) BlendOne(p, wide, straight);
 }
 #endif
 
