@@ -238,24 +238,6 @@ void RegisterDepth(const FrameSize& size) {
     Entries().push_back({literal, PassName(pass) + ", literal per-pixel algorithm", ModeName(pass),
                          depth, SizeName(size), copies, ""});
   }
-  // The dense float case also without the wider vectors, where the processor has them.
-  if constexpr (sizeof(Pixel) == sizeof(PixelFloat)) {
-    if (WidestFloatVectors() == FloatVectors::kSse2) return;
-    const PassCase dense{kDense, kBlendCompositeOverSource};
-    const GridSettings settings = SettingsFor(dense, size);
-    const std::string name = Name("Dense SSE2", depth, size);
-    Timed(benchmark::RegisterBenchmark(name.c_str(), [size, settings](benchmark::State& state) {
-      Frames& f = FramesFor<Pixel>(size);
-      for (auto _ : state) {
-        if (RenderGridFloat(&f.source, f.output, settings, CenteredPlacement(f.output),
-                            FloatVectors::kSse2) != kErrNone)
-          state.SkipWithError("render");
-        benchmark::ClobberMemory();
-      }
-    }));
-    Entries().push_back({name, "Dense, SSE2 only", ModeName(dense), depth, SizeName(size), copies,
-                         Name("Dense literal", depth, size)});
-  }
 }
 
 // Console output as usual, and each benchmark's time per frame kept for the summary.
@@ -284,9 +266,8 @@ void PrintSummary(const std::map<std::string, double>& ms) {
   char date[32];
   const std::time_t now = std::time(nullptr);
   std::strftime(date, sizeof date, "%Y-%m-%d", std::localtime(&now));
-  std::printf("\nMachine: %s, %u logical CPUs (nproc), %s; float blends: %s\n\n",
-              CpuModel().c_str(), std::thread::hardware_concurrency(), date,
-              WidestFloatVectors() == FloatVectors::kAvx512 ? "AVX-512" : "SSE2");
+  std::printf("\nMachine: %s, %u logical CPUs (nproc), %s\n\n", CpuModel().c_str(),
+              std::thread::hardware_concurrency(), date);
   std::printf(
       "| Pass | Mode | Size | Depth | ms / frame | × best baseline | speed-up over literal |\n");
   std::printf("|---|---|---|---|---:|---:|---:|\n");

@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include <cstring>
+
 #include "core/GridComposition.h"
+#include "core/Kernels.h"
 #include "core/PixelBuffer.h"
 #include "core/RowWrites.h"
 
@@ -17,21 +20,61 @@ inline bool HasPixels(const PixelBuffer* buffer) {
   return buffer != nullptr && buffer->data != nullptr && buffer->width > 0 && buffer->height > 0;
 }
 
+// The bytes [first, last) of `rows` rows of `length` bytes each.
+struct ByteRange {
+  std::uintptr_t first = 0, last = 0;
+};
+
+inline ByteRange RowsRange(const PixelBuffer& buffer, std::int32_t rows, std::size_t length) {
+  if (rows <= 0 || length == 0) return {};
+  const auto row0 = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, 0));
+  const auto rowN = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, rows - 1));
+  return ByteRange{row0 < rowN ? row0 : rowN, (row0 < rowN ? rowN : row0) + length};
+}
+
+inline bool Overlap(const ByteRange& a, const ByteRange& b) {
+  return a.first < b.last && b.first < a.last;
+}
+
+template <typename Pixel>
+bool SharesBytes(const PixelBuffer& a, const PixelBuffer& b) {
+  return Overlap(RowsRange(a, a.height, std::size_t(a.width) * sizeof(Pixel)),
+                 RowsRange(b, b.height, std::size_t(b.width) * sizeof(Pixel)));
+}
+
 // The base of the output's pixels: the source's pixels that land in the
 // output (columns [first, last) of rows that the source holds), transparent
 // zero elsewhere. With no source, or in "Grid Only", all of it is zero.
 template <typename Pixel>
 class FrameBase {
  public:
-  FrameBase(const PixelBuffer* source, const PixelBuffer& output, const LayerPlacement& p)
-      : source_(HasPixels(source) ? source : nullptr), sourceX_(p.sourceX), sourceY_(p.sourceY) {
+  FrameBase(const PixelBuffer* source, const PixelBuffer& output, const LayerPlacement& p,
+            const ByteKernels& kernels)
+      : kernels_(kernels),
+        source_(HasPixels(source) ? source : nullptr),
+        sourceX_(p.sourceX),
+        sourceY_(p.sourceY) {
     if (source_ == nullptr) return;
+    width_ = output.width;
     first_ = std::max<std::int64_t>(p.sourceX, 0);
     last_ = std::min<std::int64_t>(p.sourceX + source_->width, output.width);
     if (first_ >= last_) source_ = nullptr;
+    shared_ = source_ != nullptr && SharesBytes<Pixel>(*source_, output);
   }
 
-  bool copies() const { return source_ != nullptr; }
+  // True when the source shares bytes with the output: then rows are laid
+  // as moving them does, and only the literal order of the stamps is right.
+  bool SharesBytesWithOutput() const { return shared_; }
+
+  // The source's pixel for output column 0 of row `row`, where the source
+  // holds every column of that row; else null.
+  const Pixel* WholeRow(std::int32_t row) const {
+    const std::int64_t sourceRow = row - sourceY_;
+    if (source_ == nullptr || first_ != 0 || last_ != width_ || sourceRow < 0 ||
+        sourceRow >= source_->height)
+      return nullptr;
+    return PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) - sourceX_;
+  }
 
   // Asks the cache for the source's pixels of columns [first, end) of
   // output row `row`, which are laid soon.
@@ -43,18 +86,39 @@ class FrameBase {
   }
 
   // Columns [first, end) of output row `row`, written to `to` (their first
-  // pixel): the source's pixels first, as one block (as moving rows does,
-  // where source and output share bytes), then the zeros beside them.
+  // pixel), in place: the source's pixels first, as one block (as moving
+  // rows does, where source and output share bytes), then the zeros beside
+  // them.
   void Lay(Pixel* to, std::int32_t row, std::int32_t first, std::int32_t end) const {
     auto* out = reinterpret_cast<std::byte*>(to);
     const SourceColumns held = Held(row, first, end);
-    if (held.from < held.until)
-      WriteBytes(out + (held.from - first) * sizeof(Pixel),
-                 reinterpret_cast<const std::byte*>(held.pixels),
-                 std::size_t(held.until - held.from) * sizeof(Pixel));
-    WriteBytes(out, nullptr, std::size_t(held.from - first) * sizeof(Pixel));
-    WriteBytes(out + (held.until - first) * sizeof(Pixel), nullptr,
-               std::size_t(end - held.until) * sizeof(Pixel));
+    if (held.from < held.until) {
+      std::byte* at = out + (held.from - first) * sizeof(Pixel);
+      const auto* from = reinterpret_cast<const std::byte*>(held.pixels);
+      const auto bytes = std::size_t(held.until - held.from) * sizeof(Pixel);
+      if (shared_)
+        std::memmove(at, from, bytes);
+      else
+        kernels_.copyBytes(at, from, bytes);
+    }
+    kernels_.copyBytes(out, nullptr, std::size_t(held.from - first) * sizeof(Pixel));
+    kernels_.copyBytes(out + (held.until - first) * sizeof(Pixel), nullptr,
+                       std::size_t(end - held.until) * sizeof(Pixel));
+  }
+
+  // Columns [first, end) of output row `row`, whose first pixel is `to`,
+  // written through `out` in order: straight from the source, with nothing
+  // in between.
+  void Stream(StreamedWrites& out, Pixel* to, std::int32_t row, std::int32_t first,
+              std::int32_t end) const {
+    auto* at = reinterpret_cast<std::byte*>(to);
+    const SourceColumns held = Held(row, first, end);
+    out.Write(at, nullptr, std::size_t(held.from - first) * sizeof(Pixel));
+    out.Write(at + (held.from - first) * sizeof(Pixel),
+              reinterpret_cast<const std::byte*>(held.pixels),
+              std::size_t(held.until - held.from) * sizeof(Pixel));
+    out.Write(at + (held.until - first) * sizeof(Pixel), nullptr,
+              std::size_t(end - held.until) * sizeof(Pixel));
   }
 
   // Whole rows [first, end) of the output, where they lie.
@@ -78,32 +142,12 @@ class FrameBase {
     return {PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (from - sourceX_), from, until};
   }
 
+  const ByteKernels& kernels_;
   const PixelBuffer* source_;
   std::int64_t sourceX_, sourceY_;
-  std::int64_t first_ = 0, last_ = 0;
+  std::int64_t first_ = 0, last_ = 0, width_ = 0;
+  bool shared_ = false;
 };
-
-// The bytes [first, last) of `rows` rows of `length` bytes each.
-struct ByteRange {
-  std::uintptr_t first = 0, last = 0;
-};
-
-inline ByteRange RowsRange(const PixelBuffer& buffer, std::int32_t rows, std::size_t length) {
-  if (rows <= 0 || length == 0) return {};
-  const auto row0 = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, 0));
-  const auto rowN = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, rows - 1));
-  return ByteRange{row0 < rowN ? row0 : rowN, (row0 < rowN ? rowN : row0) + length};
-}
-
-inline bool Overlap(const ByteRange& a, const ByteRange& b) {
-  return a.first < b.last && b.first < a.last;
-}
-
-template <typename Pixel>
-bool SharesBytes(const PixelBuffer& a, const PixelBuffer& b) {
-  return Overlap(RowsRange(a, a.height, std::size_t(a.width) * sizeof(Pixel)),
-                 RowsRange(b, b.height, std::size_t(b.width) * sizeof(Pixel)));
-}
 
 // True when one output row reaches into the pixels of another: then the order
 // in which rows are written matters and only the literal order is right.

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/FrameBase.h"
+#include "core/Kernels.h"
 #include "core/LineOrder.h"
 #include "core/LinePlan.h"
 #include "core/LineStamp.h"
@@ -11,10 +12,11 @@
 #include "core/SpanBlend.h"
 
 // A frame is rendered in one pass, part by part: bands of rows drawn where
-// they lie, or pieces of rows drawn in the cache and then written out once.
-// Each part gets its base (FrameBase: the source's pixels, or transparent
-// zero) and then every line of the grid that touches it, in drawing order
-// (LinePlan).
+// they lie, or rows written out once, in order, with streaming stores. Each
+// part gets its base (FrameBase: the source's pixels, or transparent zero)
+// and then every line of the grid that touches it, in drawing order
+// (LinePlan). In streamed rows the bytes that no line touches go from the
+// source to the output with nothing in between.
 //
 // Where bands do not apply, the frame is drawn as the stamps draw it: the
 // base of the whole frame first, then each line over the whole frame in turn.
@@ -24,20 +26,13 @@
 namespace tessaline {
 namespace {
 
-// Output frames of at least this many bytes are written with streaming
-// stores: they do not read the output's memory first, and do not fill the
-// cache with a frame larger than it. Smaller ones, with their source, stay in
-// the last-level cache of a large processor (32 MiB here), where writing in
-// place is faster.
-constexpr std::size_t kStreamingBytes = std::size_t{24} << 20;
-
 // Bands of rows drawn in place: small enough to stay in the cache between
 // their base and their lines.
 constexpr std::size_t kBandBytes = 256 * 1024;
 // The least room per vertical line, in pixels of a row, for rows written
-// with streaming stores (see RenderGrid). Measured: drawn a row at a time, a
-// vertical line costs about three times what it costs in bands, which closer
-// lines than this make more than streaming saves, at every depth.
+// with streaming stores (see RenderGrid): drawn a row at a time, a vertical
+// line costs several times what it costs in bands, which closer lines than
+// this make more than streaming saves, at every depth.
 constexpr std::int32_t kMinLinePixels = 32;
 // Pieces of rows drawn apart and then written out: small enough to stay in
 // the first-level cache, large enough to be written at memory's speed.
@@ -70,29 +65,51 @@ void DrawInPlace(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& ou
   }
 }
 
-// The frame row by row, each row in pieces laid and drawn in a buffer that
-// stays in the cache and then written out with streaming stores: every
-// output byte is written once, in order, and the output's memory is never
-// read. The source of the next piece is fetched while a piece is drawn.
+// The frame row by row, every byte of it written once, in order, with
+// streaming stores: the output's memory is never read.
 //
-// In "Grid Only" the rows that no horizontal line touches are alike: the
-// first is drawn in place, and the others are written from it.
+// A row that no horizontal line touches goes straight from the source to
+// the output, but for the stretches that vertical lines touch: each is laid
+// in a buffer that stays in the cache, drawn there, and written out. A row
+// that horizontal lines touch goes through the buffer in pieces, the source
+// of the next piece fetched while one is drawn. In "Grid Only" the rows
+// that no horizontal line touches are alike: the first is drawn in place,
+// and the others are written from it.
 template <typename Pixel, typename Plan>
 void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& output,
-                  bool rowsAlike) {
+                  bool rowsAlike, const ByteKernels& kernels) {
   const Pixel* plainRow = nullptr;
-  StreamedWrites out;
+  StreamedWrites out(kernels);
   alignas(64) std::byte buffer[kPieceBytes + 64];
   constexpr auto kColumns = std::int32_t(kPieceBytes / sizeof(Pixel));
-  // Pieces end on cache lines of the output's first row.
-  const auto shift = std::int32_t(reinterpret_cast<std::uintptr_t>(PixelRow<Pixel>(output, 0)) %
-                                  64 / sizeof(Pixel));
-  const auto pieceEnd = [&](std::int32_t column) {
-    return std::min(column + kColumns - (column == 0 ? shift : 0), output.width);
+  // Where a pixel at `to` lies against cache lines, and where the buffer
+  // holds it so that it lies there too.
+  const auto lineShift = [](const Pixel* to) {
+    return std::int32_t(reinterpret_cast<std::uintptr_t>(to) % 64);
+  };
+  const auto inBuffer = [&](const Pixel* to) {
+    return reinterpret_cast<Pixel*>(buffer + lineShift(to));
+  };
+  // Columns [first, end) of row r through the buffer, in pieces that end on
+  // cache lines of the row.
+  const auto drawPieces = [&](std::int32_t r, std::int32_t first, std::int32_t end,
+                              const auto& draw) {
+    for (std::int32_t column = first; column < end;) {
+      Pixel* to = PixelRow<Pixel>(output, r) + column;
+      const std::int32_t next =
+          std::min(column + kColumns - lineShift(to) / std::int32_t(sizeof(Pixel)), end);
+      Pixel* at = inBuffer(to);
+      base.Lay(at, r, column, next);
+      draw(at, column, next);
+      out.Write(reinterpret_cast<std::byte*>(to), reinterpret_cast<const std::byte*>(at),
+                std::size_t(next - column) * sizeof(Pixel));
+      column = next;
+    }
   };
   for (std::int32_t first = 0; first < output.height;) {
     const std::int32_t end = plan.Layout().RowsAlike(first, Plan::kMaxTileRows);
-    if (!plan.SelectRows(first, end) && rowsAlike) {
+    const bool rowLines = plan.SelectRows(first, end);
+    if (!rowLines && rowsAlike) {
       std::int32_t r = first;
       if (plainRow == nullptr) {
         base.LayRows(output, r, r + 1);
@@ -103,31 +120,44 @@ void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& o
         WritePlainRow<Pixel>(out, reinterpret_cast<std::byte*>(PixelRow<Pixel>(output, r)),
                              reinterpret_cast<const std::byte*>(plainRow), output.width,
                              plan.Layout().TouchedColumns());
-      first = end;
-      continue;
-    }
-    for (std::int32_t r = first; r < end; ++r) {
-      for (std::int32_t column = 0; column < output.width;) {
-        const std::int32_t next = pieceEnd(column);
-        Pixel* to = PixelRow<Pixel>(output, r) + column;
-        // The piece sits in the buffer as in the output against cache lines.
-        const Tile<Pixel> tile{
-            reinterpret_cast<Pixel*>(buffer + reinterpret_cast<std::uintptr_t>(to) % 64),
-            0,
-            r,
-            r + 1,
-            column,
-            next};
-        base.Lay(tile.data, r, column, next);
-        if (next < output.width)
-          base.Fetch(r, next, pieceEnd(next));
-        else if (r + 1 < output.height)
-          base.Fetch(r + 1, 0, pieceEnd(0));
-        plan.Draw(tile);
-        out.Write(reinterpret_cast<std::byte*>(to), reinterpret_cast<const std::byte*>(tile.data),
-                  std::size_t(next - column) * sizeof(Pixel));
-        column = next;
+    } else if (!rowLines) {
+      for (std::int32_t r = first; r < end; ++r) {
+        Pixel* row = PixelRow<Pixel>(output, r);
+        std::int32_t count = 0, column = 0;
+        const auto* stretches = plan.Stretches(lineShift(row) / std::int32_t(sizeof(Pixel)), count);
+        const Pixel* whole = base.WholeRow(r);
+        for (const auto* s = stretches; s != stretches + count; ++s) {
+          const auto bytes = std::size_t(s->end - s->first) * sizeof(Pixel);
+          if (whole == nullptr || bytes > kPieceBytes) {
+            base.Stream(out, row + column, r, column, s->first);
+            drawPieces(r, s->first, s->end, [&](Pixel* at, std::int32_t from, std::int32_t to) {
+              plan.Draw(Tile<Pixel>{at, 0, r, r + 1, from, to});
+            });
+          } else {
+            // The usual row: a source that covers it, and a stretch of a line or a few.
+            out.Write(reinterpret_cast<std::byte*>(row + column),
+                      reinterpret_cast<const std::byte*>(whole + column),
+                      std::size_t(s->first - column) * sizeof(Pixel));
+            Pixel* at = inBuffer(row + s->first);
+            kernels.copyBytes(reinterpret_cast<std::byte*>(at),
+                              reinterpret_cast<const std::byte*>(whole + s->first), bytes);
+            plan.DrawStretch(Tile<Pixel>{at, 0, r, r + 1, s->first, s->end}, *s);
+            out.Write(reinterpret_cast<std::byte*>(row + s->first),
+                      reinterpret_cast<const std::byte*>(at), bytes);
+          }
+          column = s->end;
+        }
+        base.Stream(out, row + column, r, column, output.width);
       }
+    } else {
+      for (std::int32_t r = first; r < end; ++r)
+        drawPieces(r, 0, output.width, [&](Pixel* at, std::int32_t from, std::int32_t to) {
+          if (to < output.width)
+            base.Fetch(r, to, std::min(to + kColumns, output.width));
+          else if (r + 1 < output.height)
+            base.Fetch(r + 1, 0, std::min(kColumns, output.width));
+          plan.Draw(Tile<Pixel>{at, 0, r, r + 1, from, to});
+        });
     }
     first = end;
   }
@@ -137,13 +167,15 @@ void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& o
 
 template <typename Pixel, typename Blend>
 ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const GridSettings& s,
-                     const LayerPlacement& placement) {
+                     const LayerPlacement& placement, IsaLevel level) {
   if (output.width <= 0 || output.height <= 0) return kErrNone;
   if (output.data == nullptr) return kErrBadCallbackParam;
-  const FrameBase<Pixel> base(s.blendMode == kBlendGridOnly ? nullptr : source, output, placement);
+  const ByteKernels& kernels = KernelsFor(level);
+  const FrameBase<Pixel> base(s.blendMode == kBlendGridOnly ? nullptr : source, output, placement,
+                              kernels);
 
   LinePlan<Pixel, Blend> plan;
-  if (RowsShareBytes<Pixel>(output) || (base.copies() && SharesBytes<Pixel>(*source, output)) ||
+  if (RowsShareBytes<Pixel>(output) || base.SharesBytesWithOutput() ||
       !plan.Build(s, output.width, output.height, placement.centerX, placement.centerY)) {
     base.LayRows(output, 0, output.height);
     if (s.opacity > 0.0) StampLineByLine<Pixel>(output, s, placement.centerX, placement.centerY);
@@ -156,9 +188,9 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
   // costs more than the reads of the output that streaming saves.
   const std::size_t frameBytes =
       std::size_t(output.width) * sizeof(Pixel) * std::size_t(output.height);
-  if (frameBytes >= kStreamingBytes &&
+  if (frameBytes >= StreamingThreshold() &&
       output.width >= std::int64_t{kMinLinePixels} * plan.Layout().VerticalCount())
-    DrawStreamed(base, plan, output, s.blendMode == kBlendGridOnly);
+    DrawStreamed(base, plan, output, s.blendMode == kBlendGridOnly, kernels);
   else
     DrawInPlace(base, plan, output);
   return kErrNone;
@@ -167,7 +199,8 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
 // Renders run on the caller's stack (the host's render threads); keep the plan
 // well inside it.
 static_assert(sizeof(LinePlan<Pixel8, SpanBlend<Pixel8>>) + kPieceBytes < 80 * 1024);
-static_assert(sizeof(LinePlan<PixelFloat, SpanBlend<PixelFloat>>) + kPieceBytes < 64 * 1024);
+static_assert(sizeof(LinePlan<Pixel16, SpanBlend<Pixel16>>) + kPieceBytes < 80 * 1024);
+static_assert(sizeof(LinePlan<PixelFloat, SpanBlend<PixelFloat>>) + kPieceBytes < 80 * 1024);
 
 }  // namespace
 
@@ -177,25 +210,24 @@ LayerPlacement CenteredPlacement(const PixelBuffer& output) {
 
 ErrorCode RenderGrid8(const PixelBuffer* source, const PixelBuffer& output,
                       const GridSettings& settings, const LayerPlacement& placement) {
-  return RenderGrid<Pixel8, SpanBlend<Pixel8>>(source, output, settings, placement);
+  return RenderGrid<Pixel8, SpanBlend<Pixel8>>(source, output, settings, placement, ActiveIsa());
 }
 
 ErrorCode RenderGrid16(const PixelBuffer* source, const PixelBuffer& output,
                        const GridSettings& settings, const LayerPlacement& placement) {
-  return RenderGrid<Pixel16, SpanBlend<Pixel16>>(source, output, settings, placement);
+  return RenderGrid<Pixel16, SpanBlend<Pixel16>>(source, output, settings, placement, ActiveIsa());
 }
 
 ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
                           const GridSettings& settings, const LayerPlacement& placement) {
-  return RenderGridFloat(source, output, settings, placement, WidestFloatVectors());
-}
-
-ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
-                          const GridSettings& settings, const LayerPlacement& placement,
-                          FloatVectors vectors) {
-  if (vectors == FloatVectors::kAvx512 && WidestFloatVectors() == FloatVectors::kAvx512)
-    return RenderGrid<PixelFloat, SpanBlendAvx512>(source, output, settings, placement);
-  return RenderGrid<PixelFloat, SpanBlend<PixelFloat>>(source, output, settings, placement);
+  const IsaLevel level = ActiveIsa();
+#if TESSALINE_SSE2
+  if (level == IsaLevel::kAvx512)
+    return RenderGrid<PixelFloat, SpanBlendAvx512>(source, output, settings, placement, level);
+  if (level == IsaLevel::kAvx2)
+    return RenderGrid<PixelFloat, SpanBlendAvx2>(source, output, settings, placement, level);
+#endif
+  return RenderGrid<PixelFloat, SpanBlend<PixelFloat>>(source, output, settings, placement, level);
 }
 
 }  // namespace tessaline

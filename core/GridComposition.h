@@ -44,13 +44,4 @@ ErrorCode RenderGrid16(const PixelBuffer* source, const PixelBuffer& output,
 ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
                           const GridSettings& settings, const LayerPlacement& placement);
 
-// The vector instructions of the float pass, which gives the same bits with
-// each. RenderGridFloat above uses the widest the processor has; a set the
-// processor lacks falls back to SSE2.
-enum class FloatVectors { kSse2, kAvx512 };
-FloatVectors WidestFloatVectors();
-ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
-                          const GridSettings& settings, const LayerPlacement& placement,
-                          FloatVectors vectors);
-
 }  // namespace tessaline

@@ -71,6 +71,8 @@ class LineLayout {
   }
   // The run at place i of drawing order, after the center line's.
   std::int32_t RunInOrder(std::int32_t i) const { return runOrder_[i]; }
+  // The runs of span k of TouchedColumns(): places [SpanRuns(k), SpanRuns(k + 1)) of drawing order.
+  std::int32_t SpanRuns(std::int32_t k) const { return spanRuns_[k]; }
 
   // The vertical lines that touch the frame, the columns they touch and how many.
   std::int32_t VerticalCount() const { return verticalCount_; }

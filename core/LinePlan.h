@@ -48,6 +48,7 @@ class LinePlan {
   // False when they do not fit the plan's storage.
   bool Build(const GridSettings& s, std::int32_t width, std::int32_t height, double cx, double cy) {
     uniformBackground_ = s.blendMode == kBlendGridOnly;
+    stretchShift_ = -1;
     if (!layout_.Build(s, width, height, cx, cy)) return false;
     // The center line's runs first, then the others in drawing order.
     const std::int32_t center = layout_.CenterRuns();
@@ -62,6 +63,33 @@ class LinePlan {
   }
 
   const LineLayout& Layout() const { return layout_; }
+
+  // Columns [first, end) of a row that vertical lines touch, widened to the
+  // cache lines that hold them; the runs drawn in them are the center line's
+  // when `center` is set, then the places [from, to) of drawing order.
+  struct Stretch {
+    std::int32_t first, end;
+    std::int16_t from, to;
+    bool center;
+  };
+  static_assert(LineLayout::kMaxColumnRuns <= INT16_MAX);
+
+  // The stretches of a row whose pixel 0 lies `shift` pixels past the start
+  // of a cache line, left to right, merged where they share a line: the
+  // columns between them are the row's base alone.
+  const Stretch* Stretches(std::int32_t shift, std::int32_t& count) {
+    if (shift != stretchShift_) FindStretches(shift);
+    count = stretchCount_;
+    return stretches_;
+  }
+
+  // Blends into the tile (the stretch's columns of rows that no horizontal
+  // line touches) every line that touches it, in drawing order.
+  void DrawStretch(const Tile<Pixel>& tile, const Stretch& s) {
+    const RunOp* const spanOps = ops_ + layout_.CenterRuns();
+    if (s.center) BlendRuns<true>(tile, ops_, spanOps);
+    BlendRuns<true>(tile, spanOps + s.from, spanOps + s.to);
+  }
 
   // Chooses the rows [firstRow, endRow) that the next tiles lie in: the
   // horizontal lines that may touch them, and the blends of their rows. True
@@ -221,8 +249,33 @@ class LinePlan {
     }
   }
 
+  void FindStretches(std::int32_t shift) {
+    const IndexSpans<kMaxAxisLines>& touched = layout_.TouchedColumns();
+    constexpr auto kLine = std::int32_t(64 / sizeof(Pixel));
+    const std::int32_t centerColumn = layout_.CenterRuns() > 0 ? layout_.Run(0).first : -1;
+    stretchCount_ = 0;
+    for (std::int32_t k = 0; k < touched.size(); ++k) {
+      const std::int32_t first = std::max((touched[k].first + shift) / kLine * kLine - shift, 0);
+      const std::int32_t end =
+          std::min((touched[k].end + shift + kLine - 1) / kLine * kLine - shift, layout_.Width());
+      const bool center = touched[k].first <= centerColumn && centerColumn < touched[k].end;
+      Stretch* last = stretchCount_ > 0 ? &stretches_[stretchCount_ - 1] : nullptr;
+      if (last != nullptr && first <= last->end) {
+        last->end = end;
+        last->to = std::int16_t(layout_.SpanRuns(k + 1));
+        last->center = last->center || center;
+      } else {
+        stretches_[stretchCount_++] = Stretch{first, end, std::int16_t(layout_.SpanRuns(k)),
+                                              std::int16_t(layout_.SpanRuns(k + 1)), center};
+      }
+    }
+    stretchShift_ = shift;
+  }
+
   LineLayout layout_;
   bool uniformBackground_ = false;
+  Stretch stretches_[kMaxAxisLines];
+  std::int32_t stretchCount_ = 0, stretchShift_ = -1;
   RunOp ops_[LineLayout::kMaxColumnRuns];
   std::int32_t rowLineCount_ = 0;
   std::int32_t rowLines_[kMaxAxisLines];  // the horizontal lines of the selected rows

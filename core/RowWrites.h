@@ -4,21 +4,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
-#include "core/Vectors.h"
+#include "core/Kernels.h"
 
 namespace tessaline {
-
-// Writes `bytes` bytes from `from` (zeros when null) to `to`, in place, as
-// one block: source and destination may share bytes.
-inline void WriteBytes(std::byte* to, const std::byte* from, std::size_t bytes) {
-  if (bytes == 0) return;
-  if (from != nullptr)
-    std::memmove(to, from, bytes);
-  else
-    std::memset(to, 0, bytes);
-}
 
 // Writes bytes of an output with streaming stores, in whole cache lines
 // only: a line written partly with streaming stores is written to memory
@@ -30,7 +19,7 @@ inline void WriteBytes(std::byte* to, const std::byte* from, std::size_t bytes) 
 // in memory for other threads only after Finish().
 class StreamedWrites {
  public:
-  StreamedWrites() = default;
+  explicit StreamedWrites(const ByteKernels& kernels) : k_(kernels) {}
   StreamedWrites(const StreamedWrites&) = delete;
   StreamedWrites& operator=(const StreamedWrites&) = delete;
 
@@ -42,10 +31,10 @@ class StreamedWrites {
         Release();
       } else {
         const std::size_t n = std::min(bytes, 64 - held_);
-        WriteBytes(line_ + held_, from, n);
+        k_.copyBytes(line_ + held_, from, n);
         held_ += n;
         if (held_ < 64) return;
-        StreamLines(at_, line_, 1);
+        k_.streamLines(at_, line_, 1);
         held_ = 0;
         to += n;
         from = from != nullptr ? from + n : nullptr;
@@ -54,13 +43,13 @@ class StreamedWrites {
     }
     const auto head =
         std::min(bytes, std::size_t((64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64));
-    WriteBytes(to, from, head);
+    k_.copyBytes(to, from, head);
     const std::size_t lines = (bytes - head) / 64;
-    StreamLines(to + head, from != nullptr ? from + head : nullptr, lines);
+    k_.streamLines(to + head, from != nullptr ? from + head : nullptr, lines);
     const std::size_t done = head + lines * 64;
     at_ = to + done;
     held_ = bytes - done;
-    WriteBytes(line_, from != nullptr ? from + done : nullptr, held_);
+    k_.copyBytes(line_, from != nullptr ? from + done : nullptr, held_);
   }
 
   // Writes what is held, and orders the streaming stores with other stores.
@@ -72,10 +61,11 @@ class StreamedWrites {
  private:
   // Writes what is held where it goes, with ordinary stores.
   void Release() {
-    WriteBytes(at_, line_, held_);
+    k_.copyBytes(at_, line_, held_);
     held_ = 0;
   }
 
+  const ByteKernels& k_;
   alignas(64) std::byte line_[64];
   std::byte* at_ = nullptr;  // where line_ goes: the start of a cache line
   std::size_t held_ = 0;     // the bytes of line_ written so far

@@ -87,7 +87,7 @@ inline float BlendChannel(float old, double keep, double term) {
 // every x86-64 CPU), two channels per double lane pair, with the same
 // operations in the same order: conversions, products and sums round as the
 // scalar ones do, and the 16-bit limits and rounding are done exactly (see
-// RoundToChannel). Processors with AVX-512 blend floats through
+// RoundToChannel). Processors with AVX2 or AVX-512 blend floats through
 // WideFloatBlend below, to the same bits.
 template <typename Pixel>
 class SpanBlend {
@@ -263,23 +263,24 @@ class SpanBlend<PixelFloat> : Sse2Terms {
 };
 #endif
 
-#if TESSALINE_AVX512
-// The float blend of SpanBlend<PixelFloat> on processors with AVX-512, two
-// pixels per instruction, each lane doing what the SSE2 lanes do, in the same
-// order (WideVectors.cpp). Only where WidestFloatVectors() says so.
+#if TESSALINE_SSE2
+// The float blend of SpanBlend<PixelFloat> on processors with AVX2 (a pixel
+// per instruction) or AVX-512 (two), each lane doing what the SSE2 lanes do,
+// in the same order (Kernels.cpp). Only at the level they belong to.
+void BlendFloatAvx2(PixelFloat* pixels, std::int32_t count, const BlendTerms& terms);
 void BlendFloatAvx512(PixelFloat* pixels, std::int32_t count, const BlendTerms& terms);
 
-class SpanBlendAvx512 {
+template <void (*kBlend)(PixelFloat*, std::int32_t, const BlendTerms&)>
+class WideFloatBlend {
  public:
-  explicit SpanBlendAvx512(const BlendTerms& terms) : t_(terms) {}
-  void Apply(PixelFloat* pixels, std::int32_t count) const { BlendFloatAvx512(pixels, count, t_); }
+  explicit WideFloatBlend(const BlendTerms& terms) : t_(terms) {}
+  void Apply(PixelFloat* pixels, std::int32_t count) const { kBlend(pixels, count, t_); }
 
  private:
   BlendTerms t_;
 };
-#else
-// (Never chosen: WidestFloatVectors() says SSE2.)
-using SpanBlendAvx512 = SpanBlend<PixelFloat>;
+using SpanBlendAvx2 = WideFloatBlend<BlendFloatAvx2>;
+using SpanBlendAvx512 = WideFloatBlend<BlendFloatAvx512>;
 #endif
 
 }  // namespace tessaline

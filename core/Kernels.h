@@ -1,0 +1,57 @@
+#pragma once
+// The instruction-set level of the core's kernels, and the kernels that move
+// a frame's bytes at each level. Internal to the core: its passes, its tests
+// and the benchmark include it; the host does not.
+//
+// The level is chosen once per process, when a render first asks for it:
+// the widest the processor has and the operating system enables, capped by
+// the environment variable TESSALINE_MAX_ISA (sse2, avx2 or avx512) read at
+// that moment. Every level gives the same bits.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/Vectors.h"
+
+namespace tessaline {
+
+// kScalar only in a build without vector kernels, where it is the only one.
+enum class IsaLevel : std::uint8_t { kScalar, kSse2, kAvx2, kAvx512 };
+
+// The kernels of one level that write bytes of a frame. Neither reads or
+// writes outside the bytes it is given; `from` and `to` must not overlap.
+struct ByteKernels {
+  // `lines` whole 64-byte lines from `from` (zeros when null) to `to`, which
+  // is 64-byte aligned, with streaming stores: they do not read the lines'
+  // memory first and do not keep them in the cache. `from` is read ahead.
+  // Not ordered with other stores until FinishStreaming().
+  void (*streamLines)(std::byte* to, const std::byte* from, std::size_t lines);
+  // `bytes` bytes from `from` (zeros when null) to `to`, with ordinary stores.
+  void (*copyBytes)(std::byte* to, const std::byte* from, std::size_t bytes);
+};
+
+// The level in force for renders that start now.
+IsaLevel ActiveIsa();
+// The levels this build and this machine can run, narrowest first.
+std::vector<IsaLevel> AvailableIsas();
+// Puts `level` in force (or the widest available below it) for renders that
+// start after, and gives the level put in force: for tests and the
+// benchmark, which measure and check every level in one process.
+IsaLevel ForceIsa(IsaLevel level);
+const char* IsaName(IsaLevel level);
+
+const ByteKernels& KernelsFor(IsaLevel level);
+
+// Orders the streaming stores made so far before the stores that follow.
+void FinishStreaming();
+
+// Output frames of at least this many bytes are written with streaming
+// stores, smaller ones in place: a frame and its source that fit in the
+// last-level cache are faster written there, and the next effect finds them
+// there. Three quarters of the last-level cache that the processor reports,
+// or of 32 MiB where it reports none or an implausible size.
+std::size_t StreamingThreshold();
+// Sets the threshold; 0 restores the machine's. For tests.
+void SetStreamingThreshold(std::size_t bytes);
+
+}  // namespace tessaline
