@@ -213,15 +213,16 @@ Shape RandomShape(Rng& rng, int trial) {
   return shape;
 }
 
-constexpr Profile kProfiles[] = {Profile::kTypical, Profile::kTypical, Profile::kDense,
-                                 Profile::kMarginFrame, Profile::kUnresolved};
+constexpr Profile kProfiles[] = {Profile::kTypical,     Profile::kTypical,    Profile::kDense,
+                                 Profile::kMarginFrame, Profile::kUnresolved, Profile::kSparse};
 constexpr int kTrialsPerDepth = 1500;
 
-// One random frame of `shape`, rendered by the pass (with each float vector
-// set) and by the literal algorithm.
+// One random frame of `shape`, rendered by the pass at every level, and by
+// the literal algorithm. Half the frames are written as frames above the
+// streaming threshold are, unless `threshold` says where it lies.
 template <typename Pixel>
 void ExpectLiteralFrame(Rng& rng, int trial, const Shape& shape, Profile profile,
-                        std::int32_t blendMode = 0) {
+                        std::int32_t blendMode = 0, std::size_t threshold = 0) {
   // Mostly a source of the output's shape; sometimes shorter, taller,
   // narrower or wider, so that it covers only part of the output.
   Shape sourceShape = shape;
@@ -259,6 +260,7 @@ void ExpectLiteralFrame(Rng& rng, int trial, const Shape& shape, Profile profile
       for (std::int32_t c = 0; c < shape.width; ++c) fast.back().at(r, c) = slow.at(r, c);
   }
   const int expected = reference::RenderGrid<Pixel>(sourceBuffer, slow.buffer(), s, place);
+  SetStreamingThreshold(threshold != 0 ? threshold : Chance(rng, 0.5) ? 1 : 0);
   for (std::size_t k = 0; k < fast.size(); ++k) {
     const IsaLevel level = ForceIsa(AvailableIsas()[k]);
     ASSERT_EQ(test::RenderPass<Pixel>(sourceBuffer, fast[k].buffer(), s, place), expected)
@@ -266,6 +268,7 @@ void ExpectLiteralFrame(Rng& rng, int trial, const Shape& shape, Profile profile
     ASSERT_EQ(StrideBytes(fast[k]), StrideBytes(slow))
         << "trial " << trial << " at " << IsaName(level);
   }
+  SetStreamingThreshold(0);
 }
 
 TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
@@ -278,18 +281,18 @@ TYPED_TEST(GridCompositionDifferential, MatchesTheLiteralAlgorithmToTheBit) {
   }
 }
 
-// Frames large enough to be written with streaming stores: with few lines
-// (rows written in pieces; in "Grid Only", from one plain row) and with many
-// (bands in place).
-TYPED_TEST(GridCompositionDifferential, LargeFramesMatchToo) {
+// Frames at the streaming threshold and just below it: with few lines
+// (rows written from the source and stretches; in "Grid Only", from one
+// plain row) and with many (bands in place).
+TYPED_TEST(GridCompositionDifferential, FramesAcrossTheStreamingThreshold) {
   using Pixel = TypeParam;
   Rng rng(4242u + sizeof(Pixel));
-  const std::int32_t width = std::int32_t(25 * 1024 * 1024 / sizeof(Pixel) / 1000);
-  for (int trial = 0; trial < 3; ++trial) {
-    ExpectLiteralFrame<Pixel>(rng, trial,
-                              Shape{width + Between(rng, 0, 9), 1000, trial, trial == 1},
-                              trial < 2 ? Profile::kSparse : Profile::kDense,
-                              trial == 1 ? kBlendGridOnly : kBlendCompositeOverSource);
+  for (int trial = 0; trial < 6; ++trial) {
+    const Shape shape{Between(rng, 600, 700), Between(rng, 100, 140), trial % 3, trial == 1};
+    const std::size_t frameBytes = std::size_t(shape.width) * sizeof(Pixel) * shape.height;
+    ExpectLiteralFrame<Pixel>(rng, trial, shape, trial < 4 ? Profile::kSparse : Profile::kDense,
+                              trial % 2 ? kBlendGridOnly : kBlendCompositeOverSource,
+                              frameBytes + std::size_t(trial % 2));
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
