@@ -1,25 +1,37 @@
-// Render speed of the grid composition beside the work every frame needs
-// anyway: copying the source ("Composite Over Source") or clearing the output
-// ("Grid Only"), each row by row and as one whole-frame memcpy or memset (the
-// C library writes large frames with streaming stores: the machine's floor).
-// One run measures the baselines, the passes for typical presets and a dense
-// worst case, and the literal per-pixel algorithm on the dense case, then
-// prints a summary table with each pass against the best baseline of its mode.
+// Render speed of the grid composition beside the machine's floor for the
+// same bytes, measured in the same process: a streaming copy of the frame
+// for a composited frame, a streaming zero fill for "Grid Only" (64-byte
+// loads and non-temporal stores at the widest level the machine has, the
+// source read about 16 KB ahead, one fence), with the C library's memcpy and
+// memset beside them. Every pass runs at every instruction-set level the
+// machine has, over an opaque source and over one whose every pixel has its
+// own alpha, and is reported against its mode's floor with the spread of its
+// repetitions. The dense worst case runs at the widest level beside the
+// literal per-pixel algorithm.
+//
+// --load runs a memory-bandwidth load (a copy between two buffers far larger
+// than the cache) on the other core for the whole run.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <immintrin.h>
+#include <sched.h>
+
 #include "core/GridComposition.h"
 #include "core/GridSettings.h"
+#include "core/Kernels.h"
 #include "presets/GridPreset.h"
 #include "presets/PopupLabels.h"
 #include "tests/support/FakeControls.h"
@@ -45,11 +57,13 @@ struct PassCase {
 };
 constexpr std::int32_t kDense = 0;
 constexpr PassCase kPasses[] = {
-    {3, kBlendCompositeOverSource},  // "Balanced Grid"
-    {2, kBlendCompositeOverSource},  // "Fine Draft"
-    {6, kBlendCompositeOverSource},  // "Thirds"
-    {kPresetMarginFrame, kBlendGridOnly}, {kDense, kBlendCompositeOverSource},
+    {3, kBlendCompositeOverSource},   // "Balanced Grid"
+    {2, kBlendCompositeOverSource},   // "Fine Draft"
+    {6, kBlendCompositeOverSource},   // "Thirds"
+    {10, kBlendCompositeOverSource},  // "Safe Area 90"
+    {kPresetMarginFrame, kBlendGridOnly},
 };
+constexpr PassCase kDenseCase{kDense, kBlendCompositeOverSource};
 
 std::string PassName(const PassCase& pass) {
   return pass.preset == kDense ? "Dense" : std::string(kPresetLabels[pass.preset - 1]);
@@ -84,12 +98,13 @@ constexpr const char* DepthName() {
   return "float";
 }
 
-// A source with varied pixels and an output, both touched once so that no
-// page is first mapped while timing. Kept for the whole run: repetitions of
-// different benchmarks are interleaved.
+// Sources with varied pixels, opaque or each with an alpha of its own, and
+// an output, all touched once so that no page is first mapped while timing.
+// Kept for the whole run: repetitions of different benchmarks are
+// interleaved.
 struct Frames {
-  std::vector<std::uint8_t> sourceBytes, outputBytes;
-  PixelBuffer source, output;
+  std::vector<std::uint8_t> sourceBytes, alphaBytes, outputBytes;
+  PixelBuffer source, alphaSource, output;
 };
 
 template <typename Pixel>
@@ -100,8 +115,10 @@ Frames& FramesFor(const FrameSize& size) {
   const std::int32_t rowbytes = size.width * std::int32_t(sizeof(Pixel));
   const std::size_t bytes = std::size_t(rowbytes) * std::size_t(size.height);
   f.sourceBytes.resize(bytes);
+  f.alphaBytes.resize(bytes);
   f.outputBytes.assign(bytes, 0);
   f.source = PixelBuffer{f.sourceBytes.data(), rowbytes, size.width, size.height};
+  f.alphaSource = PixelBuffer{f.alphaBytes.data(), rowbytes, size.width, size.height};
   f.output = PixelBuffer{f.outputBytes.data(), rowbytes, size.width, size.height};
   std::uint32_t state = 2463534242u;
   for (std::int32_t r = 0; r < size.height; ++r) {
@@ -120,16 +137,64 @@ Frames& FramesFor(const FrameSize& size) {
         row[c] = Pixel{Channel(full), Channel(unit * full), Channel(c * full / size.width),
                        Channel(r * full / size.height)};
       }
+      Pixel& translucent = PixelRow<Pixel>(f.alphaSource, r)[c];
+      translucent = row[c];
+      state ^= state << 13;
+      state ^= state >> 17;
+      state ^= state << 5;
+      translucent.alpha =
+          decltype(translucent.alpha)((state & 0xFFFF) / 65535.0 * reference::FullScale<Pixel>());
     }
   }
   return f;
 }
 
+// The floor: `bytes` from `from` (zeros when null) to `to` with streaming
+// stores, whole cache lines at a time, the source read ahead; the partial
+// lines at either end with ordinary stores. One fence at the end.
+void PlainBytes(std::byte* to, const std::byte* from, std::size_t bytes) {
+  if (from != nullptr)
+    std::memcpy(to, from, bytes);
+  else
+    std::memset(to, 0, bytes);
+}
+
+#define TESSALINE_STREAM_FRAME(Name, kTarget, V, kWidth, Load, Stream, Zero)                    \
+  [[gnu::target(kTarget)]] void Name(std::byte* to, const std::byte* from, std::size_t bytes) { \
+    const std::size_t head =                                                                    \
+        std::min(bytes, (64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64);                 \
+    const std::size_t end = head + (bytes - head) / 64 * 64;                                    \
+    PlainBytes(to, from, head);                                                                 \
+    for (std::size_t i = head; i < end; i += 64) {                                              \
+      if (from != nullptr) __builtin_prefetch(from + i + 16 * 1024);                            \
+      for (std::size_t k = 0; k < 64; k += kWidth)                                              \
+        Stream(reinterpret_cast<V*>(to + i + k),                                                \
+               from != nullptr ? Load(reinterpret_cast<const V*>(from + i + k)) : Zero());      \
+    }                                                                                           \
+    PlainBytes(to + end, from != nullptr ? from + end : nullptr, bytes - end);                  \
+    _mm_sfence();                                                                               \
+  }
+TESSALINE_STREAM_FRAME(StreamFrameAvx512, "avx512f", __m512i, 64, _mm512_loadu_si512,
+                       _mm512_stream_si512, _mm512_setzero_si512)
+TESSALINE_STREAM_FRAME(StreamFrameAvx2, "avx2", __m256i, 32, _mm256_loadu_si256,
+                       _mm256_stream_si256, _mm256_setzero_si256)
+TESSALINE_STREAM_FRAME(StreamFrameSse2, "sse2", __m128i, 16, _mm_loadu_si128, _mm_stream_si128,
+                       _mm_setzero_si128)
+#undef TESSALINE_STREAM_FRAME
+
+// The floor at the widest level the machine has.
+void Floor(std::byte* to, const std::byte* from, std::size_t bytes) {
+  static const IsaLevel widest = AvailableIsas().back();
+  if (widest == IsaLevel::kAvx512) return StreamFrameAvx512(to, from, bytes);
+  if (widest == IsaLevel::kAvx2) return StreamFrameAvx2(to, from, bytes);
+  StreamFrameSse2(to, from, bytes);
+}
+
 // Benchmark names and their roles, for the summary.
 struct Entry {
-  std::string name, pass, mode, depth, size;
-  std::vector<std::string> baselines;  // the fastest of them is the ratio's base
-  std::string literal;
+  std::string name, pass, mode, source, depth, size, level;
+  std::string floor;    // the ratio's base
+  std::string literal;  // for the speed-up
 };
 std::vector<Entry>& Entries() {
   static std::vector<Entry> entries;
@@ -145,114 +210,124 @@ std::string Name(const std::string& what, const char* depth, const FrameSize& si
 }
 
 // Each benchmark runs kRepetitions times for at least kMinTime seconds, its
-// repetitions interleaved with those of the others, and reports the fastest:
-// on a shared machine the minimum is the most stable figure.
-constexpr double kMinTime = 0.1;
+// repetitions interleaved with those of the others, and reports the fastest
+// and the slowest: on a shared machine the minimum is the most stable figure.
+constexpr double kMinTime = 0.05;
 constexpr int kRepetitions = 5;
 constexpr int kLiteralRepetitions = 3;
 
-// Reports only the fastest of `repetitions` runs, in milliseconds.
-benchmark::internal::Benchmark* KeepFastest(benchmark::internal::Benchmark* b, int repetitions) {
+benchmark::internal::Benchmark* MinAndMax(benchmark::internal::Benchmark* b, int repetitions) {
   return b->Repetitions(repetitions)
       ->ComputeStatistics(
           "min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
+      ->ComputeStatistics(
+          "max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); })
       ->ReportAggregatesOnly(true)
       ->Unit(benchmark::kMillisecond);
 }
 
 benchmark::internal::Benchmark* Timed(benchmark::internal::Benchmark* b) {
-  return KeepFastest(b->MinTime(kMinTime), kRepetitions);
+  return MinAndMax(b->MinTime(kMinTime), kRepetitions);
 }
 
 // A baseline: `work` once per iteration on the frames of the size.
 template <typename Pixel, typename Work>
-std::string RegisterBaseline(const FrameSize& size, const char* name, const char* pass, Work work) {
-  const std::string full = Name(name, DepthName<Pixel>(), size);
+std::string RegisterBaseline(const FrameSize& size, const std::string& pass, Work work) {
+  const std::string full = Name(pass, DepthName<Pixel>(), size);
   Timed(benchmark::RegisterBenchmark(full.c_str(), [size, work](benchmark::State& state) {
     Frames& f = FramesFor<Pixel>(size);
-    const std::size_t row = std::size_t(size.width) * sizeof(Pixel);
     for (auto _ : state) {
-      work(f, row);
+      work(f);
       benchmark::ClobberMemory();
     }
   }));
-  Entries().push_back({full, pass, "baseline", DepthName<Pixel>(), SizeName(size), {}, ""});
+  Entries().push_back({full, pass, "baseline", "", DepthName<Pixel>(), SizeName(size), "", "", ""});
   return full;
+}
+
+template <typename Pixel>
+std::string RegisterPass(const FrameSize& size, const PassCase& pass, bool alphas, IsaLevel level,
+                         const std::string& floor, const std::string& literal = "") {
+  const GridSettings settings = SettingsFor(pass, size);
+  const std::string name =
+      Name(PassName(pass) + (alphas ? " alphas " : " ") + IsaName(level), DepthName<Pixel>(), size);
+  Timed(benchmark::RegisterBenchmark(
+      name.c_str(), [size, settings, alphas, level](benchmark::State& state) {
+        Frames& f = FramesFor<Pixel>(size);
+        ForceIsa(level);
+        for (auto _ : state) {
+          if (test::RenderPass<Pixel>(alphas ? &f.alphaSource : &f.source, f.output, settings) !=
+              kErrNone)
+            state.SkipWithError("render");
+          benchmark::ClobberMemory();
+        }
+      }));
+  Entries().push_back({name, PassName(pass), ModeName(pass),
+                       pass.blendMode == kBlendGridOnly ? ""
+                       : alphas                         ? "own alphas"
+                                                        : "opaque",
+                       DepthName<Pixel>(), SizeName(size), IsaName(level), floor, literal});
+  return name;
 }
 
 template <typename Pixel>
 void RegisterDepth(const FrameSize& size) {
   const char* depth = DepthName<Pixel>();
-  const std::vector<std::string> copies = {
-      RegisterBaseline<Pixel>(size, "copy rows", "copy rows (memcpy)",
-                              [size](Frames& f, std::size_t row) {
-                                for (std::int32_t r = 0; r < size.height; ++r)
-                                  std::memcpy(RowAddress(f.output, r), RowAddress(f.source, r),
-                                              row);
-                              }),
-      RegisterBaseline<Pixel>(
-          size, "copy frame", "copy frame (memcpy)", [](Frames& f, std::size_t) {
-            std::memcpy(f.outputBytes.data(), f.sourceBytes.data(), f.outputBytes.size());
-          })};
-  const std::vector<std::string> clears = {
-      RegisterBaseline<Pixel>(size, "clear rows", "clear rows (memset)",
-                              [size](Frames& f, std::size_t row) {
-                                for (std::int32_t r = 0; r < size.height; ++r)
-                                  std::memset(RowAddress(f.output, r), 0, row);
-                              }),
-      RegisterBaseline<Pixel>(size, "clear frame", "clear frame (memset)",
-                              [](Frames& f, std::size_t) {
-                                std::memset(f.outputBytes.data(), 0, f.outputBytes.size());
-                              })};
-
-  for (const PassCase& pass : kPasses) {
-    const GridSettings settings = SettingsFor(pass, size);
-    const std::string name = Name(PassName(pass), depth, size);
-    const bool literalSize = size.width == kLiteralSize.width && size.height == kLiteralSize.height;
-    const std::string literal =
-        pass.preset == kDense && literalSize ? Name(PassName(pass) + " literal", depth, size) : "";
-    Timed(benchmark::RegisterBenchmark(name.c_str(), [size, settings](benchmark::State& state) {
-      Frames& f = FramesFor<Pixel>(size);
-      for (auto _ : state) {
-        if (test::RenderPass<Pixel>(&f.source, f.output, settings) != kErrNone)
-          state.SkipWithError("render");
-        benchmark::ClobberMemory();
-      }
-    }));
-    Entries().push_back({name, PassName(pass), ModeName(pass), depth, SizeName(size),
-                         pass.blendMode == kBlendGridOnly ? clears : copies, literal});
-    if (literal.empty()) continue;
-    // The literal algorithm takes up to seconds per frame: the fastest of a
-    // few single frames, so that the speed-up does not hang on one of them.
-    KeepFastest(benchmark::RegisterBenchmark(literal.c_str(),
-                                             [size, settings](benchmark::State& state) {
-                                               Frames& f = FramesFor<Pixel>(size);
-                                               for (auto _ : state) {
-                                                 reference::RenderGrid<Pixel>(&f.source, f.output,
-                                                                              settings);
-                                                 benchmark::ClobberMemory();
-                                               }
-                                             })
-                    ->Iterations(1),
-                kLiteralRepetitions);
-    Entries().push_back({literal, PassName(pass) + ", literal per-pixel algorithm", ModeName(pass),
-                         depth, SizeName(size), copies, ""});
-  }
+  const auto bytes = [](Frames& f) { return f.outputBytes.size(); };
+  const auto out = [](Frames& f) { return reinterpret_cast<std::byte*>(f.outputBytes.data()); };
+  const std::string copyFloor = RegisterBaseline<Pixel>(size, "streaming copy", [&](Frames& f) {
+    Floor(out(f), reinterpret_cast<const std::byte*>(f.sourceBytes.data()), bytes(f));
+  });
+  const std::string zeroFloor = RegisterBaseline<Pixel>(
+      size, "streaming zero fill", [&](Frames& f) { Floor(out(f), nullptr, bytes(f)); });
+  RegisterBaseline<Pixel>(size, "memcpy", [](Frames& f) {
+    std::memcpy(f.outputBytes.data(), f.sourceBytes.data(), f.outputBytes.size());
+  });
+  RegisterBaseline<Pixel>(size, "memset", [](Frames& f) {
+    std::memset(f.outputBytes.data(), 0, f.outputBytes.size());
+  });
+  for (const IsaLevel level : AvailableIsas())
+    for (const PassCase& pass : kPasses) {
+      const bool gridOnly = pass.blendMode == kBlendGridOnly;
+      RegisterPass<Pixel>(size, pass, false, level, gridOnly ? zeroFloor : copyFloor);
+      if (!gridOnly) RegisterPass<Pixel>(size, pass, true, level, copyFloor);
+    }
+  // The dense worst case at the widest level, and the literal algorithm on it at one size.
+  const bool literalSize = size.width == kLiteralSize.width && size.height == kLiteralSize.height;
+  const std::string literal = literalSize ? Name("Dense literal", depth, size) : "";
+  RegisterPass<Pixel>(size, kDenseCase, false, AvailableIsas().back(), copyFloor, literal);
+  if (literal.empty()) return;
+  const GridSettings settings = SettingsFor(kDenseCase, size);
+  MinAndMax(benchmark::RegisterBenchmark(literal.c_str(),
+                                         [size, settings](benchmark::State& state) {
+                                           Frames& f = FramesFor<Pixel>(size);
+                                           for (auto _ : state) {
+                                             reference::RenderGrid<Pixel>(&f.source, f.output,
+                                                                          settings);
+                                             benchmark::ClobberMemory();
+                                           }
+                                         })
+                ->Iterations(1),
+            kLiteralRepetitions);
+  Entries().push_back({literal, "Dense, literal per-pixel algorithm", ModeName(kDenseCase),
+                       "opaque", depth, SizeName(size), "", copyFloor, ""});
 }
 
-// Console output as usual, and each benchmark's time per frame kept for the summary.
+// Console output as usual, and each benchmark's fastest and slowest
+// repetition kept for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      // Every benchmark reports only its fastest repetition (KeepFastest).
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min")
-        milliseconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+      if (run.error_occurred || run.run_type != Run::RT_Aggregate) continue;
+      if (run.aggregate_name == "min")
+        fastest[run.run_name.function_name] = run.GetAdjustedRealTime();
+      if (run.aggregate_name == "max")
+        slowest[run.run_name.function_name] = run.GetAdjustedRealTime();
     }
   }
-  std::map<std::string, double> milliseconds;
+  std::map<std::string, double> fastest, slowest;
 };
 
 std::string CpuModel() {
@@ -262,58 +337,99 @@ std::string CpuModel() {
   return "unknown";
 }
 
-void PrintSummary(const std::map<std::string, double>& ms) {
+std::string Format(const char* format, double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+void PrintSummary(const SummaryReporter& r, bool loaded) {
   char date[32];
   const std::time_t now = std::time(nullptr);
   std::strftime(date, sizeof date, "%Y-%m-%d", std::localtime(&now));
-  std::printf("\nMachine: %s, %u logical CPUs (nproc), %s\n\n", CpuModel().c_str(),
+  std::printf("\nMachine: %s, %u logical CPUs (nproc), %s; levels:", CpuModel().c_str(),
               std::thread::hardware_concurrency(), date);
+  for (const IsaLevel level : AvailableIsas()) std::printf(" %s", IsaName(level));
+  std::printf("; streaming from %.1f MiB; memory %s\n\n", StreamingThreshold() / 1048576.0,
+              loaded ? "loaded from the other core" : "quiet");
   std::printf(
-      "| Pass | Mode | Size | Depth | ms / frame | × best baseline | speed-up over literal |\n");
-  std::printf("|---|---|---|---|---:|---:|---:|\n");
+      "| Pass | Mode | Source | Size | Depth | Level | ms / frame | × floor | spread | speed-up "
+      "over "
+      "literal |\n");
+  std::printf("|---|---|---|---|---|---|---:|---:|---:|---:|\n");
   for (const Entry& e : Entries()) {
-    const auto found = ms.find(e.name);
-    if (found == ms.end()) continue;
-    std::string ratio, speedup;
-    char text[32];
-    double best = 0.0;
-    for (const std::string& baseline : e.baselines) {
-      const auto base = ms.find(baseline);
-      if (base != ms.end() && (best == 0.0 || base->second < best)) best = base->second;
-    }
-    if (best > 0.0) {
-      std::snprintf(text, sizeof text, "%.2f", found->second / best);
-      ratio = text;
-    }
-    if (const auto literal = ms.find(e.literal); literal != ms.end()) {
-      std::snprintf(text, sizeof text, "%.1f", literal->second / found->second);
-      speedup = text;
-    }
-    std::printf("| %s | %s | %s | %s | %.2f | %s | %s |\n", e.pass.c_str(), e.mode.c_str(),
-                e.size.c_str(), e.depth.c_str(), found->second, ratio.c_str(), speedup.c_str());
+    const auto found = r.fastest.find(e.name);
+    if (found == r.fastest.end()) continue;
+    const double ms = found->second;
+    std::string ratio, spread, speedup;
+    if (const auto floor = r.fastest.find(e.floor); floor != r.fastest.end())
+      ratio = Format("%.2f", ms / floor->second);
+    if (const auto slowest = r.slowest.find(e.name); slowest != r.slowest.end())
+      spread = Format("%.0f %%", (slowest->second / ms - 1.0) * 100.0);
+    if (const auto literal = r.fastest.find(e.literal); literal != r.fastest.end())
+      speedup = Format("%.1f", literal->second / ms);
+    std::printf("| %s | %s | %s | %s | %s | %s | %.2f | %s | %s | %s |\n", e.pass.c_str(),
+                e.mode.c_str(), e.source.c_str(), e.size.c_str(), e.depth.c_str(), e.level.c_str(),
+                ms, ratio.c_str(), spread.c_str(), speedup.c_str());
   }
 }
+
+// Copies between two buffers far larger than the cache, on the other core,
+// until told to stop; the benchmark's own thread stays on the first.
+class MemoryLoad {
+ public:
+  MemoryLoad() {
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    CPU_SET(0, &cpus);
+    sched_setaffinity(0, sizeof cpus, &cpus);
+    thread_ = std::thread([this] {
+      cpu_set_t other;
+      CPU_ZERO(&other);
+      CPU_SET(1, &other);
+      sched_setaffinity(0, sizeof other, &other);
+      std::vector<std::uint8_t> a(std::size_t{256} << 20, 1), b(a.size());
+      while (!stop_) std::memcpy(b.data(), a.data(), a.size());
+    });
+  }
+  ~MemoryLoad() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
 
 }  // namespace
 }  // namespace tessaline
 
 int main(int argc, char** argv) {
   using namespace tessaline;
+  std::vector<char*> args(argv, argv + argc);
+  const auto load = std::find_if(args.begin(), args.end(),
+                                 [](const char* a) { return std::strcmp(a, "--load") == 0; });
+  const bool loaded = load != args.end();
+  if (loaded) args.erase(load);
   for (const FrameSize& size : kSizes) {
     RegisterDepth<Pixel8>(size);
     RegisterDepth<Pixel16>(size);
     RegisterDepth<PixelFloat>(size);
   }
   // Repetitions of different benchmarks interleaved unless told otherwise.
-  std::vector<char*> args(argv, argv + argc);
   std::string interleave = "--benchmark_enable_random_interleaving=true";
   args.insert(args.begin() + 1, interleave.data());
   argc = int(args.size());
   benchmark::Initialize(&argc, args.data());
   if (benchmark::ReportUnrecognizedArguments(argc, args.data())) return 1;
   SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  {
+    std::optional<MemoryLoad> memoryLoad;
+    if (loaded) memoryLoad.emplace();
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+  }
   benchmark::Shutdown();
-  PrintSummary(reporter.milliseconds);
+  PrintSummary(reporter, loaded);
   return 0;
 }
