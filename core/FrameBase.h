@@ -69,11 +69,14 @@ class FrameBase {
   // The source's pixel for output column 0 of row `row`, where the source
   // holds every column of that row; else null.
   const Pixel* WholeRow(std::int32_t row) const {
+    if (HoldsNone(row) || first_ != 0 || last_ != width_) return nullptr;
+    return PixelRow<Pixel>(*source_, std::int32_t(row - sourceY_)) - sourceX_;
+  }
+
+  // True when the source holds no pixel of output row `row`.
+  bool HoldsNone(std::int32_t row) const {
     const std::int64_t sourceRow = row - sourceY_;
-    if (source_ == nullptr || first_ != 0 || last_ != width_ || sourceRow < 0 ||
-        sourceRow >= source_->height)
-      return nullptr;
-    return PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) - sourceX_;
+    return source_ == nullptr || sourceRow < 0 || sourceRow >= source_->height;
   }
 
   // Asks the cache for the source's pixels of columns [first, end) of
@@ -104,21 +107,6 @@ class FrameBase {
     kernels_.copyBytes(out, nullptr, std::size_t(held.from - first) * sizeof(Pixel));
     kernels_.copyBytes(out + (held.until - first) * sizeof(Pixel), nullptr,
                        std::size_t(end - held.until) * sizeof(Pixel));
-  }
-
-  // Columns [first, end) of output row `row`, whose first pixel is `to`,
-  // written through `out` in order: straight from the source, with nothing
-  // in between.
-  void Stream(StreamedWrites& out, Pixel* to, std::int32_t row, std::int32_t first,
-              std::int32_t end) const {
-    auto* at = reinterpret_cast<std::byte*>(to);
-    const SourceColumns held = Held(row, first, end);
-    out.Write(at, nullptr, std::size_t(held.from - first) * sizeof(Pixel));
-    out.Write(at + (held.from - first) * sizeof(Pixel),
-              reinterpret_cast<const std::byte*>(held.pixels),
-              std::size_t(held.until - held.from) * sizeof(Pixel));
-    out.Write(at + (held.until - first) * sizeof(Pixel), nullptr,
-              std::size_t(end - held.until) * sizeof(Pixel));
   }
 
   // Whole rows [first, end) of the output, where they lie.

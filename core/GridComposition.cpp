@@ -10,6 +10,7 @@
 #include "core/LineStamp.h"
 #include "core/RowWrites.h"
 #include "core/SpanBlend.h"
+#include "core/StagedRows.h"
 
 // A frame is rendered in one pass, part by part: bands of rows drawn where
 // they lie, or rows written out once, in order, with streaming stores. Each
@@ -37,6 +38,10 @@ constexpr std::int32_t kMinLinePixels = 32;
 // Pieces of rows drawn apart and then written out: small enough to stay in
 // the first-level cache, large enough to be written at memory's speed.
 constexpr std::size_t kPieceBytes = 4 * 1024;
+// The staged lines of a row (StagedRows): room for a line every 64 bytes of
+// a row of 3840 8-bit pixels, or every 128 bytes of 16-bit and float ones.
+template <typename Pixel>
+constexpr std::size_t kStagingBytes = sizeof(Pixel) == 4 ? 4 * 1024 : 8 * 1024;
 
 // The composition as stamped line by line over the whole frame.
 template <typename Pixel>
@@ -68,96 +73,51 @@ void DrawInPlace(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& ou
 // The frame row by row, every byte of it written once, in order, with
 // streaming stores: the output's memory is never read.
 //
-// A row that no horizontal line touches goes straight from the source to
-// the output, but for the stretches that vertical lines touch: each is laid
-// in a buffer that stays in the cache, drawn there, and written out. A row
-// that horizontal lines touch goes through the buffer in pieces, the source
-// of the next piece fetched while one is drawn. In "Grid Only" the rows
-// that no horizontal line touches are alike: the first is drawn in place,
-// and the others are written from it.
+// Rows that no horizontal line touches are staged (StagedRows): only their
+// lines that vertical lines touch pass through a buffer. Other rows, and
+// rows whose source covers only part of them, go through the buffer in
+// pieces, the source of the next piece fetched while one is drawn.
 template <typename Pixel, typename Plan>
 void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& output,
-                  bool rowsAlike, const ByteKernels& kernels) {
-  const Pixel* plainRow = nullptr;
+                  const ByteKernels& kernels) {
   StreamedWrites out(kernels);
-  alignas(64) std::byte buffer[kPieceBytes + 64];
+  alignas(64) std::byte buffer[kStagingBytes<Pixel> + 64];
+  StagedRows<Pixel, Plan> staged(plan, kernels, buffer, kStagingBytes<Pixel>, output.width);
+  bool stagedZeros = false;  // what is staged is that of a row of zeros
   constexpr auto kColumns = std::int32_t(kPieceBytes / sizeof(Pixel));
-  // Where a pixel at `to` lies against cache lines, and where the buffer
-  // holds it so that it lies there too.
   const auto lineShift = [](const Pixel* to) {
     return std::int32_t(reinterpret_cast<std::uintptr_t>(to) % 64);
-  };
-  const auto inBuffer = [&](const Pixel* to) {
-    return reinterpret_cast<Pixel*>(buffer + lineShift(to));
-  };
-  // Columns [first, end) of row r through the buffer, in pieces that end on
-  // cache lines of the row.
-  const auto drawPieces = [&](std::int32_t r, std::int32_t first, std::int32_t end,
-                              const auto& draw) {
-    for (std::int32_t column = first; column < end;) {
-      Pixel* to = PixelRow<Pixel>(output, r) + column;
-      const std::int32_t next =
-          std::min(column + kColumns - lineShift(to) / std::int32_t(sizeof(Pixel)), end);
-      Pixel* at = inBuffer(to);
-      base.Lay(at, r, column, next);
-      draw(at, column, next);
-      out.Write(reinterpret_cast<std::byte*>(to), reinterpret_cast<const std::byte*>(at),
-                std::size_t(next - column) * sizeof(Pixel));
-      column = next;
-    }
   };
   for (std::int32_t first = 0; first < output.height;) {
     const std::int32_t end = plan.Layout().RowsAlike(first, Plan::kMaxTileRows);
     const bool rowLines = plan.SelectRows(first, end);
-    if (!rowLines && rowsAlike) {
-      std::int32_t r = first;
-      if (plainRow == nullptr) {
-        base.LayRows(output, r, r + 1);
-        plan.Draw(Tile<Pixel>{PixelRow<Pixel>(output, r), 0, r, r + 1, 0, output.width});
-        plainRow = PixelRow<Pixel>(output, r++);
+    for (std::int32_t r = first; r < end; ++r) {
+      Pixel* row = PixelRow<Pixel>(output, r);
+      const bool zeros = base.HoldsNone(r);
+      const Pixel* whole = zeros ? nullptr : base.WholeRow(r);
+      if (!rowLines && (zeros || whole != nullptr) && staged.Prepare(lineShift(row))) {
+        staged.Write(out, row, whole, r, !(zeros && stagedZeros));
+        stagedZeros = zeros;
+        continue;
       }
-      for (; r < end; ++r)
-        WritePlainRow<Pixel>(out, reinterpret_cast<std::byte*>(PixelRow<Pixel>(output, r)),
-                             reinterpret_cast<const std::byte*>(plainRow), output.width,
-                             plan.Layout().TouchedColumns());
-    } else if (!rowLines) {
-      for (std::int32_t r = first; r < end; ++r) {
-        Pixel* row = PixelRow<Pixel>(output, r);
-        std::int32_t count = 0, column = 0;
-        const auto* stretches = plan.Stretches(lineShift(row) / std::int32_t(sizeof(Pixel)), count);
-        const Pixel* whole = base.WholeRow(r);
-        for (const auto* s = stretches; s != stretches + count; ++s) {
-          const auto bytes = std::size_t(s->end - s->first) * sizeof(Pixel);
-          if (whole == nullptr || bytes > kPieceBytes) {
-            base.Stream(out, row + column, r, column, s->first);
-            drawPieces(r, s->first, s->end, [&](Pixel* at, std::int32_t from, std::int32_t to) {
-              plan.Draw(Tile<Pixel>{at, 0, r, r + 1, from, to});
-            });
-          } else {
-            // The usual row: a source that covers it, and a stretch of a line or a few.
-            out.Write(reinterpret_cast<std::byte*>(row + column),
-                      reinterpret_cast<const std::byte*>(whole + column),
-                      std::size_t(s->first - column) * sizeof(Pixel));
-            Pixel* at = inBuffer(row + s->first);
-            kernels.copyBytes(reinterpret_cast<std::byte*>(at),
-                              reinterpret_cast<const std::byte*>(whole + s->first), bytes);
-            plan.DrawStretch(Tile<Pixel>{at, 0, r, r + 1, s->first, s->end}, *s);
-            out.Write(reinterpret_cast<std::byte*>(row + s->first),
-                      reinterpret_cast<const std::byte*>(at), bytes);
-          }
-          column = s->end;
-        }
-        base.Stream(out, row + column, r, column, output.width);
+      // In pieces that end on cache lines of the row, each sitting in the
+      // buffer as in the output against cache lines.
+      staged.Forget();
+      for (std::int32_t column = 0; column < output.width;) {
+        Pixel* to = row + column;
+        const std::int32_t next =
+            std::min(column + kColumns - lineShift(to) / std::int32_t(sizeof(Pixel)), output.width);
+        auto* at = reinterpret_cast<Pixel*>(buffer + lineShift(to));
+        base.Lay(at, r, column, next);
+        if (next < output.width)
+          base.Fetch(r, next, std::min(next + kColumns, output.width));
+        else if (r + 1 < output.height)
+          base.Fetch(r + 1, 0, std::min(kColumns, output.width));
+        plan.Draw(Tile<Pixel>{at, 0, r, r + 1, column, next});
+        out.Write(reinterpret_cast<std::byte*>(to), reinterpret_cast<const std::byte*>(at),
+                  std::size_t(next - column) * sizeof(Pixel));
+        column = next;
       }
-    } else {
-      for (std::int32_t r = first; r < end; ++r)
-        drawPieces(r, 0, output.width, [&](Pixel* at, std::int32_t from, std::int32_t to) {
-          if (to < output.width)
-            base.Fetch(r, to, std::min(to + kColumns, output.width));
-          else if (r + 1 < output.height)
-            base.Fetch(r + 1, 0, std::min(kColumns, output.width));
-          plan.Draw(Tile<Pixel>{at, 0, r, r + 1, from, to});
-        });
     }
     first = end;
   }
@@ -190,7 +150,7 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
       std::size_t(output.width) * sizeof(Pixel) * std::size_t(output.height);
   if (frameBytes >= StreamingThreshold() &&
       output.width >= std::int64_t{kMinLinePixels} * plan.Layout().VerticalCount())
-    DrawStreamed(base, plan, output, s.blendMode == kBlendGridOnly, kernels);
+    DrawStreamed(base, plan, output, kernels);
   else
     DrawInPlace(base, plan, output);
   return kErrNone;
@@ -198,9 +158,14 @@ ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output, const
 
 // Renders run on the caller's stack (the host's render threads); keep the plan
 // well inside it.
-static_assert(sizeof(LinePlan<Pixel8, SpanBlend<Pixel8>>) + kPieceBytes < 80 * 1024);
-static_assert(sizeof(LinePlan<Pixel16, SpanBlend<Pixel16>>) + kPieceBytes < 80 * 1024);
-static_assert(sizeof(LinePlan<PixelFloat, SpanBlend<PixelFloat>>) + kPieceBytes < 80 * 1024);
+template <typename Pixel>
+constexpr std::size_t kStreamedStack =
+    sizeof(LinePlan<Pixel, SpanBlend<Pixel>>) +
+    sizeof(StagedRows<Pixel, LinePlan<Pixel, SpanBlend<Pixel>>>) + kStagingBytes<Pixel> + 64;
+static_assert(kPieceBytes <= kStagingBytes<Pixel8>);
+static_assert(kStreamedStack<Pixel8> < 80 * 1024);
+static_assert(kStreamedStack<Pixel16> < 80 * 1024);
+static_assert(kStreamedStack<PixelFloat> < 80 * 1024);
 
 }  // namespace
 

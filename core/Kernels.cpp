@@ -48,6 +48,13 @@ struct Sse2 {
   static void Store(std::byte* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
   static void Stream(std::byte* p, V v) { _mm_stream_si128(reinterpret_cast<V*>(p), v); }
   static V Zero() { return _mm_setzero_si128(); }
+  // The words of `staged` whose bits (the vector's own, lowest first) are set, else those of
+  // `source`.
+  static V Merge(V source, V staged, unsigned bits) {
+    const V select = _mm_setr_epi32(1, 2, 4, 8);
+    const V mask = _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(int(bits)), select), select);
+    return _mm_or_si128(_mm_and_si128(mask, staged), _mm_andnot_si128(mask, source));
+  }
 };
 struct Avx2 {
   using V = __m256i;
@@ -62,6 +69,12 @@ struct Avx2 {
     _mm256_stream_si256(reinterpret_cast<V*>(p), v);
   }
   [[gnu::target("avx2")]] static V Zero() { return _mm256_setzero_si256(); }
+  [[gnu::target("avx2")]] static V Merge(V source, V staged, unsigned bits) {
+    const V select = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    const V mask =
+        _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(int(bits)), select), select);
+    return _mm256_blendv_epi8(source, staged, mask);
+  }
 };
 struct Avx512 {
   using V = __m512i;
@@ -72,6 +85,9 @@ struct Avx512 {
     _mm512_stream_si512(reinterpret_cast<V*>(p), v);
   }
   [[gnu::target("avx512f")]] static V Zero() { return _mm512_setzero_si512(); }
+  [[gnu::target("avx512f")]] static V Merge(V source, V staged, unsigned bits) {
+    return _mm512_mask_blend_epi32(__mmask16(bits), source, staged);
+  }
 };
 
 // The kernels of one level, compiled for it (kTarget).
@@ -100,6 +116,28 @@ struct Avx512 {
     for (std::size_t i = 0; i < last; i += Level::kWidth)                                          \
       Level::Store(to + i, Level::Load(from + i));                                                 \
     Level::Store(to + last, Level::Load(from + last));                                             \
+  }                                                                                                \
+  [[gnu::target(kTarget)]] void StreamPieces##Level(std::byte* to, const std::byte* from,          \
+                                                    const std::byte* staged,                       \
+                                                    const LinePiece* pieces, std::size_t count) {  \
+    for (const LinePiece* p = pieces; p != pieces + count; ++p) {                                  \
+      const std::size_t source = std::size_t{p->sourceLines} * 64;                                 \
+      const std::size_t lines = std::size_t{p->stagedLines} * 64;                                  \
+      StreamLines##Level(to, from, p->sourceLines);                                                \
+      to += source;                                                                                \
+      const std::byte* line = staged + std::size_t{p->stagedLine} * 64;                            \
+      if (p->merge == LinePiece::kWholeLine || from == nullptr) {                                  \
+        for (std::size_t i = 0; i < lines; i += Level::kWidth)                                     \
+          Level::Stream(to + i, Level::Load(line + i));                                            \
+      } else {                                                                                     \
+        for (std::size_t i = 0; i < 64; i += Level::kWidth)                                        \
+          Level::Stream(to + i,                                                                    \
+                        Level::Merge(Level::Load(from + source + i), Level::Load(line + i),        \
+                                     (p->merge >> (i / 4)) & ((1u << Level::kWidth / 4) - 1)));    \
+      }                                                                                            \
+      if (from != nullptr) from += source + lines;                                                 \
+      to += lines;                                                                                 \
+    }                                                                                              \
   }
 
 TESSALINE_BYTE_KERNELS(Sse2, "sse2")
@@ -111,16 +149,32 @@ TESSALINE_BYTE_KERNELS(Avx512, "avx512f")
 void StreamLinesScalar(std::byte* to, const std::byte* from, std::size_t lines) {
   CopySmall(to, from, lines * 64);
 }
+void StreamPiecesScalar(std::byte* to, const std::byte* from, const std::byte* staged,
+                        const LinePiece* pieces, std::size_t count) {
+  for (const LinePiece* p = pieces; p != pieces + count; ++p) {
+    const std::size_t source = std::size_t{p->sourceLines} * 64;
+    const std::size_t lines = std::size_t{p->stagedLines} * 64;
+    CopySmall(to, from, source);
+    for (std::size_t i = 0; i < lines; i += 4) {
+      const bool stagedWord =
+          p->merge == LinePiece::kWholeLine || from == nullptr || (p->merge >> (i / 4) & 1) != 0;
+      CopySmall(to + source + i,
+                stagedWord ? staged + std::size_t{p->stagedLine} * 64 + i : from + source + i, 4);
+    }
+    if (from != nullptr) from += source + lines;
+    to += source + lines;
+  }
+}
 #endif
 
 constexpr ByteKernels kKernels[] = {
 #if TESSALINE_SSE2
-    {StreamLinesSse2, CopyBytesSse2},  // kScalar: never in force in this build
-    {StreamLinesSse2, CopyBytesSse2},
-    {StreamLinesAvx2, CopyBytesAvx2},
-    {StreamLinesAvx512, CopyBytesAvx512},
+    {StreamLinesSse2, CopyBytesSse2, StreamPiecesSse2},  // kScalar: never in force here
+    {StreamLinesSse2, CopyBytesSse2, StreamPiecesSse2},
+    {StreamLinesAvx2, CopyBytesAvx2, StreamPiecesAvx2},
+    {StreamLinesAvx512, CopyBytesAvx512, StreamPiecesAvx512},
 #else
-    {StreamLinesScalar, CopySmall},
+    {StreamLinesScalar, CopySmall, StreamPiecesScalar},
 #endif
 };
 

@@ -18,6 +18,17 @@ namespace tessaline {
 // kScalar only in a build without vector kernels, where it is the only one.
 enum class IsaLevel : std::uint8_t { kScalar, kSse2, kAvx2, kAvx512 };
 
+// A stretch of a row's cache lines, written by streamPieces: `sourceLines`
+// lines from the source, then `stagedLines` lines from the staging buffer,
+// from its line `stagedLine` on. A line whose `merge` is not kWholeLine is
+// one line merged from both: each of its 16 four-byte words from the staged
+// line where its bit in `merge` is set (bit 0, the first word), else from
+// the source.
+struct LinePiece {
+  static constexpr std::uint16_t kWholeLine = 0xFFFF;
+  std::uint16_t sourceLines, stagedLines, stagedLine, merge;
+};
+
 // The kernels of one level that write bytes of a frame. Neither reads or
 // writes outside the bytes it is given; `from` and `to` must not overlap.
 struct ByteKernels {
@@ -28,6 +39,11 @@ struct ByteKernels {
   void (*streamLines)(std::byte* to, const std::byte* from, std::size_t lines);
   // `bytes` bytes from `from` (zeros when null) to `to`, with ordinary stores.
   void (*copyBytes)(std::byte* to, const std::byte* from, std::size_t bytes);
+  // Whole lines to `to`, 64-byte aligned, with streaming stores, piece by
+  // piece: from `from` (zeros when null), which goes on past the staged
+  // lines as `to` does, and from `staged`.
+  void (*streamPieces)(std::byte* to, const std::byte* from, const std::byte* staged,
+                       const LinePiece* pieces, std::size_t count);
 };
 
 // The level in force for renders that start now.

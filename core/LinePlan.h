@@ -74,13 +74,16 @@ class LinePlan {
   };
   static_assert(LineLayout::kMaxColumnRuns <= INT16_MAX);
 
+  static constexpr std::int32_t kMaxStretches = 96;
+
   // The stretches of a row whose pixel 0 lies `shift` pixels past the start
   // of a cache line, left to right, merged where they share a line: the
-  // columns between them are the row's base alone.
+  // columns between them are the row's base alone. Null when there are more
+  // than kMaxStretches.
   const Stretch* Stretches(std::int32_t shift, std::int32_t& count) {
     if (shift != stretchShift_) FindStretches(shift);
     count = stretchCount_;
-    return stretches_;
+    return stretchCount_ <= kMaxStretches ? stretches_ : nullptr;
   }
 
   // Blends into the tile (the stretch's columns of rows that no horizontal
@@ -89,6 +92,24 @@ class LinePlan {
     const RunOp* const spanOps = ops_ + layout_.CenterRuns();
     if (s.center) BlendRuns<true>(tile, ops_, spanOps);
     BlendRuns<true>(tile, spanOps + s.from, spanOps + s.to);
+  }
+
+  // run(first, count, fills) for the runs of the stretch in drawing order;
+  // `fills` when the run's blend makes every pixel the same one, whatever
+  // it was.
+  template <typename Run>
+  void ForEachRun(const Stretch& s, Run&& run) const {
+    const RunOp* const spanOps = ops_ + layout_.CenterRuns();
+    const auto each = [&](const RunOp* from, const RunOp* to) {
+      for (const RunOp* op = from; op != to; ++op) {
+        bool fills = false;
+        if constexpr (requires(const ReadyBlend& b) { b.Fills(); })
+          fills = op->blend >= 0 && blends_.Get(op->blend).Fills();
+        run(op->first, op->count, fills);
+      }
+    };
+    if (s.center) each(ops_, spanOps);
+    each(spanOps + s.from, spanOps + s.to);
   }
 
   // Chooses the rows [firstRow, endRow) that the next tiles lie in: the
@@ -264,9 +285,11 @@ class LinePlan {
         last->end = end;
         last->to = std::int16_t(layout_.SpanRuns(k + 1));
         last->center = last->center || center;
+      } else if (stretchCount_++ < kMaxStretches) {
+        stretches_[stretchCount_ - 1] = Stretch{first, end, std::int16_t(layout_.SpanRuns(k)),
+                                                std::int16_t(layout_.SpanRuns(k + 1)), center};
       } else {
-        stretches_[stretchCount_++] = Stretch{first, end, std::int16_t(layout_.SpanRuns(k)),
-                                              std::int16_t(layout_.SpanRuns(k + 1)), center};
+        break;
       }
     }
     stretchShift_ = shift;
@@ -274,7 +297,7 @@ class LinePlan {
 
   LineLayout layout_;
   bool uniformBackground_ = false;
-  Stretch stretches_[kMaxAxisLines];
+  Stretch stretches_[kMaxStretches];
   std::int32_t stretchCount_ = 0, stretchShift_ = -1;
   RunOp ops_[LineLayout::kMaxColumnRuns];
   std::int32_t rowLineCount_ = 0;

@@ -1,6 +1,5 @@
 #pragma once
-// Writing bytes of output rows: in place, or with streaming stores in whole
-// cache lines, and the rows of "Grid Only" frames that are all alike.
+// Writing bytes of output rows with streaming stores, in whole cache lines.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +24,22 @@ class StreamedWrites {
 
   // Writes `bytes` bytes from `from` (zeros when null) to `to`.
   void Write(std::byte* to, const std::byte* from, std::size_t bytes) {
+    // Whole cache lines, with nothing held: most writes of a streamed row.
+    if (held_ == 0 && ((reinterpret_cast<std::uintptr_t>(to) | bytes) % 64) == 0) {
+      if (bytes != 0) k_.streamLines(to, from, bytes / 64);
+      return;
+    }
+    WriteParts(to, from, bytes);
+  }
+
+  // Writes what is held, and orders the streaming stores with other stores.
+  void Finish() {
+    Release();
+    FinishStreaming();
+  }
+
+ private:
+  [[gnu::noinline]] void WriteParts(std::byte* to, const std::byte* from, std::size_t bytes) {
     if (bytes == 0) return;
     if (held_ != 0) {
       if (to != at_ + held_) {
@@ -43,25 +58,18 @@ class StreamedWrites {
     }
     const auto head =
         std::min(bytes, std::size_t((64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64));
-    k_.copyBytes(to, from, head);
+    if (head != 0) k_.copyBytes(to, from, head);
     const std::size_t lines = (bytes - head) / 64;
-    k_.streamLines(to + head, from != nullptr ? from + head : nullptr, lines);
+    if (lines != 0) k_.streamLines(to + head, from != nullptr ? from + head : nullptr, lines);
     const std::size_t done = head + lines * 64;
     at_ = to + done;
     held_ = bytes - done;
-    k_.copyBytes(line_, from != nullptr ? from + done : nullptr, held_);
+    if (held_ != 0) k_.copyBytes(line_, from != nullptr ? from + done : nullptr, held_);
   }
 
-  // Writes what is held, and orders the streaming stores with other stores.
-  void Finish() {
-    Release();
-    FinishStreaming();
-  }
-
- private:
   // Writes what is held where it goes, with ordinary stores.
   void Release() {
-    k_.copyBytes(at_, line_, held_);
+    if (held_ != 0) k_.copyBytes(at_, line_, held_);
     held_ = 0;
   }
 
@@ -70,39 +78,5 @@ class StreamedWrites {
   std::byte* at_ = nullptr;  // where line_ goes: the start of a cache line
   std::size_t held_ = 0;     // the bytes of line_ written so far
 };
-
-// Writes a "Grid Only" row that no horizontal line touches, from `plain`,
-// one like it: transparent zero but for the columns that vertical lines
-// touch. Zeros written from registers, which read nothing, are faster than
-// zeros copied; but each write costs about as much as copying this many
-// bytes, so shorter gaps between lines are copied with the lines.
-constexpr std::int64_t kMinZeroBytes = 4 * 1024;
-
-template <typename Pixel, typename Spans>
-void WritePlainRow(StreamedWrites& out, std::byte* to, const std::byte* plain, std::int32_t width,
-                   const Spans& touched) {
-  const auto rowBytes = std::int64_t(width) * std::int64_t{sizeof(Pixel)};
-  const auto shift = std::int64_t(reinterpret_cast<std::uintptr_t>(to) % 64);
-  std::int64_t first = 0, last = 0;  // the bytes to copy from `plain` so far
-  // Zeros from `last` to `next`, where that pays.
-  const auto zerosTo = [&](std::int64_t next) {
-    if (next - last < kMinZeroBytes) return;
-    out.Write(to + first, plain + first, std::size_t(last - first));
-    out.Write(to + last, nullptr, std::size_t(next - last));
-    first = last = next;
-  };
-  touched.ForEach(
-      0, width,
-      [&](std::int32_t, std::int32_t from, std::int32_t end) {
-        // The span's bytes, widened to the cache lines of `to` that hold them.
-        zerosTo(std::max<std::int64_t>(
-            (from * std::int64_t{sizeof(Pixel)} + shift) / 64 * 64 - shift, 0));
-        last =
-            std::min(rowBytes, (end * std::int64_t{sizeof(Pixel)} + shift + 63) / 64 * 64 - shift);
-      },
-      [](std::int32_t, std::int32_t) {});
-  zerosTo(rowBytes);
-  out.Write(to + first, plain + first, std::size_t(rowBytes - first));
-}
 
 }  // namespace tessaline

@@ -145,6 +145,8 @@ class SpanBlend<Pixel16> : Sse2Terms {
       fills_ = true;
     }
   }
+  // Every pixel becomes the same one, whatever it was.
+  bool Fills() const { return fills_; }
   void Apply(Pixel16* pixels, std::int32_t count) const {
     if (fills_)
       FillPixels(pixels, count, fill_);

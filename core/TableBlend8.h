@@ -35,6 +35,9 @@ class TableBlend8 {
   // tables are not filled again.
   static TableBlend8 Fill(const BlendTerms& terms, ChannelTables8& tables);
 
+  // Every pixel becomes the same one, whatever it was.
+  bool Fills() const { return kind_ == Kind::kFill; }
+
   // A vertical line's runs are a pixel or two a row: those are blended where
   // the call is made, without setting up a whole run.
   void Apply(Pixel8* pixels, std::int32_t count) const {

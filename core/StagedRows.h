@@ -1,0 +1,217 @@
+#pragma once
+// Rows that no horizontal line touches, written with streaming stores in one
+// pass over their cache lines: the lines that vertical lines touch are
+// staged (laid from the source, or as zeros, and drawn) in a buffer that
+// stays in the cache; every other line goes from the source to the output
+// with nothing in between, or is written as zeros from registers.
+//
+// Rows whose first pixel lies at the same place in a cache line share their
+// layout of lines, made once, and so do the stretches whose pixels end as
+// the same values whatever they were (lines drawn at full strength with full
+// coverage). In "Grid Only" such rows are alike: what is staged for one
+// serves them all.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "core/Kernels.h"
+#include "core/LinePlan.h"
+#include "core/RowWrites.h"
+
+namespace tessaline {
+
+template <typename Pixel, typename Plan>
+class StagedRows {
+ public:
+  StagedRows(Plan& plan, const ByteKernels& kernels, std::byte* staging, std::size_t capacity,
+             std::int32_t width)
+      : plan_(plan),
+        kernels_(kernels),
+        staging_(staging),
+        rowBytes_(std::int64_t{width} * std::int64_t{sizeof(Pixel)}),
+        capacityLines_(std::int32_t(std::min<std::size_t>(capacity / 64, INT16_MAX))) {}
+
+  // Lays out rows whose pixel 0 lies `shift` bytes past the start of a
+  // cache line. False when they cannot be staged: a shift that is not a
+  // whole number of pixels, rows with no whole line, or more touched lines
+  // than the staging buffer holds.
+  bool Prepare(std::int32_t shift) {
+    if (shift == shift_) return ready_;
+    shift_ = shift;
+    staged_ = false;
+    ready_ = Layout();
+    return ready_;
+  }
+
+  // Writes row `row` to `to` from `from`, its source's pixel of column 0
+  // (every column of the row held; null for zeros), through `out` for the
+  // partial lines at its ends. `fresh`: the staged lines are made anew,
+  // else those of the last row are used again.
+  void Write(StreamedWrites& out, Pixel* to, const Pixel* from, std::int32_t row, bool fresh) {
+    const auto* source = reinterpret_cast<const std::byte*>(from);
+    if (fresh || !staged_) Stage(source, row);
+    staged_ = true;
+    auto* at = reinterpret_cast<std::byte*>(to);
+    const std::int64_t first = firstLine_ * 64 - shift_;  // the row's first whole line
+    if (shift_ != 0) out.Write(at, PartSource(source, 0, head_), first);
+    kernels_.streamPieces(at + first, source != nullptr ? source + first : nullptr, staging_,
+                          pieces_, std::size_t(pieceCount_));
+    const std::int64_t last = endLine_ * 64 - shift_;
+    out.Write(at + last, PartSource(source, last, tail_), std::size_t(rowBytes_ - last));
+  }
+
+  // The stretches, or the staging buffer, have been used for other rows.
+  void Forget() { shift_ = -1; }
+
+ private:
+  using Stretch = typename Plan::Stretch;
+  static constexpr std::int32_t kMaxPieces = 2 * Plan::kMaxStretches + 1;
+  // Stretches of this many lines at most may be made once for all rows.
+  static constexpr std::int32_t kMaxFixedLines = 4;
+  static constexpr auto kLinePixels = std::int32_t(64 / sizeof(Pixel));
+
+  bool Layout() {
+    if (shift_ % std::int32_t(sizeof(Pixel)) != 0) return false;
+    stretches_ = plan_.Stretches(shift_ / std::int32_t(sizeof(Pixel)), stretchCount_);
+    firstLine_ = shift_ != 0 ? 1 : 0;
+    endLine_ = std::int32_t((shift_ + rowBytes_) / 64);
+    if (stretches_ == nullptr || endLine_ <= firstLine_ || endLine_ > UINT16_MAX) return false;
+    // The whole lines, piece by piece; the partial lines at either end from
+    // the staged lines where a stretch reaches them.
+    head_ = tail_ = nullptr;
+    pieceCount_ = lines_ = fixedLines_ = 0;
+    std::int32_t line = firstLine_;
+    for (std::int32_t k = 0; k < stretchCount_; ++k) {
+      const Stretch& stretch = stretches_[k];
+      const std::int32_t first = LineOf(stretch.first), end = LineOf(stretch.end, 63);
+      stagedAt_[k] = -1;
+      if (first >= firstLine_ && end <= endLine_ && Fixed(stretch, first, end, line)) continue;
+      if (lines_ + end - first > capacityLines_) return false;
+      stagedAt_[k] = std::int16_t(lines_);
+      if (first < firstLine_) head_ = staging_ + std::int64_t{lines_} * 64 + shift_;
+      if (end > endLine_) tail_ = staging_ + std::int64_t{lines_ + endLine_ - first} * 64;
+      const std::int32_t from = std::max(first, firstLine_), to = std::min(end, endLine_);
+      if (from < to) {
+        if (!AddPiece(from - line, to - from, lines_ + from - first, LinePiece::kWholeLine))
+          return false;
+        line = to;
+      }
+      lines_ += end - first;
+    }
+    return AddPiece(endLine_ - line, 0, 0, LinePiece::kWholeLine);
+  }
+
+  bool AddPiece(std::int32_t sourceLines, std::int32_t lines, std::int32_t at,
+                std::uint16_t merge) {
+    if (pieceCount_ == kMaxPieces) return false;
+    pieces_[pieceCount_++] =
+        LinePiece{std::uint16_t(sourceLines), std::uint16_t(lines), std::uint16_t(at), merge};
+    return true;
+  }
+
+  // A stretch whose every pixel that a line touches ends as one value
+  // whatever it was (each last blended by a fill) is made once, drawn over
+  // zeros: each of its lines is written merged with the source under the
+  // mask of those pixels, and lines alike are kept once. False when the
+  // stretch is not such a one, or does not fit.
+  bool Fixed(const Stretch& stretch, std::int32_t first, std::int32_t end, std::int32_t& line) {
+    const std::int32_t count = end - first;
+    if (count > kMaxFixedLines || lines_ + count > capacityLines_) return false;
+    // 0: no line; 1: last blended by a fill; 2: last blended otherwise.
+    std::uint8_t last[kMaxFixedLines * kLinePixels] = {};
+    plan_.ForEachRun(stretch, [&](std::int32_t column, std::int32_t n, bool fills) {
+      std::fill_n(last + (column - stretch.first), n, std::uint8_t(fills ? 1 : 2));
+    });
+    if (std::find(last, last + (stretch.end - stretch.first), 2) !=
+        last + (stretch.end - stretch.first))
+      return false;
+    std::byte* lines = staging_ + std::int64_t{lines_} * 64;
+    kernels_.copyBytes(lines, nullptr, std::size_t(count) * 64);
+    const std::int64_t offset = std::int64_t{stretch.first} * std::int64_t{sizeof(Pixel)} + shift_ -
+                                std::int64_t{first} * 64;
+    plan_.DrawStretch(
+        Tile<Pixel>{reinterpret_cast<Pixel*>(lines + offset), 0, 0, 1, stretch.first, stretch.end},
+        stretch);
+    for (std::int32_t i = 0; i < count; ++i) {
+      std::uint16_t merge = 0;
+      for (std::int32_t word = 0; word < 16; ++word) {
+        const std::int64_t column =
+            (std::int64_t{first + i} * 64 + word * 4 - shift_) / std::int64_t{sizeof(Pixel)};
+        if (column >= stretch.first && column < stretch.end && last[column - stretch.first] == 1)
+          merge = std::uint16_t(merge | 1u << word);
+      }
+      // The same line made before, or this one kept.
+      const std::byte* made = lines + std::int64_t{i} * 64;
+      std::int32_t at = 0;
+      while (at < fixedLines_ &&
+             (fixedMerge_[at] != merge ||
+              std::memcmp(staging_ + std::int64_t{fixedAt_[at]} * 64, made, 64) != 0))
+        ++at;
+      if (at == fixedLines_) {
+        if (fixedLines_ == Plan::kMaxStretches) return false;
+        std::memmove(staging_ + std::int64_t{lines_} * 64, made, 64);
+        fixedMerge_[fixedLines_] = merge;
+        fixedAt_[fixedLines_++] = std::int16_t(lines_++);
+      }
+      if (!AddPiece(i == 0 ? first - line : 0, 1, fixedAt_[at], merge)) return false;
+    }
+    line = end;
+    return true;
+  }
+
+  // The line of the row that holds the byte of column `column` (with
+  // `round` 63, the line after the one that holds the byte before it).
+  std::int32_t LineOf(std::int32_t column, std::int32_t round = 0) const {
+    return std::int32_t((std::int64_t{column} * std::int64_t{sizeof(Pixel)} + shift_ + round) / 64);
+  }
+
+  // Lays and draws the staged lines of row `row`: the row's bytes that they
+  // hold, from the source or as zeros, then every line over the stretches.
+  void Stage(const std::byte* source, std::int32_t row) {
+    for (std::int32_t k = 0; k < stretchCount_; ++k) {
+      if (stagedAt_[k] < 0) continue;
+      const Stretch& stretch = stretches_[k];
+      // Row bytes [from, end), staged from `at` on.
+      const std::int64_t lineStart = std::int64_t{LineOf(stretch.first)} * 64 - shift_;
+      const std::int64_t from = std::max<std::int64_t>(lineStart, 0);
+      const std::int64_t end =
+          std::min<std::int64_t>(std::int64_t{LineOf(stretch.end, 63)} * 64 - shift_, rowBytes_);
+      std::byte* at = staging_ + std::int64_t{stagedAt_[k]} * 64 + (from - lineStart);
+      kernels_.copyBytes(at, source != nullptr ? source + from : nullptr, std::size_t(end - from));
+      const std::int64_t first = std::int64_t{stretch.first} * std::int64_t{sizeof(Pixel)};
+      plan_.DrawStretch(Tile<Pixel>{reinterpret_cast<Pixel*>(at + (first - from)), 0, row, row + 1,
+                                    stretch.first, stretch.end},
+                        stretch);
+    }
+  }
+
+  // The bytes of a partial line at `offset` in the row: staged, or the source's.
+  static const std::byte* PartSource(const std::byte* source, std::int64_t offset,
+                                     const std::byte* staged) {
+    if (staged != nullptr) return staged;
+    return source != nullptr ? source + offset : nullptr;
+  }
+
+  Plan& plan_;
+  const ByteKernels& kernels_;
+  std::byte* const staging_;
+  const std::int64_t rowBytes_;
+  std::int32_t shift_ = -1;
+  bool ready_ = false, staged_ = false;
+  const std::int32_t capacityLines_;
+  const Stretch* stretches_ = nullptr;
+  std::int32_t stretchCount_ = 0;
+  std::int32_t firstLine_ = 0, endLine_ = 0;
+  std::int16_t stagedAt_[Plan::kMaxStretches];  // each stretch's first line in the buffer, or -1
+  LinePiece pieces_[kMaxPieces];
+  std::int32_t pieceCount_ = 0, lines_ = 0;
+  // The lines made once, where they are kept and their masks.
+  std::int16_t fixedAt_[Plan::kMaxStretches];
+  std::uint16_t fixedMerge_[Plan::kMaxStretches];
+  std::int32_t fixedLines_ = 0;
+  const std::byte* head_ = nullptr;  // the staged bytes of the partial first line, if any
+  const std::byte* tail_ = nullptr;  // and of the partial last line
+};
+
+}  // namespace tessaline
