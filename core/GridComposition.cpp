@@ -96,7 +96,9 @@ void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& o
       const bool zeros = base.HoldsNone(r);
       const Pixel* whole = zeros ? nullptr : base.WholeRow(r);
       if (!rowLines && (zeros || whole != nullptr) && staged.Prepare(lineShift(row))) {
-        staged.Write(out, row, whole, r, !(zeros && stagedZeros));
+        const Pixel* next =
+            whole != nullptr && r + 1 < output.height ? base.WholeRow(r + 1) : nullptr;
+        staged.Write(out, row, whole, next, r, !(zeros && stagedZeros));
         stagedZeros = zeros;
         continue;
       }

@@ -275,11 +275,16 @@ void BlendFloatAvx512(PixelFloat* pixels, std::int32_t count, const BlendTerms& 
 template <void (*kBlend)(PixelFloat*, std::int32_t, const BlendTerms&)>
 class WideFloatBlend {
  public:
-  explicit WideFloatBlend(const BlendTerms& terms) : t_(terms) {}
-  void Apply(PixelFloat* pixels, std::int32_t count) const { kBlend(pixels, count, t_); }
+  explicit WideFloatBlend(const BlendTerms& terms) : t_(terms), narrow_(terms) {}
+  // A few pixels (a vertical line's run in a row) where the call is made.
+  void Apply(PixelFloat* pixels, std::int32_t count) const {
+    if (count <= 3) return narrow_.Apply(pixels, count);
+    kBlend(pixels, count, t_);
+  }
 
  private:
   BlendTerms t_;
+  SpanBlend<PixelFloat> narrow_;
 };
 using SpanBlendAvx2 = WideFloatBlend<BlendFloatAvx2>;
 using SpanBlendAvx512 = WideFloatBlend<BlendFloatAvx512>;

@@ -47,10 +47,12 @@ class StagedRows {
   // Writes row `row` to `to` from `from`, its source's pixel of column 0
   // (every column of the row held; null for zeros), through `out` for the
   // partial lines at its ends. `fresh`: the staged lines are made anew,
-  // else those of the last row are used again.
-  void Write(StreamedWrites& out, Pixel* to, const Pixel* from, std::int32_t row, bool fresh) {
+  // else those of the last row are used again. `next`, where not null, is
+  // the source of the next row: its staged lines are fetched meanwhile.
+  void Write(StreamedWrites& out, Pixel* to, const Pixel* from, const Pixel* next, std::int32_t row,
+             bool fresh) {
     const auto* source = reinterpret_cast<const std::byte*>(from);
-    if (fresh || !staged_) Stage(source, row);
+    if (fresh || !staged_) Stage(source, reinterpret_cast<const std::byte*>(next), row);
     staged_ = true;
     auto* at = reinterpret_cast<std::byte*>(to);
     const std::int64_t first = firstLine_ * 64 - shift_;  // the row's first whole line
@@ -168,7 +170,7 @@ class StagedRows {
 
   // Lays and draws the staged lines of row `row`: the row's bytes that they
   // hold, from the source or as zeros, then every line over the stretches.
-  void Stage(const std::byte* source, std::int32_t row) {
+  void Stage(const std::byte* source, const std::byte* next, std::int32_t row) {
     for (std::int32_t k = 0; k < stretchCount_; ++k) {
       if (stagedAt_[k] < 0) continue;
       const Stretch& stretch = stretches_[k];
@@ -179,6 +181,8 @@ class StagedRows {
           std::min<std::int64_t>(std::int64_t{LineOf(stretch.end, 63)} * 64 - shift_, rowBytes_);
       std::byte* at = staging_ + std::int64_t{stagedAt_[k]} * 64 + (from - lineStart);
       kernels_.copyBytes(at, source != nullptr ? source + from : nullptr, std::size_t(end - from));
+      if (next != nullptr)
+        for (std::int64_t b = from; b < end; b += 64) __builtin_prefetch(next + b);
       const std::int64_t first = std::int64_t{stretch.first} * std::int64_t{sizeof(Pixel)};
       plan_.DrawStretch(Tile<Pixel>{reinterpret_cast<Pixel*>(at + (first - from)), 0, row, row + 1,
                                     stretch.first, stretch.end},

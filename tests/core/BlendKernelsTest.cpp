@@ -8,8 +8,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
 #include <vector>
 
 #include "core/Kernels.h"
@@ -124,6 +126,22 @@ TYPED_TEST(BlendKernels, MatchTheLiteralBlendToTheBit) {
       });
     }
   }
+}
+
+}  // namespace
+}  // namespace tessaline
+
+namespace tessaline {
+namespace {
+
+// Run on its own with TESSALINE_MAX_ISA set (tests/core/CMakeLists.txt):
+// the level first put in force is the machine's widest, capped by it.
+TEST(KernelLevel, FirstInForceIsTheWidestUnderTheCap) {
+  const char* cap = std::getenv("TESSALINE_MAX_ISA");
+  IsaLevel expected = AvailableIsas().back();  // no cap, a cap above it, or not a level's name
+  for (const IsaLevel level : AvailableIsas())
+    if (cap != nullptr && std::string_view(cap) == IsaName(level)) expected = level;
+  EXPECT_EQ(ActiveIsa(), expected) << (cap != nullptr ? cap : "no cap");
 }
 
 }  // namespace
