@@ -1,7 +1,7 @@
 #!/bin/sh
 # Authenticode signing of the release, when a studio has a certificate:
 #   SIGN_PFX            the certificate and its private key, a PKCS#12 file
-#   SIGN_PASS_FILE      a file whose first line is the PKCS#12 password (optional)
+#   SIGN_PASS_FILE      a file holding the PKCS#12 password on one line (optional)
 #   SIGN_TIMESTAMP_URL  an RFC 3161 time-stamping server (optional); a
 #                       time-stamped signature stays valid after the
 #                       certificate expires
