@@ -3,6 +3,14 @@
 #   make test   runs every test: native, sanitizers, and the Windows build under Wine
 JOBS ?= $(shell nproc)
 
+# Signing the release when a studio has a certificate (installer/sign.sh):
+#   make SIGN_PFX=studio.pfx [SIGN_PASS_FILE=password.txt] [SIGN_TIMESTAMP_URL=http://...]
+# The build reads them on every run; paths are made absolute, since it runs
+# in build/windows.
+override SIGN_PFX := $(if $(SIGN_PFX),$(abspath $(SIGN_PFX)))
+override SIGN_PASS_FILE := $(if $(SIGN_PASS_FILE),$(abspath $(SIGN_PASS_FILE)))
+export SIGN_PFX SIGN_PASS_FILE SIGN_TIMESTAMP_URL
+
 .PHONY: all deps native windows asan gallery test test-native test-asan test-windows test-fuzz \
 	test-tsan test-scalar fuzz fuzz-build bench guide-pictures clean
 
@@ -80,13 +88,20 @@ test-scalar: deps build/scalar/build.ninja
 bench: native
 	build/native/bench/tessaline-bench
 
-# The preset pictures of docs/guide.md, committed: each preset at 1920 x 1080
-# over a gray layer, rendered at a fifth of the resolution to keep them small.
+# The pictures of docs/guide.md and README.md, committed: each preset computed
+# for a 1920 x 1080 layer and shown as the host's viewer shows it at Half
+# resolution (960 x 540); the guide's over gray, the README's over the sample.
+README_PRESETS = "Balanced Grid" Thirds "Margin Frame"
+
 guide-pictures: native
-	build/native/tools/tessaline-preview --size 1920x1080 --downsample 5 --source gray \
+	build/native/tools/tessaline-preview --size 1920x1080 --downsample 2 --source gray \
 	  --gallery build/guide-pictures
 	mkdir -p docs/presets
 	cp build/guide-pictures/*.png docs/presets/
+	for preset in $(README_PRESETS); do \
+	  build/native/tools/tessaline-preview --size 1920x1080 --downsample 2 --source sample \
+	    --preset "$$preset" -o "docs/preset-$$(echo "$$preset" | tr 'A-Z ' 'a-z-').png" || exit 1; \
+	done
 
 clean:
 	rm -rf build

@@ -4,7 +4,8 @@
 set -e
 packages="cmake ninja-build g++ make googletest libbenchmark-dev libpng-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
-  clang libclang-rt-14-dev clang-format wixl zip unzip"
+  clang libclang-rt-14-dev clang-format wixl msitools zip unzip
+  osslsigncode openssl cmark-gfm"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -12,14 +12,18 @@
 namespace tessaline {
 namespace {
 
-static_assert(TESSALINE_VERSION == PF_VERSION(0, 1, 0, PF_Stage_DEVELOP, 1));
+static_assert(TESSALINE_VERSION == PF_VERSION(TESSALINE_VERSION_MAJOR, TESSALINE_VERSION_MINOR,
+                                              TESSALINE_VERSION_FIX, TESSALINE_VERSION_STAGE,
+                                              TESSALINE_VERSION_BUILD));
 static_assert(TESSALINE_OUT_FLAGS == (PF_OutFlag_PIX_INDEPENDENT | PF_OutFlag_DEEP_COLOR_AWARE |
                                       PF_OutFlag_SEND_UPDATE_PARAMS_UI));
 static_assert(TESSALINE_OUT_FLAGS2 ==
               (PF_OutFlag2_PARAM_GROUP_START_COLLAPSED_FLAG | PF_OutFlag2_SUPPORTS_SMART_RENDER |
                PF_OutFlag2_FLOAT_COLOR_AWARE | PF_OutFlag2_SUPPORTS_THREADED_RENDERING));
 
-constexpr char kAboutText[] = TESSALINE_NAME " v0.1\rCenter-based guide grid.";
+constexpr char kAboutText[] =
+    TESSALINE_NAME " v" TESSALINE_STRING(TESSALINE_VERSION_MAJOR) "." TESSALINE_STRING(
+        TESSALINE_VERSION_MINOR) "\rCenter-based guide grid.";
 static_assert(sizeof(kAboutText) - 1 == 41);
 
 PF_Err About(PF_OutData* out_data) {

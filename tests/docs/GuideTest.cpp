@@ -1,15 +1,18 @@
 // docs/guide.md against the effect as the host sees it: the controls table
 // row by row from the definitions EffectMain registers, the preset sections
-// with their committed pictures, and the reference resolutions.
+// with their committed pictures, and the reference resolutions; and the
+// pictures of the guide and README.md, all used and small together.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/EffectMain.h"
@@ -21,8 +24,8 @@ namespace {
 
 const std::filesystem::path kDocs = TESSALINE_DOCS_DIR;
 
-std::vector<std::string> GuideLines() {
-  std::ifstream in(kDocs / "guide.md");
+std::vector<std::string> Lines(const std::filesystem::path& file) {
+  std::ifstream in(file);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
@@ -121,7 +124,7 @@ class Guide : public ::testing::Test {
     return host_.Choices(host_.FindParam(label));
   }
   MiniHost host_{&EffectMain};
-  std::vector<std::string> lines_ = GuideLines();
+  std::vector<std::string> lines_ = Lines(kDocs / "guide.md");
 };
 
 TEST_F(Guide, ControlsTableStatesEveryRegisteredControlsRangeAndDefault) {
@@ -154,6 +157,31 @@ TEST_F(Guide, ShowsEveryPresetsPictureAndListsEveryResolution) {
   }
   EXPECT_EQ(Items(section, "### "), labels);
   EXPECT_EQ(Items(Section(lines_, "Reference resolution"), "- "), ChoicesOf("Resolution"));
+}
+
+// The pictures the guide and the README show, each with its folder: every
+// picture in docs/ is one of them, and together they stay small enough for
+// the repository and the guide's HTML page.
+TEST(GuidePictures, AreAllUsedAndTogetherUnder600KB) {
+  std::set<std::filesystem::path> used;
+  for (const auto& [file, folder] : {std::pair{kDocs / "guide.md", kDocs},
+                                     std::pair{kDocs / ".." / "README.md", kDocs / ".."}}) {
+    for (const std::string& line : Lines(file)) {
+      if (!line.starts_with("![")) continue;  // pictures stand on lines of their own
+      const std::size_t target = line.find("](") + 2;
+      used.insert(std::filesystem::weakly_canonical(
+          folder / line.substr(target, line.find(')', target) - target)));
+    }
+  }
+  std::set<std::filesystem::path> present;
+  std::uintmax_t bytes = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(kDocs)) {
+    if (entry.path().extension() != ".png") continue;
+    present.insert(std::filesystem::weakly_canonical(entry.path()));
+    bytes += entry.file_size();
+  }
+  EXPECT_EQ(used, present);
+  EXPECT_LE(bytes, 600u * 1024u);
 }
 
 }  // namespace

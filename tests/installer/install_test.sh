@@ -3,7 +3,9 @@
 # run, where the MSI is installed silently, installed again, removed, then
 # installed once more and replaced by another build of the same version and
 # then by a later version, which an older package must not replace in turn,
-# and which is removed last.
+# and which is removed last. Last, a studio's own plug-in folder: installed
+# there with INSTALLDIR and a verbose log, upgraded there, and removed from
+# there cleanly.
 #
 #   install_test.sh WINE_RUN PROBE AEX MSI WXS WIXL VERSION ABOUT_VERSION WORK_DIR
 set -eu
@@ -36,11 +38,13 @@ installed_entries() {
 }
 
 # The plug-in is installed at VERSION: the file is the build's, it loads and
-# answers About, and exactly one program entry lists it.
+# answers About, and exactly one program entry lists it. FOLDER and WINDOWS_PATH
+# name another place than the common plug-in folder.
 expect_installed() {
-  cmp -s "$aex" "$folder/P_Tessaline.aex" || fail "$1: installed file differs from $aex"
-  [ "$(ls -A "$folder")" = "P_Tessaline.aex" ] || fail "$1: other files in the folder: $(ls -A "$folder")"
-  about=$("$wine_run" "$probe" "$installed_win") || fail "$1: the installed library did not load"
+  at=${3:-$folder} at_win=${4:-$installed_win}
+  cmp -s "$aex" "$at/P_Tessaline.aex" || fail "$1: installed file differs from $aex"
+  [ "$(ls -A "$at")" = "P_Tessaline.aex" ] || fail "$1: other files in the folder: $(ls -A "$at")"
+  about=$("$wine_run" "$probe" "$at_win") || fail "$1: the installed library did not load"
   [ "$about" = "$(printf 'P_Tessaline v%s\rCenter-based guide grid.' "$about_version")" ] ||
     fail "$1: About answered '$about'"
   entries=$(installed_entries)
@@ -54,6 +58,9 @@ expect_installed() {
 expect_removed() {
   [ ! -e "$folder" ] || fail "$1: $folder is left: $(ls -A "$folder")"
   [ -z "$(installed_entries)" ] || fail "$1: program entry left: $(installed_entries)"
+  if "$wine_run" reg query 'HKLM\Software\Pelko\P_Tessaline' >/dev/null 2>&1; then
+    fail "$1: the registry key of the install folder is left"
+  fi
 }
 
 rm -rf "$prefix" "$prefix.lock"
@@ -88,6 +95,27 @@ expect_installed "downgrade refused" "$later"
 msiexec /x "$work/later.msi" /qn || fail "uninstall of the later version answered $?"
 expect_removed "uninstall after the upgrade"
 
+# A studio whose hosts read another plug-in folder, which holds another
+# plug-in already: installed into a folder of its own there, with a log; a
+# later version, given no INSTALLDIR, goes there too; the removal, given none
+# either, removes it from there and leaves the rest.
+studio="$prefix/drive_c/Studio Plug-ins"
+studio_win='C:\Studio Plug-ins\Tessaline\P_Tessaline.aex'
+mkdir -p "$studio"
+echo other >"$studio/Other.aex"
+log_win=$(printf 'Z:%s' "$work/install.log" | tr / '\\')
+msiexec /i "$msi" /qn 'INSTALLDIR=C:\Studio Plug-ins\Tessaline' /l*v "$log_win" ||
+  fail "install into INSTALLDIR answered $?"
+[ -s "$work/install.log" ] || fail "no install log written"
+expect_installed "install into INSTALLDIR" "$version" "$studio/Tessaline" "$studio_win"
+msiexec /i "$work/later.msi" /qn || fail "upgrade in INSTALLDIR answered $?"
+expect_installed "upgrade in INSTALLDIR" "$later" "$studio/Tessaline" "$studio_win"
+[ ! -e "$folder" ] || fail "the install into INSTALLDIR also filled $folder"
+msiexec /x "$work/later.msi" /qn || fail "uninstall from INSTALLDIR answered $?"
+expect_removed "uninstall from INSTALLDIR"
+[ ! -e "$studio/Tessaline" ] || fail "$studio/Tessaline is left: $(ls -A "$studio/Tessaline")"
+[ "$(ls -A "$studio")" = "Other.aex" ] || fail "the studio folder holds: $(ls -A "$studio")"
+
 stop_wine
-rm -rf "$prefix" "$prefix.lock" "$work/rebuilt.msi" "$work/later.msi"
-echo "install, reinstall, uninstall, upgrade: passed"
+rm -rf "$prefix" "$prefix.lock" "$work/rebuilt.msi" "$work/later.msi" "$work/install.log"
+echo "install, reinstall, uninstall, upgrade, another folder: passed"

@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/ParamIndex.h"
@@ -131,6 +132,8 @@ TEST_F(PluginLibrary, ImportsOnlySystemLibraries) {
 // ---- The resources ---------------------------------------------------------
 
 constexpr WORD kPiplId = 16000;
+constexpr WORD kVersionType = 16;  // RT_VERSION
+constexpr WORD kVersionId = 1;
 constexpr WORD kEnglishUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 static_assert(kEnglishUs == 1033);
 
@@ -164,23 +167,30 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR i
   return TRUE;
 }
 
-TEST_F(PluginLibrary, ThePiplIsTheOnlyResource) {
+// The PiPL, the only one, and the version information: each once, in US English.
+TEST_F(PluginLibrary, ResourcesAreThePiplAndTheVersionInformation) {
   std::vector<ResourceName> types;
   ASSERT_TRUE(EnumResourceTypesA(module_, CollectType, LONG_PTR(&types)));
-  EXPECT_EQ(types, (std::vector<ResourceName>{{false, 0, "PIPL"}}));
+  EXPECT_EQ(types, (std::vector<ResourceName>{{false, 0, "PIPL"}, {true, kVersionType, ""}}));
 
-  std::vector<ResourceName> names;
-  ASSERT_TRUE(EnumResourceNamesA(module_, "PIPL", CollectName, LONG_PTR(&names)));
-  EXPECT_EQ(names, (std::vector<ResourceName>{{true, kPiplId, ""}}));
-
-  std::vector<WORD> languages;
-  ASSERT_TRUE(EnumResourceLanguagesA(module_, "PIPL", MAKEINTRESOURCEA(kPiplId), CollectLanguage,
-                                     LONG_PTR(&languages)));
-  EXPECT_EQ(languages, (std::vector<WORD>{kEnglishUs}));
+  const struct {
+    LPCSTR type;
+    WORD id;
+  } kResources[] = {{"PIPL", kPiplId}, {RT_VERSION, kVersionId}};
+  for (const auto& resource : kResources) {
+    SCOPED_TRACE(NameOf(resource.type));
+    std::vector<ResourceName> names;
+    ASSERT_TRUE(EnumResourceNamesA(module_, resource.type, CollectName, LONG_PTR(&names)));
+    EXPECT_EQ(names, (std::vector<ResourceName>{{true, resource.id, ""}}));
+    std::vector<WORD> languages;
+    ASSERT_TRUE(EnumResourceLanguagesA(module_, resource.type, MAKEINTRESOURCEA(resource.id),
+                                       CollectLanguage, LONG_PTR(&languages)));
+    EXPECT_EQ(languages, (std::vector<WORD>{kEnglishUs}));
+  }
 }
 
-// The code page is only in the resource tree itself: type, name and language
-// directories down to the one data entry.
+// The code page is only in the resource tree itself: the "PIPL" type,
+// then name and language directories down to the one data entry.
 TEST_F(PluginLibrary, ThePiplDataEntryHasCodePageZero) {
   const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE);
   ASSERT_NE(dir.VirtualAddress, 0u);
@@ -189,8 +199,17 @@ TEST_F(PluginLibrary, ThePiplDataEntryHasCodePageZero) {
   DWORD offset = 0;  // of the directory, from the root
   for (int level = 0; level < 3; ++level) {
     const auto* d = reinterpret_cast<const IMAGE_RESOURCE_DIRECTORY*>(root + offset);
-    ASSERT_EQ(d->NumberOfNamedEntries + d->NumberOfIdEntries, 1) << "level " << level;
     entry = reinterpret_cast<const IMAGE_RESOURCE_DIRECTORY_ENTRY*>(d + 1);
+    if (level == 0) {
+      // Named types come first: "PIPL" is the only one.
+      ASSERT_EQ(d->NumberOfNamedEntries, 1);
+      ASSERT_TRUE(entry->NameIsString);
+      const auto* name =
+          reinterpret_cast<const IMAGE_RESOURCE_DIR_STRING_U*>(root + entry->NameOffset);
+      EXPECT_EQ(std::wstring(name->NameString, name->Length), L"PIPL");
+    } else {
+      ASSERT_EQ(d->NumberOfNamedEntries + d->NumberOfIdEntries, 1) << "level " << level;
+    }
     const bool isDirectory = (entry->OffsetToData & IMAGE_RESOURCE_DATA_IS_DIRECTORY) != 0;
     ASSERT_EQ(isDirectory, level < 2) << "level " << level;
     offset = entry->OffsetToData & ~DWORD(IMAGE_RESOURCE_DATA_IS_DIRECTORY);
@@ -199,6 +218,59 @@ TEST_F(PluginLibrary, ThePiplDataEntryHasCodePageZero) {
   const auto* data = reinterpret_cast<const IMAGE_RESOURCE_DATA_ENTRY*>(root + offset);
   EXPECT_EQ(data->CodePage, 0u);
   EXPECT_EQ(data->Size, 282u);
+}
+
+// The version information as Windows reads it from the file (the file's
+// properties, inventory tools, the MSI's File table) states the header's
+// version, which is the one global setup reports.
+TEST_F(PluginLibrary, VersionInformationStatesTheHeadersVersion) {
+  const std::string path = LibraryPath();
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+  ASSERT_NE(size, 0u) << "no version information, error " << GetLastError();
+  std::vector<std::uint8_t> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  EXPECT_EQ(fixed->dwFileType, DWORD(VFT_DLL));
+  EXPECT_EQ(fixed->dwFileOS, DWORD(VOS_NT_WINDOWS32));
+
+  // The parts of the packed version that global setup reports.
+  MiniHost host(Entry());
+  ASSERT_EQ(host.GlobalSetup(), PF_Err_NONE);
+  const std::uint32_t packed = host.LastOutData().my_version;
+  ASSERT_EQ(packed, std::uint32_t(TESSALINE_VERSION));
+  const DWORD major = ((packed >> 19) & 7) | ((packed >> 26) & 15) << 3;
+  const DWORD minor = (packed >> 15) & 15, fix = (packed >> 11) & 15, build = packed & 0x1FF;
+  EXPECT_EQ(fixed->dwFileVersionMS, major << 16 | minor);
+  EXPECT_EQ(fixed->dwFileVersionLS, fix << 16 | build);
+  EXPECT_EQ(fixed->dwProductVersionMS, major << 16 | minor);
+  EXPECT_EQ(fixed->dwProductVersionLS, fix << 16);
+
+  const std::pair<const char*, std::string> kStrings[] = {
+      {"FileVersion", std::to_string(major) + "." + std::to_string(minor) + "." +
+                          std::to_string(fix) + "." + std::to_string(build)},
+      {"ProductVersion",
+       std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(fix)},
+      {"FileVersion", "0.1.0.1"},
+      {"ProductVersion", "0.1.0"},
+      {"ProductName", "P_Tessaline"},
+      {"CompanyName", "Pelko"},
+      {"FileDescription", "Center-based guide grid effect"},
+      {"OriginalFilename", "P_Tessaline.aex"},
+  };
+  for (const auto& [key, want] : kStrings) {
+    const std::string query = "\\StringFileInfo\\040904B0\\"s + key;
+    char* text = nullptr;
+    ASSERT_TRUE(
+        VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&text), &length))
+        << key;
+    EXPECT_EQ(std::string(text), want) << key;
+  }
 }
 
 // ---- The property list, read as the host reads it --------------------------
