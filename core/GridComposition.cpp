@@ -96,15 +96,26 @@ void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& o
       const bool zeros = base.HoldsNone(r);
       const Pixel* whole = zeros ? nullptr : base.WholeRow(r);
       if (!rowLines && (zeros || whole != nullptr) && staged.Prepare(lineShift(row))) {
+        // Rows longer than the kernels read ahead: the next one's staged
+        // lines are fetched while this one is staged.
+        const bool fetch = std::size_t(output.width) * sizeof(Pixel) > kReadAheadBytes;
         const Pixel* next =
-            whole != nullptr && r + 1 < output.height ? base.WholeRow(r + 1) : nullptr;
+            fetch && whole != nullptr && r + 1 < output.height ? base.WholeRow(r + 1) : nullptr;
         staged.Write(out, row, whole, next, r, !(zeros && stagedZeros));
         stagedZeros = zeros;
         continue;
       }
+      staged.Forget();
+      // A row of one pixel repeated.
+      if (Pixel value; rowLines && lineShift(row) % sizeof(Pixel) == 0 && plan.RowFills(r, value)) {
+        auto* pattern = reinterpret_cast<Pixel*>(buffer);
+        std::fill_n(pattern, 128 / sizeof(Pixel), value);
+        out.WriteRepeated(reinterpret_cast<std::byte*>(row), buffer,
+                          std::size_t(output.width) * sizeof(Pixel));
+        continue;
+      }
       // In pieces that end on cache lines of the row, each sitting in the
       // buffer as in the output against cache lines.
-      staged.Forget();
       for (std::int32_t column = 0; column < output.width;) {
         Pixel* to = row + column;
         const std::int32_t next =

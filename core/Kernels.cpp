@@ -22,9 +22,7 @@
 namespace tessaline {
 namespace {
 
-// How far ahead of the bytes being written the source is asked for: enough
-// to keep memory busy while the lines between are blended.
-constexpr std::size_t kReadAhead = 16 * 1024;
+constexpr std::size_t kReadAhead = kReadAheadBytes;
 
 // Fewer than 64 bytes (or any number, where there are no vector kernels),
 // with ordinary stores, from the front.
@@ -126,6 +124,9 @@ struct Avx512 {
       StreamLines##Level(to, from, p->sourceLines);                                                \
       to += source;                                                                                \
       const std::byte* line = staged + std::size_t{p->stagedLine} * 64;                            \
+      if (from != nullptr)                                                                         \
+        for (std::size_t i = 0; i < lines; i += 64)                                                \
+          __builtin_prefetch(from + source + i + kReadAhead);                                      \
       if (p->merge == LinePiece::kWholeLine || from == nullptr) {                                  \
         for (std::size_t i = 0; i < lines; i += Level::kWidth)                                     \
           Level::Stream(to + i, Level::Load(line + i));                                            \
@@ -140,14 +141,30 @@ struct Avx512 {
     }                                                                                              \
   }
 
+#define TESSALINE_REPEAT_KERNEL(Level, kTarget)                                             \
+  [[gnu::target(kTarget)]] void StreamRepeated##Level(std::byte* to, const std::byte* line, \
+                                                      std::size_t lines) {                  \
+    for (std::size_t k = 0; k < 64; k += Level::kWidth) {                                   \
+      const Level::V v = Level::Load(line + k);                                             \
+      for (std::size_t i = 0; i < lines * 64; i += 64) Level::Stream(to + i + k, v);        \
+    }                                                                                       \
+  }
+
 TESSALINE_BYTE_KERNELS(Sse2, "sse2")
 TESSALINE_BYTE_KERNELS(Avx2, "avx2")
 TESSALINE_BYTE_KERNELS(Avx512, "avx512f")
+TESSALINE_REPEAT_KERNEL(Sse2, "sse2")
+TESSALINE_REPEAT_KERNEL(Avx2, "avx2")
+TESSALINE_REPEAT_KERNEL(Avx512, "avx512f")
 #undef TESSALINE_BYTE_KERNELS
+#undef TESSALINE_REPEAT_KERNEL
 
 #else
 void StreamLinesScalar(std::byte* to, const std::byte* from, std::size_t lines) {
   CopySmall(to, from, lines * 64);
+}
+void StreamRepeatedScalar(std::byte* to, const std::byte* line, std::size_t lines) {
+  for (std::size_t i = 0; i < lines; ++i) CopySmall(to + i * 64, line, 64);
 }
 void StreamPiecesScalar(std::byte* to, const std::byte* from, const std::byte* staged,
                         const LinePiece* pieces, std::size_t count) {
@@ -169,12 +186,13 @@ void StreamPiecesScalar(std::byte* to, const std::byte* from, const std::byte* s
 
 constexpr ByteKernels kKernels[] = {
 #if TESSALINE_SSE2
-    {StreamLinesSse2, CopyBytesSse2, StreamPiecesSse2},  // kScalar: never in force here
-    {StreamLinesSse2, CopyBytesSse2, StreamPiecesSse2},
-    {StreamLinesAvx2, CopyBytesAvx2, StreamPiecesAvx2},
-    {StreamLinesAvx512, CopyBytesAvx512, StreamPiecesAvx512},
+    // kScalar: never in force in this build
+    {StreamLinesSse2, CopyBytesSse2, StreamPiecesSse2, StreamRepeatedSse2},
+    {StreamLinesSse2, CopyBytesSse2, StreamPiecesSse2, StreamRepeatedSse2},
+    {StreamLinesAvx2, CopyBytesAvx2, StreamPiecesAvx2, StreamRepeatedAvx2},
+    {StreamLinesAvx512, CopyBytesAvx512, StreamPiecesAvx512, StreamRepeatedAvx512},
 #else
-    {StreamLinesScalar, CopySmall, StreamPiecesScalar},
+    {StreamLinesScalar, CopySmall, StreamPiecesScalar, StreamRepeatedScalar},
 #endif
 };
 

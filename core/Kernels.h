@@ -29,6 +29,10 @@ struct LinePiece {
   std::uint16_t sourceLines, stagedLines, stagedLine, merge;
 };
 
+// How far ahead of the bytes being written streamLines and streamPieces ask
+// for the source: enough to keep memory busy while lines between are drawn.
+inline constexpr std::size_t kReadAheadBytes = 16 * 1024;
+
 // The kernels of one level that write bytes of a frame. Neither reads or
 // writes outside the bytes it is given; `from` and `to` must not overlap.
 struct ByteKernels {
@@ -44,6 +48,9 @@ struct ByteKernels {
   // lines as `to` does, and from `staged`.
   void (*streamPieces)(std::byte* to, const std::byte* from, const std::byte* staged,
                        const LinePiece* pieces, std::size_t count);
+  // The 64-byte `line` to `lines` whole lines at `to`, 64-byte aligned, with
+  // streaming stores.
+  void (*streamRepeated)(std::byte* to, const std::byte* line, std::size_t lines);
 };
 
 // The level in force for renders that start now.

@@ -125,6 +125,35 @@ class LinePlan {
     return rowLineCount_ > 0;
   }
 
+  // True when every pixel of `row` (within the selected rows) ends as the
+  // same `value` whatever it was: its last line, drawn after every vertical
+  // line, blends as a fill.
+  bool RowFills(std::int32_t row, Pixel& value) {
+    if constexpr (!requires(const ReadyBlend& b) { b.Fills(); }) {
+      return false;
+    } else {
+      const LineLayout::HorizontalLine* last = nullptr;
+      double weight = 0.0;
+      for (std::int32_t h = 0; h < rowLineCount_; ++h) {
+        const LineLayout::HorizontalLine& line = layout_.Horizontal(rowLines_[h]);
+        if (row < line.rows.first || row > line.rows.last) continue;
+        const LineStyle& ls = layout_.Style(line.style);
+        const double coverage = LineCoverage(row, line.position, ls.width);
+        if (!(coverage > 0.0)) continue;
+        last = &line;
+        weight = (coverage * layout_.Opacity()) * ls.color->alpha;
+      }
+      // The horizontal center line comes before the outer vertical lines.
+      if (last == nullptr || (last->style == 0 && layout_.RunCount() > layout_.CenterRuns()))
+        return false;
+      const int found = blends_.Find(weight, last->style, *layout_.Style(last->style).color);
+      if (found < 0 || !blends_.Get(found).Fills()) return false;
+      value = Pixel{};
+      blends_.Get(found).Apply(&value, 1);
+      return true;
+    }
+  }
+
   // Blends into the tile (at most kMaxTileRows rows, within the selected
   // rows) every line that touches it, in drawing order: the vertical center
   // line, the horizontal center line, the outer verticals, the outer

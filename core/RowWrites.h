@@ -32,6 +32,18 @@ class StreamedWrites {
     WriteParts(to, from, bytes);
   }
 
+  // Writes `bytes` bytes to `to` of 64 bytes repeated over them, the first
+  // at `to`: `line` holds the 64 bytes twice over.
+  void WriteRepeated(std::byte* to, const std::byte* line, std::size_t bytes) {
+    const auto head =
+        std::min(bytes, std::size_t((64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64));
+    Write(to, line, head);
+    Release();
+    const std::size_t lines = (bytes - head) / 64;
+    k_.streamRepeated(to + head, line + head % 64, lines);
+    Write(to + head + lines * 64, line + head % 64, bytes - head - lines * 64);
+  }
+
   // Writes what is held, and orders the streaming stores with other stores.
   void Finish() {
     Release();

@@ -82,15 +82,20 @@ class StagedRows {
     // The whole lines, piece by piece; the partial lines at either end from
     // the staged lines where a stretch reaches them.
     head_ = tail_ = nullptr;
-    pieceCount_ = lines_ = fixedLines_ = 0;
+    pieceCount_ = lines_ = fixedLines_ = drawnCount_ = 0;
     std::int32_t line = firstLine_;
     for (std::int32_t k = 0; k < stretchCount_; ++k) {
       const Stretch& stretch = stretches_[k];
       const std::int32_t first = LineOf(stretch.first), end = LineOf(stretch.end, 63);
-      stagedAt_[k] = -1;
       if (first >= firstLine_ && end <= endLine_ && Fixed(stretch, first, end, line)) continue;
       if (lines_ + end - first > capacityLines_) return false;
-      stagedAt_[k] = std::int16_t(lines_);
+      // The row's bytes in its lines.
+      const std::int64_t lineStart = std::int64_t{first} * 64 - shift_;
+      const std::int64_t byte = std::max<std::int64_t>(lineStart, 0);
+      const std::int64_t until = std::min<std::int64_t>(std::int64_t{end} * 64 - shift_, rowBytes_);
+      drawn_[drawnCount_++] =
+          Drawn{std::int32_t(byte), std::int32_t(until - byte),
+                std::int32_t(std::int64_t{lines_} * 64 + byte - lineStart), std::int16_t(k)};
       if (first < firstLine_) head_ = staging_ + std::int64_t{lines_} * 64 + shift_;
       if (end > endLine_) tail_ = staging_ + std::int64_t{lines_ + endLine_ - first} * 64;
       const std::int32_t from = std::max(first, firstLine_), to = std::min(end, endLine_);
@@ -171,21 +176,15 @@ class StagedRows {
   // Lays and draws the staged lines of row `row`: the row's bytes that they
   // hold, from the source or as zeros, then every line over the stretches.
   void Stage(const std::byte* source, const std::byte* next, std::int32_t row) {
-    for (std::int32_t k = 0; k < stretchCount_; ++k) {
-      if (stagedAt_[k] < 0) continue;
-      const Stretch& stretch = stretches_[k];
-      // Row bytes [from, end), staged from `at` on.
-      const std::int64_t lineStart = std::int64_t{LineOf(stretch.first)} * 64 - shift_;
-      const std::int64_t from = std::max<std::int64_t>(lineStart, 0);
-      const std::int64_t end =
-          std::min<std::int64_t>(std::int64_t{LineOf(stretch.end, 63)} * 64 - shift_, rowBytes_);
-      std::byte* at = staging_ + std::int64_t{stagedAt_[k]} * 64 + (from - lineStart);
-      kernels_.copyBytes(at, source != nullptr ? source + from : nullptr, std::size_t(end - from));
+    for (const Drawn* s = drawn_; s != drawn_ + drawnCount_; ++s) {
+      std::byte* at = staging_ + s->at;
+      kernels_.copyBytes(at, source != nullptr ? source + s->from : nullptr, std::size_t(s->bytes));
       if (next != nullptr)
-        for (std::int64_t b = from; b < end; b += 64) __builtin_prefetch(next + b);
+        for (std::int32_t b = 0; b < s->bytes; b += 64) __builtin_prefetch(next + s->from + b);
+      const Stretch& stretch = stretches_[s->stretch];
       const std::int64_t first = std::int64_t{stretch.first} * std::int64_t{sizeof(Pixel)};
-      plan_.DrawStretch(Tile<Pixel>{reinterpret_cast<Pixel*>(at + (first - from)), 0, row, row + 1,
-                                    stretch.first, stretch.end},
+      plan_.DrawStretch(Tile<Pixel>{reinterpret_cast<Pixel*>(at + (first - s->from)), 0, row,
+                                    row + 1, stretch.first, stretch.end},
                         stretch);
     }
   }
@@ -207,7 +206,14 @@ class StagedRows {
   const Stretch* stretches_ = nullptr;
   std::int32_t stretchCount_ = 0;
   std::int32_t firstLine_ = 0, endLine_ = 0;
-  std::int16_t stagedAt_[Plan::kMaxStretches];  // each stretch's first line in the buffer, or -1
+  // The stretches drawn for each row: row bytes [from, from + bytes), staged
+  // `at` bytes into the buffer.
+  struct Drawn {
+    std::int32_t from, bytes, at;
+    std::int16_t stretch;
+  };
+  Drawn drawn_[Plan::kMaxStretches];
+  std::int32_t drawnCount_ = 0;
   LinePiece pieces_[kMaxPieces];
   std::int32_t pieceCount_ = 0, lines_ = 0;
   // The lines made once, where they are kept and their masks.
