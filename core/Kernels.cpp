@@ -106,12 +106,18 @@ struct Avx512 {
   [[gnu::target(kTarget)]] void CopyBytes##Level(std::byte* to, const std::byte* from,             \
                                                  std::size_t bytes) {                              \
     if (bytes < Level::kWidth) return CopySmall(to, from, bytes);                                  \
+    /* The first vector, then aligned stores, the last one overlapping. */                         \
     const std::size_t last = bytes - Level::kWidth;                                                \
+    const std::size_t aligned =                                                                    \
+        Level::kWidth - reinterpret_cast<std::uintptr_t>(to) % Level::kWidth;                      \
     if (from == nullptr) {                                                                         \
-      for (std::size_t i = 0; i < last; i += Level::kWidth) Level::Store(to + i, Level::Zero());   \
+      Level::Store(to, Level::Zero());                                                             \
+      for (std::size_t i = aligned; i < last; i += Level::kWidth)                                  \
+        Level::Store(to + i, Level::Zero());                                                       \
       return Level::Store(to + last, Level::Zero());                                               \
     }                                                                                              \
-    for (std::size_t i = 0; i < last; i += Level::kWidth)                                          \
+    Level::Store(to, Level::Load(from));                                                           \
+    for (std::size_t i = aligned; i < last; i += Level::kWidth)                                    \
       Level::Store(to + i, Level::Load(from + i));                                                 \
     Level::Store(to + last, Level::Load(from + last));                                             \
   }                                                                                                \

@@ -213,7 +213,8 @@ class LinePlan {
   // they all lie within them. In a row alone a ready blend is applied where
   // it lies.
   template <bool kWhole>
-  void BlendRuns(const Tile<Pixel>& tile, const RunOp* from, const RunOp* to) {
+  [[gnu::always_inline]] void BlendRuns(const Tile<Pixel>& tile, const RunOp* from,
+                                        const RunOp* to) {
     const bool oneRow = tile.endRow - tile.firstRow == 1;
     for (const RunOp* op = from; op != to; ++op) {
       std::int32_t first = op->first, end = op->first + op->count;
@@ -240,8 +241,8 @@ class LinePlan {
   // The blend is a copy of its own, which nothing else can reach: its fields
   // stay in registers while the rows are blended.
   template <typename RunBlend>
-  static void ApplyDown(const Tile<Pixel>& tile, Pixel* top, std::int32_t count,
-                        const RunBlend& shared) {
+  [[gnu::always_inline]] static void ApplyDown(const Tile<Pixel>& tile, Pixel* top,
+                                               std::int32_t count, const RunBlend& shared) {
     const RunBlend blend = shared;
     auto* row = reinterpret_cast<std::byte*>(top);
     for (std::int32_t r = tile.firstRow; r < tile.endRow; ++r, row += tile.stride)

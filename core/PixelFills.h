@@ -20,7 +20,7 @@ __m128i PatternOf(const Pixel& value) {
 
 // Sets `count` pixels to the pixel repeated in `pattern`.
 template <typename Pixel>
-void FillPixels(Pixel* pixels, std::int32_t count, __m128i pattern) {
+[[gnu::always_inline]] inline void FillPixels(Pixel* pixels, std::int32_t count, __m128i pattern) {
   constexpr std::int32_t kPerStore = 16 / sizeof(Pixel);
   std::int32_t i = 0;
   for (; i + kPerStore <= count; i += kPerStore)
@@ -43,7 +43,8 @@ void FillPixels(Pixel* pixels, std::int32_t count, __m128i pattern) {
 
 // Sets `count` pixels to `value`.
 template <typename Pixel>
-void FillPixels(Pixel* pixels, std::int32_t count, const Pixel& value) {
+[[gnu::always_inline]] inline void FillPixels(Pixel* pixels, std::int32_t count,
+                                              const Pixel& value) {
 #if TESSALINE_SSE2
   FillPixels(pixels, count, PatternOf(value));
 #else

@@ -40,7 +40,7 @@ class TableBlend8 {
 
   // A vertical line's runs are a pixel or two a row: those are blended where
   // the call is made, without setting up a whole run.
-  void Apply(Pixel8* pixels, std::int32_t count) const {
+  [[gnu::always_inline]] void Apply(Pixel8* pixels, std::int32_t count) const {
     if (count > 2) return ApplyRun(pixels, count);
     if (kind_ == Kind::kFill) return FillPixels(pixels, count, std::bit_cast<Pixel8>(fill_));
     StraightBlend<Pixel8> straight(terms_);
@@ -97,7 +97,8 @@ class TableBlend8 {
   }
 
   // One 32-bit load and store per opaque pixel (alpha in the low byte).
-  void ApplyTable(Pixel8* pixels, std::int32_t count, StraightBlend<Pixel8>& straight) const {
+  [[gnu::always_inline]] void ApplyTable(Pixel8* pixels, std::int32_t count,
+                                         StraightBlend<Pixel8>& straight) const {
     const ChannelTables8& tables = *tables_;
     for (std::int32_t i = 0; i < count; ++i) {
       std::uint32_t v;
