@@ -1,10 +1,11 @@
 #include "tools/PreviewSession.h"
 
 #include <string>
+#include <utility>
 
 #include "host/EffectMain.h"
 #include "tools/ControlEdits.h"
-#include "tools/PngCodec.h"
+#include "tools/Frame.h"
 #include "tools/PreviewError.h"
 #include "tools/SourceImages.h"
 
@@ -26,7 +27,8 @@ void PreviewSession::Check(PF_Err err, const char* command) {
 }
 
 void PreviewSession::Set(std::string_view label, std::string_view value) {
-  SetControl(host_, FindControlByLabel(host_, label), value);
+  std::string warning = SetControl(host_, FindControlByLabel(host_, label), value);
+  if (!warning.empty()) warnings_.push_back(std::move(warning));
 }
 
 void PreviewSession::UpdateUI() {
@@ -47,10 +49,8 @@ Frame PreviewSession::Render(const FrameView& source, const PreviewOptions& opti
   const WorldMargins& grow = options.grow;
   const std::int64_t width = std::int64_t{size.width} + grow.left + grow.right;
   const std::int64_t height = std::int64_t{size.height} + grow.top + grow.bottom;
-  if (width > kMaxFrameSide || height > kMaxFrameSide ||
-      FrameBytes(depth_, std::int32_t(width), std::int32_t(height)) > kMaxFrameBytes) {
-    throw PreviewError("--grow: the grown frame, " + std::to_string(width) + "x" +
-                       std::to_string(height) + ", is larger than a preview frame may be");
+  if (const std::string beyond = BeyondFrameLimits(depth_, width, height); !beyond.empty()) {
+    throw PreviewError("--grow: the grown frame is too large: " + beyond);
   }
   host_.SetFrame(depth_, std::int32_t(width), std::int32_t(height));
   host_.SetInputOrigin(-grow.left, -grow.top);
