@@ -81,7 +81,19 @@ Frame PreviewSession::Render(const FrameView& source, const PreviewOptions& opti
     x = input.left;
     y = input.top;
   } else {
-    Check(host_.RenderSmart(), "smart rendering");
+    const PF_Err err = host_.RenderSmart();
+    // The host refuses an output larger than it allocates, without asking the effect.
+    const PF_LRect r = host_.LastPreRenderOutput().result_rect;
+    const std::int64_t outWidth = std::int64_t{r.right} - r.left;
+    const std::int64_t outHeight = std::int64_t{r.bottom} - r.top;
+    static_assert(MiniHost::kMaxOutputBytes == std::int64_t{1} << 30);
+    if (err == PF_Err_OUT_OF_MEMORY && outWidth > 0 && outHeight > 0 &&
+        outWidth * outHeight * PixelSize(depth_) > MiniHost::kMaxOutputBytes) {
+      throw PreviewError("smart rendering: the output, " + std::to_string(outWidth) + "x" +
+                         std::to_string(outHeight) + " at " + std::to_string(int(depth_)) +
+                         " bits, needs more than the 1 GiB the host gives an output");
+    }
+    Check(err, "smart rendering");
     x = host_.Output().def()->origin_x;
     y = host_.Output().def()->origin_y;
   }
