@@ -10,13 +10,21 @@ bool IsValid(const PF_RationalScale& scale) {
   return scale.num > 0 && scale.den > 0;
 }
 
-// ceil(size * num / den), limited to what a rectangle can hold.
-A_long ScaledSize(A_long size, const PF_RationalScale& scale) {
-  if (size <= 0) return 0;
-  if (!IsValid(scale)) return size;
-  const std::int64_t den = scale.den;
-  const std::int64_t scaled = (std::int64_t{size} * scale.num + den - 1) / den;
-  return A_long(std::min<std::int64_t>(scaled, INT32_MAX));
+// ceil(size * num / den), the size itself without a valid factor, or the
+// sparse size when size is not above 0; limited to what a rectangle can hold.
+A_long ScaledSize(A_long size, const PF_RationalScale& scale, std::int64_t sparse) {
+  std::int64_t scaled = sparse;
+  if (size > 0 && IsValid(scale)) {
+    const std::int64_t den = scale.den;
+    scaled = (std::int64_t{size} * scale.num + den - 1) / den;
+  } else if (size > 0) {
+    scaled = size;
+  }
+  return A_long(std::clamp<std::int64_t>(scaled, 0, INT32_MAX));
+}
+
+double Half(A_long size, const PF_RationalScale& scale, std::int64_t sparse) {
+  return size > 0 ? size * DownsampleFactor(scale) * 0.5 : double(sparse) * 0.5;
 }
 
 }  // namespace
@@ -25,14 +33,19 @@ double DownsampleFactor(const PF_RationalScale& scale) {
   return IsValid(scale) ? double(scale.num) / double(scale.den) : 1.0;
 }
 
-PF_LRect LayerRect(const PF_InData& in_data) {
-  return PF_LRect{0, 0, ScaledSize(in_data.width, in_data.downsample_x),
-                  ScaledSize(in_data.height, in_data.downsample_y)};
+RenderSize SizeAround(std::int64_t left, std::int64_t top, std::int64_t right,
+                      std::int64_t bottom) {
+  return RenderSize{left + right, top + bottom};
 }
 
-LayerCenter CenterOf(const PF_InData& in_data) {
-  return LayerCenter{in_data.width * DownsampleFactor(in_data.downsample_x) * 0.5,
-                     in_data.height * DownsampleFactor(in_data.downsample_y) * 0.5};
+PF_LRect LayerRect(const PF_InData& in_data, const RenderSize& sparse) {
+  return PF_LRect{0, 0, ScaledSize(in_data.width, in_data.downsample_x, sparse.width),
+                  ScaledSize(in_data.height, in_data.downsample_y, sparse.height)};
+}
+
+LayerCenter CenterOf(const PF_InData& in_data, const RenderSize& sparse) {
+  return LayerCenter{Half(in_data.width, in_data.downsample_x, sparse.width),
+                     Half(in_data.height, in_data.downsample_y, sparse.height)};
 }
 
 bool IsEmpty(const PF_LRect& r) {

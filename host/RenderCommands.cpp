@@ -108,11 +108,20 @@ PF_Err RenderAtDepth(PF_PixelFormat format, const PF_EffectWorld* source,
   }
 }
 
+// The layer's size as far as the input's max_result_rect tells it; an input
+// that can deliver nothing tells nothing.
+RenderSize SizeOfInput(const PF_LRect& max_result_rect) {
+  if (IsEmpty(max_result_rect)) return RenderSize{0, 0};
+  return SizeAround(max_result_rect.left, max_result_rect.top, max_result_rect.right,
+                    max_result_rect.bottom);
+}
+
 PF_PixelFormat FormatFromWorldFlags(const PF_EffectWorld& world) {
   return (world.world_flags & PF_WorldFlag_DEEP) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
 }
 
-PF_Err CheckOutInputLayer(PF_InData& in_data, PF_PreRenderExtra& extra) {
+PF_Err CheckOutInputLayer(PF_InData& in_data, PF_PreRenderExtra& extra,
+                          PF_LRect& inputMaxResultRect) {
   PF_RenderRequest request = extra.input->output_request;
   request.field = PF_Field_FRAME;
   request.preserve_rgb_of_zero_alpha = 1;
@@ -121,9 +130,11 @@ PF_Err CheckOutInputLayer(PF_InData& in_data, PF_PreRenderExtra& extra) {
                                               &request, in_data.current_time, in_data.time_step,
                                               in_data.time_scale, &checkout);
   if (err != PF_Err_NONE) return err;
+  inputMaxResultRect = checkout.max_result_rect;
   // Everything the effect can draw is the layer and whatever the input holds
   // beyond it (lines cross the whole buffer); it draws what of that is asked for.
-  const PF_LRect all = Union(LayerRect(in_data), checkout.max_result_rect);
+  const PF_LRect all =
+      Union(LayerRect(in_data, SizeOfInput(inputMaxResultRect)), inputMaxResultRect);
   extra.output->max_result_rect = all;
   extra.output->result_rect = Intersection(all, extra.input->output_request.rect);
   extra.output->solid = 0;
@@ -152,25 +163,25 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_PreRenderExtra* extra) {
     checkedOut[index] = true;
   }
 
-  GridSettings* settings = nullptr;
+  PreRenderRecord* record = nullptr;
   if (err == PF_Err_NONE) {
-    settings = new (std::nothrow) GridSettings;
-    if (settings == nullptr) {
+    record = new (std::nothrow) PreRenderRecord{};
+    if (record == nullptr) {
       err = PF_Err_OUT_OF_MEMORY;
     } else {
-      *settings = ResolveGridSettings(ParamControlValues(table.data()));
-      ScaleToResolution(*settings, in_data);
-      extra->output->pre_render_data = settings;
+      record->settings = ResolveGridSettings(ParamControlValues(table.data()));
+      ScaleToResolution(record->settings, in_data);
+      extra->output->pre_render_data = record;
       extra->output->delete_pre_render_data_func = ReleaseGridSettings;
     }
   }
-  if (err == PF_Err_NONE) err = CheckOutInputLayer(*in_data, *extra);
+  if (err == PF_Err_NONE) err = CheckOutInputLayer(*in_data, *extra, record->inputMaxResultRect);
 
   for (ParamIndex index : kSettingsControls) {
     if (checkedOut[index]) in_data->inter.checkin_param(in_data->effect_ref, &records[index]);
   }
-  if (err != PF_Err_NONE && settings != nullptr) {
-    ReleaseGridSettings(settings);
+  if (err != PF_Err_NONE && record != nullptr) {
+    ReleaseGridSettings(record);
     extra->output->pre_render_data = nullptr;
     extra->output->delete_pre_render_data_func = nullptr;
   }
@@ -178,7 +189,7 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_PreRenderExtra* extra) {
 }
 
 void ReleaseGridSettings(void* pre_render_data) {
-  delete static_cast<GridSettings*>(pre_render_data);
+  delete static_cast<PreRenderRecord*>(pre_render_data);
 }
 
 PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra) {
@@ -187,7 +198,9 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
       extra->cb->checkout_layer_pixels == nullptr || extra->cb->checkout_output == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
-  const GridSettings& settings = *static_cast<const GridSettings*>(extra->input->pre_render_data);
+  const PreRenderRecord& record =
+      *static_cast<const PreRenderRecord*>(extra->input->pre_render_data);
+  const GridSettings& settings = record.settings;
   PF_EffectWorld* source = nullptr;  // may stay null: a layer with no pixels here
   // Every mode but "Grid Only" composites over the source, as the pass does.
   if (settings.blendMode != kBlendGridOnly) {
@@ -202,7 +215,7 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
   }
   if (PF_Err answer; NothingToDraw(output, &answer)) return answer;
   // The worlds' origins place them in the layer.
-  const LayerCenter center = CenterOf(*in_data);
+  const LayerCenter center = CenterOf(*in_data, SizeOfInput(record.inputMaxResultRect));
   LayerPlacement placement{center.x - output->origin_x, center.y - output->origin_y, 0, 0};
   if (source != nullptr) {
     placement.sourceX = std::int64_t{source->origin_x} - output->origin_x;
@@ -227,11 +240,15 @@ PF_Err LegacyRender(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* param
                                     : FormatFromWorldFlags(*output);
   // The input and output share their geometry; an earlier effect that grew
   // the buffer moved the layer's (0, 0) to the pre-effect source origin.
+  // Without the layer's size, the output world around the layer tells it.
   LayerPlacement placement = CenteredPlacement(AsPixelBuffer(*output));
   if (in_data != nullptr) {
-    const LayerCenter center = CenterOf(*in_data);
-    placement.centerX = center.x + in_data->pre_effect_source_origin_x;
-    placement.centerY = center.y + in_data->pre_effect_source_origin_y;
+    const std::int64_t x = in_data->pre_effect_source_origin_x;
+    const std::int64_t y = in_data->pre_effect_source_origin_y;
+    const LayerCenter center =
+        CenterOf(*in_data, SizeAround(-x, -y, output->width - x, output->height - y));
+    placement.centerX = center.x + double(x);
+    placement.centerY = center.y + double(y);
   }
   return RenderAtDepth(format, &params[kInputLayer]->u.ld, *output, settings, placement);
 }

@@ -7,16 +7,28 @@
 // run them on several threads at once); the one heap object is the pre-render
 // record, owned by the host from a successful pre-render until it calls
 // ReleaseGridSettings.
+#include <type_traits>
+
+#include "core/GridSettings.h"
 #include "host/HostSdk.h"
 
 namespace tessaline {
+
+// The pre-render data of one frame. The settings come first, so the record
+// is also its GridSettings; the input's max_result_rect places the layer in
+// smart render when in_data leaves the layer's size out.
+struct PreRenderRecord {
+  GridSettings settings;
+  PF_LRect inputMaxResultRect;
+};
+static_assert(std::is_standard_layout_v<PreRenderRecord>);
 
 PF_Err SmartPreRender(PF_InData* in_data, PF_PreRenderExtra* extra);
 PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra);
 PF_Err LegacyRender(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                     PF_LayerDef* output);
 
-// Frees one pre-render record.
+// Frees one PreRenderRecord.
 void ReleaseGridSettings(void* pre_render_data);
 
 // The world's pixel format from "PF World Suite" 2, else from its world_flags

@@ -42,6 +42,15 @@ void MiniHost::FillInData(PF_InData& in) const {
   in.downsample_y = downsampleY_;
   in.pixel_aspect_ratio = PF_RationalScale{1, 1};
   in.pica_basicP = basicAvailable_ ? const_cast<SPBasicSuite*>(&basic_) : nullptr;
+  if (sparseHost_) {
+    in.version = PF_SpecVersion{};
+    in.appl_id = 0;
+    in.current_time = in.time_step = in.total_time = in.local_time_step = 0;
+    in.time_scale = 0;
+    in.width = in.height = 0;
+    in.extent_hint = PF_LRect{};
+    in.downsample_x = in.downsample_y = in.pixel_aspect_ratio = PF_RationalScale{0, 0};
+  }
 }
 
 PF_OutData MiniHost::MakeOutData() const {

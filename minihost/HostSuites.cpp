@@ -36,7 +36,7 @@ struct MiniHost::Suites : Serving {
                      if (f->effect != FaultEffect::kNullResult) err = f->error;
                    } else if (suite == nullptr || id == kUnknownSuite ||
                               !h.suiteAvailable_[std::size_t(id)]) {
-                     err = kSuiteNotFoundError;
+                     err = h.sparseHost_ ? kSPNoError : kSuiteNotFoundError;
                    } else if (id == std::int32_t(HostSuite::kWorld)) {
                      table = &h.worldSuite_;
                    } else {

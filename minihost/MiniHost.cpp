@@ -33,6 +33,10 @@ PF_Err MiniHost::Command(Scope& scope, PF_Cmd cmd, PF_ParamDef** params, PF_Laye
                          void* extra) {
   PF_InData in = MakeInData();
   PF_OutData out = MakeOutData();
+  if (sparseHost_) {
+    if (cmd == PF_Cmd_ABOUT || cmd == PF_Cmd_GLOBAL_SETUP) in.effect_ref = nullptr;
+    if (extra == nullptr) extra = this;
+  }
   return Call(scope, cmd, &in, &out, params, output, extra);
 }
 
@@ -129,6 +133,7 @@ PF_Err MiniHost::RenderSmart() {
 PF_Err MiniHost::SmartPreRender(SmartFrame* frame) {
   if (frame == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   frame->Release();
+  if (sparseHost_) return PF_Err_INVALID_CALLBACK;
   frame->host_ = this;
   frame->checkouts_.clear();
   frame->input_ = PF_PreRenderInput{};
@@ -157,6 +162,7 @@ PF_Err MiniHost::SmartPreRender(SmartFrame* frame) {
 }
 
 PF_Err MiniHost::SmartRender(const SmartFrame& frame, World* output) {
+  if (sparseHost_) return PF_Err_INVALID_CALLBACK;
   const PF_LRect& rect = frame.output_.result_rect;
   if (output != nullptr) {
     output->SetOrigin(rect.left, rect.top);

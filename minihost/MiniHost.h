@@ -222,6 +222,16 @@ class MiniHost {
   void SetBasicSuiteAvailable(bool available);
   void SetSuiteAvailable(HostSuite suite, bool available);
 
+  // Plays a third-party host of this plug-in format, as the host-behaviour
+  // notes observe one: in_data sparse (width, height, both downsample
+  // factors, pixel_aspect_ratio, version, appl_id and the times 0,
+  // extent_hint empty, effect_ref null during About and global setup); the
+  // host's own address as `extra` of every command that takes no extra
+  // record; a suite it does not have answered with no error and a null
+  // table; and no smart rendering: the smart pair answers
+  // PF_Err_INVALID_CALLBACK without calling the effect. Off by default.
+  void SetSparseHost(bool sparse) { sparseHost_ = sparse; }
+
   // ---- Faults --------------------------------------------------------------
   void AddFault(const Fault& fault);
   void ClearFaults();
@@ -372,6 +382,7 @@ class MiniHost {
   A_u_long timeScale_ = 30000;
   PF_RationalScale downsampleX_{1, 1};
   PF_RationalScale downsampleY_{1, 1};
+  bool sparseHost_ = false;
   PF_RenderRequest request_{};
   bool requestSet_ = false;
   PF_LRect checkoutResultRect_{};

@@ -48,6 +48,20 @@ T Limit(T value, T low, T high) {
   return value < low ? low : (value > high ? high : value);
 }
 
+// The shortest text that reads back as the same float.
+std::string NumberText(float value) {
+  char text[32];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  return ec == std::errc() ? std::string(text, end) : std::string();
+}
+
+// The warning for a typed number outside low .. high, limited to the end it passed.
+std::string Clamped(const std::string& label, std::string_view typed, const std::string& low,
+                    const std::string& high, bool below) {
+  return "\"" + label + "\": " + std::string(typed) + " is outside the range " + low + " to " +
+         high + "; clamped to " + (below ? low : high);
+}
+
 [[noreturn]] void BadValue(const std::string& label, std::string_view value, const char* wanted) {
   throw PreviewError("\"" + label + "\": '" + std::string(value) + "' is not " + wanted);
 }
@@ -88,22 +102,31 @@ PF_ParamIndex FindControlByLabel(MiniHost& host, std::string_view label) {
   return found;
 }
 
-void SetControl(MiniHost& host, PF_ParamIndex index, std::string_view value) {
+std::string SetControl(MiniHost& host, PF_ParamIndex index, std::string_view value) {
   const PF_ParamDef& def = *host.Param(index);
   const std::string label = host.ParamName(index);
+  std::string warning;
   PF_Err err = PF_Err_NONE;
   switch (def.param_type) {
     case PF_Param_FLOAT_SLIDER: {
       const auto number = ParseNumber(value);
       if (!number) BadValue(label, value, "a number");
-      err = host.SetFloat(
-          index, Limit(*number, double(def.u.fs_d.valid_min), double(def.u.fs_d.valid_max)));
+      const double low = def.u.fs_d.valid_min, high = def.u.fs_d.valid_max;
+      if (*number < low || *number > high) {
+        warning = Clamped(label, value, NumberText(def.u.fs_d.valid_min),
+                          NumberText(def.u.fs_d.valid_max), *number < low);
+      }
+      err = host.SetFloat(index, Limit(*number, low, high));
       break;
     }
     case PF_Param_SLIDER: {
       const auto number = ParseWhole(value);
       if (!number) BadValue(label, value, "a whole number");
-      err = host.SetSlider(index, Limit(*number, def.u.sd.valid_min, def.u.sd.valid_max));
+      const std::int32_t low = def.u.sd.valid_min, high = def.u.sd.valid_max;
+      if (*number < low || *number > high) {
+        warning = Clamped(label, value, std::to_string(low), std::to_string(high), *number < low);
+      }
+      err = host.SetSlider(index, Limit(*number, low, high));
       break;
     }
     case PF_Param_CHECKBOX: {
@@ -151,6 +174,7 @@ void SetControl(MiniHost& host, PF_ParamIndex index, std::string_view value) {
     throw PreviewError("the effect answered error " + std::to_string(err) + " to the change of \"" +
                        label + "\"");
   }
+  return warning;
 }
 
 std::string ControlValueText(MiniHost& host, PF_ParamIndex index) {

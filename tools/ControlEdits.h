@@ -19,8 +19,10 @@ PF_ParamIndex FindControlByLabel(MiniHost& host, std::string_view label);
 // (limited to the control's valid range, as the host does with a typed
 // value; whole for integer sliders), on or off for checkboxes, a choice's
 // label or 1-based number for popups, #RRGGBB or #RRGGBBAA for colors.
-// Throws PreviewError for a value that does not parse or an error of the effect.
-void SetControl(MiniHost& host, PF_ParamIndex index, std::string_view value);
+// Returns a warning when the number was limited ("\"Opacity\": -5 is outside
+// the range 0 to 100; clamped to 0"), else an empty text. Throws PreviewError
+// for a value that does not parse or an error of the effect.
+std::string SetControl(MiniHost& host, PF_ParamIndex index, std::string_view value);
 
 // One line per control in panel order, "Label  value", group contents
 // indented under the group's name, greyed-out controls marked.

@@ -49,4 +49,18 @@ std::int64_t FrameBytes(PixelDepth depth, std::int32_t width, std::int32_t heigh
   return std::int64_t{width} * height * PixelSize(depth);
 }
 
+std::string BeyondFrameLimits(PixelDepth depth, std::int64_t width, std::int64_t height) {
+  const std::string size = std::to_string(width) + "x" + std::to_string(height);
+  if (width > kMaxFrameSide || height > kMaxFrameSide) {
+    return size + " has more than the " + std::to_string(kMaxFrameSide) +
+           " pixels a side a preview frame may have";
+  }
+  static_assert(kMaxFrameBytes == std::int64_t{2} << 30);
+  if (width > 0 && height > 0 && width * height * PixelSize(depth) > kMaxFrameBytes) {
+    return size + " at " + std::to_string(int(depth)) +
+           " bits needs more than the 2 GiB a preview frame may have";
+  }
+  return {};
+}
+
 }  // namespace tessaline

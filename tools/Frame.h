@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -63,12 +64,21 @@ FrameView ViewOf(const World& world);
 void Paste(const FrameView& from, World& to, std::int32_t x, std::int32_t y);
 void Paste(const FrameView& from, Frame& to, std::int32_t x, std::int32_t y);
 
+// The largest width and height the preview accepts, as the host does.
+inline constexpr std::int32_t kMaxFrameSide = 30000;
+
 // The largest frame the preview renders, in bytes: the host's layer, its
 // output and the file being written each hold one.
 inline constexpr std::int64_t kMaxFrameBytes = std::int64_t{2} << 30;
 
 // Bytes of a frame of this size and depth, or -1 when the size is not positive.
 std::int64_t FrameBytes(PixelDepth depth, std::int32_t width, std::int32_t height);
+
+// Which limit a frame of this size and depth passes, for an error that says
+// it is too large ("31920x1080 has more than the 30000 pixels a side a
+// preview frame may have", "20000x20000 at 32 bits needs more than the
+// 2 GiB a preview frame may have"); empty when the frame is within both.
+std::string BeyondFrameLimits(PixelDepth depth, std::int64_t width, std::int64_t height);
 
 // Channel type and full scale of each pixel type.
 template <typename Pixel>

@@ -134,13 +134,17 @@ std::string GalleryIndexHtml(const std::vector<GalleryEntry>& entries, const std
   return html;
 }
 
-std::vector<GalleryEntry> RenderGallery(const PreviewOptions& options, const Frame& source) {
+std::vector<GalleryEntry> RenderGallery(const PreviewOptions& options, const Frame& source,
+                                        std::vector<std::string>& warnings) {
   const std::string dir = *options.galleryDir;
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
-  if (ec || !std::filesystem::is_directory(dir, ec)) {
-    throw PreviewError("--gallery " + dir + ": cannot make the folder");
+  std::error_code ignored;
+  if (!ec && !std::filesystem::is_directory(dir, ignored)) {
+    ec = std::make_error_code(std::errc::not_a_directory);
   }
+  if (ec)
+    throw PreviewError("--gallery " + dir + ": cannot make the folder (" + ec.message() + ")");
   const FrameSize layer{source.width(), source.height()};
 
   std::vector<GalleryEntry> entries;
@@ -165,6 +169,7 @@ std::vector<GalleryEntry> RenderGallery(const PreviewOptions& options, const Fra
       PreviewOptions edits;
       edits.edits = options.edits;
       session.ApplyChoices(edits);
+      if (&entry == &entries.front()) warnings = session.warnings();
     }
     const Frame frame = session.Render(source.View(), options);
     Write((std::filesystem::path(dir) / entry.file).string(),

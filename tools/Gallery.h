@@ -34,7 +34,9 @@ std::string GalleryIndexHtml(const std::vector<GalleryEntry>& entries, const std
 // `source`, each preset in a session of its own with --resolution and every
 // --set applied after the preset; an entry's values are those the preset
 // (with --resolution) wrote, before the --set edits. Every file is written whole or not at all;
-// the index comes last. Returns the entries written.
-std::vector<GalleryEntry> RenderGallery(const PreviewOptions& options, const Frame& source);
+// the index comes last. Returns the entries written; `warnings` gets the
+// warnings of the --set edits (see SetControl), once for all the presets.
+std::vector<GalleryEntry> RenderGallery(const PreviewOptions& options, const Frame& source,
+                                        std::vector<std::string>& warnings);
 
 }  // namespace tessaline

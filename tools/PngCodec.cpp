@@ -116,6 +116,17 @@ RgbaImage DecodePng(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < kSignatureBytes || png_sig_cmp(bytes.data(), 0, kSignatureBytes) != 0) {
     throw PreviewError("is not a PNG file");
   }
+  // The header chunk comes first (length, "IHDR", width, height, big-endian);
+  // a size beyond the limits is too large, not damage as libpng would call it.
+  constexpr std::size_t kHeaderEnd = kSignatureBytes + 16;
+  if (bytes.size() >= kHeaderEnd && std::memcmp(bytes.data() + 12, "IHDR", 4) == 0) {
+    const auto word = [&](std::size_t at) {
+      return std::int64_t{bytes[at]} << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 |
+             bytes[at + 3];
+    };
+    const std::string beyond = BeyondFrameLimits(PixelDepth::k8, word(16), word(20));
+    if (!beyond.empty()) throw PreviewError("is too large: " + beyond);
+  }
   RgbaImage image;
   std::vector<png_bytep> rows;
   std::vector<std::uint8_t> packed;
@@ -152,10 +163,6 @@ RgbaImage DecodePng(std::span<const std::uint8_t> bytes) {
 
   const png_uint_32 width = png_get_image_width(coder.png, coder.info);
   const png_uint_32 height = png_get_image_height(coder.png, coder.info);
-  // Even as the smallest frame, 4 bytes a pixel, the image must fit.
-  if (std::uint64_t{width} * height * 4 > std::uint64_t(kMaxFrameBytes)) {
-    png_error(coder.png, "too many pixels for a preview frame");
-  }
   const std::size_t rowBytes = png_get_rowbytes(coder.png, coder.info);
   const std::size_t sampleBytes = sixteen ? 2 : 1;
   if (rowBytes != std::size_t(width) * 4 * sampleBytes) png_error(coder.png, "unexpected layout");

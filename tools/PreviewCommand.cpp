@@ -1,6 +1,8 @@
 #include "tools/PreviewCommand.h"
 
 #include <new>
+#include <string>
+#include <vector>
 
 #include "tools/ControlEdits.h"
 #include "tools/FileIO.h"
@@ -28,7 +30,13 @@ void WriteFrame(const std::string& path, const FrameView& frame) {
   }
 }
 
-void Run(std::span<const std::string_view> args, std::ostream& out) {
+// One line each, as errors are, but the command goes on.
+void Warn(const std::vector<std::string>& warnings, std::ostream& err) {
+  for (const std::string& warning : warnings)
+    err << "tessaline-preview: warning: " << warning << "\n";
+}
+
+void Run(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
   const PreviewOptions options = ParseOptions(args);
   if (options.help) {
     out << UsageText();
@@ -36,11 +44,14 @@ void Run(std::span<const std::string_view> args, std::ostream& out) {
   }
   const Frame source = LoadSource(options.source, options.depth, options.size, kDefaultSize);
   if (options.galleryDir) {
-    RenderGallery(options, source);
+    std::vector<std::string> warnings;
+    RenderGallery(options, source, warnings);
+    Warn(warnings, err);
     return;
   }
   PreviewSession session(FrameSize{source.width(), source.height()}, options.depth);
   session.ApplyChoices(options);
+  Warn(session.warnings(), err);
   if (options.output) {
     WriteFrame(*options.output, session.Render(source.View(), options).View());
   }
@@ -51,7 +62,7 @@ void Run(std::span<const std::string_view> args, std::ostream& out) {
 
 int RunPreview(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
   try {
-    Run(args, out);
+    Run(args, out, err);
     out.flush();
     return 0;
   } catch (const PreviewError& error) {

@@ -4,7 +4,7 @@
 #include <array>
 #include <charconv>
 
-#include "tools/PngCodec.h"
+#include "tools/Frame.h"
 #include "tools/PreviewError.h"
 #include "tools/TextMatch.h"
 
@@ -71,6 +71,7 @@ std::string Quoted(std::string_view text) {
 
 PreviewOptions ParseOptions(std::span<const std::string_view> args) {
   PreviewOptions options;
+  std::vector<std::string_view> given;  // every option but --set, by its long name
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view option = args[i];
     std::optional<std::string_view> inlineValue;
@@ -79,6 +80,15 @@ PreviewOptions ParseOptions(std::span<const std::string_view> args) {
         inlineValue = option.substr(eq + 1);
         option = option.substr(0, eq);
       }
+    }
+    // A second value would silently replace the first.
+    const std::string_view name =
+        option == "-o" ? "--output" : (option == "-h" ? "--help" : option);
+    if (name != "--set") {
+      if (std::find(given.begin(), given.end(), name) != given.end()) {
+        Fail(option, "given more than once");
+      }
+      given.push_back(name);
     }
     // The option's value: after "=", else the next argument.
     const auto value = [&]() -> std::string_view {
@@ -196,13 +206,9 @@ PreviewOptions ParseOptions(std::span<const std::string_view> args) {
     }
   }
   if (options.size) {
-    const std::int64_t bytes = FrameBytes(options.depth, options.size->width, options.size->height);
-    if (bytes > kMaxFrameBytes) {
-      Fail("--size", std::to_string(options.size->width) + "x" +
-                         std::to_string(options.size->height) + " at " +
-                         std::to_string(int(options.depth)) +
-                         " bits needs more than the 2 GiB a preview frame may have");
-    }
+    const std::string beyond =
+        BeyondFrameLimits(options.depth, options.size->width, options.size->height);
+    if (!beyond.empty()) Fail("--size", "too large: " + beyond);
   }
   return options;
 }
@@ -219,7 +225,8 @@ driven the way the host drives it.
   --preset NAME|N        pick a "Preset" entry by its label or 1-based number
   --resolution NAME|N    pick a "Resolution" entry by its label or 1-based number
   --set "LABEL=VALUE"    set any control by its label, in order (repeatable):
-                         numbers for sliders, on/off for checkboxes, a label or
+                         numbers for sliders (clamped to the control's range,
+                         with a warning), on/off for checkboxes, a label or
                          number for popups, #RRGGBB or #RRGGBBAA for colors
   --source SOURCE        the input layer: transparent, gray (default), checker,
                          sample, FILE.png or FILE.raw
@@ -240,7 +247,8 @@ driven the way the host drives it.
                          with DIR/index.html
   -h, --help             this text
 
-Errors print one line and exit with code 2.
+Every option but --set is given at most once. Errors print one line and exit
+with code 2; warnings print one line each and the command goes on.
 )";
 }
 

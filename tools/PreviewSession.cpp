@@ -1,10 +1,11 @@
 #include "tools/PreviewSession.h"
 
 #include <string>
+#include <utility>
 
 #include "host/EffectMain.h"
 #include "tools/ControlEdits.h"
-#include "tools/PngCodec.h"
+#include "tools/Frame.h"
 #include "tools/PreviewError.h"
 #include "tools/SourceImages.h"
 
@@ -26,7 +27,8 @@ void PreviewSession::Check(PF_Err err, const char* command) {
 }
 
 void PreviewSession::Set(std::string_view label, std::string_view value) {
-  SetControl(host_, FindControlByLabel(host_, label), value);
+  std::string warning = SetControl(host_, FindControlByLabel(host_, label), value);
+  if (!warning.empty()) warnings_.push_back(std::move(warning));
 }
 
 void PreviewSession::UpdateUI() {
@@ -47,10 +49,8 @@ Frame PreviewSession::Render(const FrameView& source, const PreviewOptions& opti
   const WorldMargins& grow = options.grow;
   const std::int64_t width = std::int64_t{size.width} + grow.left + grow.right;
   const std::int64_t height = std::int64_t{size.height} + grow.top + grow.bottom;
-  if (width > kMaxFrameSide || height > kMaxFrameSide ||
-      FrameBytes(depth_, std::int32_t(width), std::int32_t(height)) > kMaxFrameBytes) {
-    throw PreviewError("--grow: the grown frame, " + std::to_string(width) + "x" +
-                       std::to_string(height) + ", is larger than a preview frame may be");
+  if (const std::string beyond = BeyondFrameLimits(depth_, width, height); !beyond.empty()) {
+    throw PreviewError("--grow: the grown frame is too large: " + beyond);
   }
   host_.SetFrame(depth_, std::int32_t(width), std::int32_t(height));
   host_.SetInputOrigin(-grow.left, -grow.top);
@@ -81,7 +81,19 @@ Frame PreviewSession::Render(const FrameView& source, const PreviewOptions& opti
     x = input.left;
     y = input.top;
   } else {
-    Check(host_.RenderSmart(), "smart rendering");
+    const PF_Err err = host_.RenderSmart();
+    // The host refuses an output larger than it allocates, without asking the effect.
+    const PF_LRect r = host_.LastPreRenderOutput().result_rect;
+    const std::int64_t outWidth = std::int64_t{r.right} - r.left;
+    const std::int64_t outHeight = std::int64_t{r.bottom} - r.top;
+    static_assert(MiniHost::kMaxOutputBytes == std::int64_t{1} << 30);
+    if (err == PF_Err_OUT_OF_MEMORY && outWidth > 0 && outHeight > 0 &&
+        outWidth * outHeight * PixelSize(depth_) > MiniHost::kMaxOutputBytes) {
+      throw PreviewError("smart rendering: the output, " + std::to_string(outWidth) + "x" +
+                         std::to_string(outHeight) + " at " + std::to_string(int(depth_)) +
+                         " bits, needs more than the 1 GiB the host gives an output");
+    }
+    Check(err, "smart rendering");
     x = host_.Output().def()->origin_x;
     y = host_.Output().def()->origin_y;
   }

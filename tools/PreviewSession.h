@@ -4,7 +4,9 @@
 // user's control changes (with the parameter-change command of a supervised
 // control) and a UI update after them; then frames, through the smart render
 // pair or the legacy render command.
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "minihost/MiniHost.h"
 #include "tools/Frame.h"
@@ -24,6 +26,8 @@ class PreviewSession {
   void ApplyChoices(const PreviewOptions& options);
   // Sets the control with this label to the typed value (see SetControl).
   void Set(std::string_view label, std::string_view value);
+  // SetControl's warnings of the values set so far, in order.
+  const std::vector<std::string>& warnings() const { return warnings_; }
   void UpdateUI();
 
   // Renders one frame over `source`, a frame of the layer's size and depth,
@@ -46,6 +50,7 @@ class PreviewSession {
   MiniHost host_;
   FrameSize layer_;
   PixelDepth depth_;
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace tessaline

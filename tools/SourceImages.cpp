@@ -166,9 +166,9 @@ Frame LoadSource(const SourceChoice& source, PixelDepth depth, std::optional<Fra
     if (size.has_value() && found != *size) {
       throw PreviewError("is " + SizeText(found) + ", not the --size " + SizeText(*size));
     }
-    if (FrameBytes(depth, found.width, found.height) > kMaxFrameBytes) {
-      throw PreviewError("is " + SizeText(found) + ", too large for a preview frame at " +
-                         std::to_string(int(depth)) + " bits");
+    if (const std::string beyond = BeyondFrameLimits(depth, found.width, found.height);
+        !beyond.empty()) {
+      throw PreviewError("is too large: " + beyond);
     }
     return FrameFromRgba(image, depth);
   } catch (const PreviewError& error) {

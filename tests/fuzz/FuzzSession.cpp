@@ -76,12 +76,12 @@ PF_Err SeeOutput(PF_ProgPtr ref, PF_EffectWorld** output) {
 using test::BufferOf;
 using test::ExpectedPixelFormat;
 using test::ExpectedResultRects;
+using test::HalfLayer;
 using test::kAboutText;
 using test::kPresetOutFlags;
 using test::kPresetWrites;
 using test::kRenderCheckoutOrder;
 using test::ReferenceRender;
-using test::ValidScale;
 using test::WholeRows;
 using test::WorldHoldsFormat;
 using Shadow = test::WorldCopy;
@@ -91,17 +91,12 @@ struct PendingFrame {
   PF_DeletePreRenderDataFunc release;
   GridSettings expected;
   PF_LRect resultRect;  // the output the host makes for the frame
+  PF_LRect inputMax;    // the input's max_result_rect in pre-render, nothing when empty
 };
 
 // The largest output a session renders into, in pixels: a larger result
 // rectangle is a frame the host would not render here.
 constexpr std::int64_t kMaxOutputPixels = std::int64_t{1} << 20;
-
-// Half the layer's size at the render's resolution: where the grid's center
-// lies in layer coordinates.
-double HalfAtResolution(A_long size, const PF_RationalScale& s) {
-  return size * (ValidScale(s) ? double(s.num) / double(s.den) : 1.0) * 0.5;
-}
 
 class Session {
  public:
@@ -760,9 +755,10 @@ class Session {
           reference::SameSettings(*static_cast<const GridSettings*>(output.pre_render_data), want));
       // The layer and all the input holds, whatever the request; of it, what
       // the request asks for.
-      const auto [max, result] = ExpectedResultRects(
-          r.in.width, r.in.height, r.in.downsample_x, r.in.downsample_y,
-          layers[0].result == PF_Err_NONE ? CheckoutMax() : PF_LRect{}, input.output_request.rect);
+      const PF_LRect inputMax = IsEmptyRect(CheckoutMax()) ? PF_LRect{} : CheckoutMax();
+      const auto [max, result] =
+          ExpectedResultRects(r.in.width, r.in.height, r.in.downsample_x, r.in.downsample_y,
+                              inputMax, input.output_request.rect);
       SESSION_CHECK(std::memcmp(&output.max_result_rect, &max, sizeof max) == 0);
       SESSION_CHECK(std::memcmp(&output.result_rect, &result, sizeof result) == 0);
       SESSION_CHECK_EQ(output.solid, 0);
@@ -771,8 +767,8 @@ class Session {
         frames_.front().release(frames_.front().data);
         frames_.erase(frames_.begin());
       }
-      frames_.push_back(
-          PendingFrame{output.pre_render_data, output.delete_pre_render_data_func, want, result});
+      frames_.push_back(PendingFrame{output.pre_render_data, output.delete_pre_render_data_func,
+                                     want, result, inputMax});
     }
     CheckWorldsUntouched();
     Consumed();
@@ -864,8 +860,10 @@ class Session {
     const PF_PixelFormat format = FormatSeen(*out, r.in.pica_basicP != nullptr);
     // The worlds' origins place them in the layer: the grid's center and the
     // source's pixel (0, 0) in output pixels.
-    LayerPlacement place{HalfAtResolution(r.in.width, r.in.downsample_x) - out->origin_x,
-                         HalfAtResolution(r.in.height, r.in.downsample_y) - out->origin_y, 0, 0};
+    const PF_LRect& in = frame->inputMax;
+    LayerPlacement place{
+        HalfLayer(r.in.width, r.in.downsample_x, in.left, in.right) - out->origin_x,
+        HalfLayer(r.in.height, r.in.downsample_y, in.top, in.bottom) - out->origin_y, 0, 0};
     const PF_EffectWorld* source = nullptr;
     if (s.blendMode != kBlendGridOnly && g_delivered.hasPixels) {
       source = &g_delivered.pixels;
@@ -938,10 +936,10 @@ class Session {
     // pre-effect source origin. Without in_data the output is the layer.
     LayerPlacement place{output.width * 0.5, output.height * 0.5, 0, 0};
     if (r.inData != nullptr) {
-      place.centerX =
-          HalfAtResolution(r.in.width, r.in.downsample_x) + r.in.pre_effect_source_origin_x;
-      place.centerY =
-          HalfAtResolution(r.in.height, r.in.downsample_y) + r.in.pre_effect_source_origin_y;
+      const std::int64_t x = r.in.pre_effect_source_origin_x;
+      const std::int64_t y = r.in.pre_effect_source_origin_y;
+      place.centerX = HalfLayer(r.in.width, r.in.downsample_x, -x, output.width - x) + x;
+      place.centerY = HalfLayer(r.in.height, r.in.downsample_y, -y, output.height - y) + y;
     }
     const PF_EffectWorld* source =
         s.blendMode != kBlendGridOnly ? &r.copies[kInputLayer].u.ld : nullptr;

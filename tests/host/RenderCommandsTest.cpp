@@ -135,8 +135,10 @@ TEST(SmartPreRender, ResultRectanglesFollowTheLayerAndTheRequest) {
       {64, 32, kFull, {100, 0, 150, 32}, {0, 0, 1920, 1080}, {0, 0, 150, 32}, {0, 0, 150, 32}},
       {101, 67, kHalf, {0, 0, 51, 34}, {0, 0, 51, 34}, {0, 0, 51, 34}, {0, 0, 51, 34}},
       {101, 67, kInvalid, {}, {0, 0, 500, 500}, {0, 0, 101, 67}, {0, 0, 101, 67}},
+      // Without a width the layer reaches as far past the input as the input
+      // starts past the layer's (0, 0): 3 + 9.
       {0, 12, kFull, {}, {0, 0, 10, 10}, {}, {}},
-      {-5, 12, kFull, {3, 3, 9, 9}, {0, 0, 5, 5}, {3, 3, 9, 9}, {3, 3, 5, 5}},
+      {-5, 12, kFull, {3, 3, 9, 9}, {0, 0, 5, 5}, {0, 0, 12, 12}, {0, 0, 5, 5}},
   };
   const auto expectRect = [](const PF_LRect& got, const PF_LRect& want, const char* what) {
     EXPECT_TRUE(got.left == want.left && got.top == want.top && got.right == want.right &&
@@ -451,7 +453,7 @@ std::vector<std::uint8_t> Region(const World& world, const PF_LRect& r) {
 }
 
 // A 64 x 40 layer with controls that put lines near every edge.
-void SetScene(PluginHost& host, PixelDepth depth, std::int32_t mode) {
+void SetScene(MiniHost& host, PixelDepth depth, std::int32_t mode) {
   host.SetFrame(depth, 64, 40);
   FillPattern(host.Layer());
   host.SetPopup(kBlendMode, mode);
@@ -465,7 +467,7 @@ void SetScene(PluginHost& host, PixelDepth depth, std::int32_t mode) {
 
 // An earlier effect grew the input by (left, top, right, bottom) transparent
 // pixels: the layer's pixels now lie at (left, top) of a larger input.
-void GrowInput(PluginHost& host, const WorldMargins& grow) {
+void GrowInput(MiniHost& host, const WorldMargins& grow) {
   World& layer = host.Layer();
   const std::vector<std::uint8_t> pixels = layer.PackedPixels();
   const std::int32_t width = layer.width(), height = layer.height();
@@ -497,6 +499,39 @@ TEST(LayerPlacement, AnEarlierEffectGrowingTheBufferMovesNothing) {
         EXPECT_EQ(grown.Output().width(), 94);
         EXPECT_EQ(Region(grown.Output(), layerRect), Region(plain.Output(), layerRect));
         EXPECT_TRUE(grown.GuardFailures().empty());
+      }
+    }
+  }
+}
+
+// A host that leaves in_data's sizes out (width, height and both downsample
+// factors 0): the layer is what the command holds, the output world in
+// legacy render and the input's max_result_rect in smart render, each taken
+// to reach as far past the layer on the far side as on the near side. Such a
+// host renders through the legacy command only; the smart pair sees the
+// sizes left out by an otherwise full host. With no grown buffer, or one
+// grown alike on both sides, and full resolution, its frame is the full host's.
+TEST(LayerPlacement, AHostLeavingTheSizesOutGetsTheFullHostsFrame) {
+  for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
+    for (bool smart : {true, false}) {
+      for (const WorldMargins& grow : {WorldMargins{}, WorldMargins{7, 4, 7, 4}}) {
+        SCOPED_TRACE(::testing::Message() << int(depth) << " bits, " << (smart ? "smart" : "legacy")
+                                          << ", grown by " << grow.left << ", " << grow.top);
+        PluginHost full;
+        MiniHost sparse(&EffectMain);
+        sparse.SetSparseHost(!smart);
+        ASSERT_EQ(sparse.GlobalSetup(), PF_Err_NONE);
+        ASSERT_EQ(sparse.ParamsSetup(), PF_Err_NONE);
+        for (MiniHost* host : {static_cast<MiniHost*>(&full), &sparse}) {
+          SetScene(*host, depth, kBlendCompositeOverSource);
+          GrowInput(*host, grow);
+        }
+        sparse.SetLayerSize(0, 0);
+        sparse.SetDownsample(PF_RationalScale{0, 0}, PF_RationalScale{0, 0});
+        ASSERT_EQ(full.Render(smart ? RenderPath::kSmart : RenderPath::kLegacy), PF_Err_NONE);
+        ASSERT_EQ(sparse.Render(smart ? RenderPath::kSmart : RenderPath::kLegacy), PF_Err_NONE);
+        EXPECT_EQ(sparse.Output().PackedPixels(), full.Output().PackedPixels());
+        EXPECT_TRUE(sparse.GuardFailures().empty());
       }
     }
   }

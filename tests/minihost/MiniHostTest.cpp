@@ -813,6 +813,66 @@ TEST(MiniHostSuites, ServesKnownSuitesOnlyAndReportsEachWorldsFormat) {
   EXPECT_EQ(host.SuiteImbalance(), 0);
 }
 
+// The commands the effect received: in_data and extra as given.
+struct Sent {
+  PF_Cmd cmd;
+  PF_InData in;
+  void* extra;
+};
+std::vector<Sent> g_sent;
+
+PF_Err RecordingEffect(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef** params,
+                       PF_LayerDef* output, void* extra) {
+  g_sent.push_back(Sent{cmd, in != nullptr ? *in : PF_InData{}, extra});
+  return FakeEffect(cmd, in, out, params, output, extra);
+}
+
+TEST(MiniHostSparse, LeavesInDataSparseAndRendersThroughTheLegacyCommandOnly) {
+  MiniHost host(&RecordingEffect);
+  host.SetSparseHost(true);
+  host.SetSuiteAvailable(HostSuite::kParamUtils, false);
+  g_sent.clear();
+  ASSERT_EQ(host.About(), PF_Err_NONE);
+  ASSERT_EQ(host.GlobalSetup(), PF_Err_NONE);
+  ASSERT_EQ(host.ParamsSetup(), PF_Err_NONE);
+  ASSERT_EQ(host.UpdateParamsUI(), PF_Err_NONE);  // the suite: no error and no table
+  ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
+  EXPECT_EQ(host.RenderSmart(), PF_Err_INVALID_CALLBACK);
+  EXPECT_EQ(host.ArgsOf(HostCall::kAcquireSuite),
+            (std::vector<std::int32_t>{std::int32_t(HostSuite::kParamUtils),
+                                       std::int32_t(HostSuite::kWorld)}));
+  EXPECT_EQ(host.SuiteReleases(HostSuite::kParamUtils), 0);
+  ASSERT_EQ(g_sent.size(), 5u);
+  for (const Sent& s : g_sent) {
+    SCOPED_TRACE(s.cmd);
+    const PF_InData& in = s.in;
+    const bool early = s.cmd == PF_Cmd_ABOUT || s.cmd == PF_Cmd_GLOBAL_SETUP;
+    EXPECT_EQ(in.effect_ref, early ? nullptr : host.EffectRef());
+    EXPECT_EQ(s.extra, &host);
+    const std::int64_t fields[] = {in.width,
+                                   in.height,
+                                   in.version.major,
+                                   in.version.minor,
+                                   in.appl_id,
+                                   in.current_time,
+                                   in.time_step,
+                                   in.total_time,
+                                   in.local_time_step,
+                                   in.time_scale,
+                                   in.extent_hint.left,
+                                   in.extent_hint.top,
+                                   in.extent_hint.right,
+                                   in.extent_hint.bottom,
+                                   in.downsample_x.num,
+                                   in.downsample_x.den,
+                                   in.downsample_y.num,
+                                   in.downsample_y.den,
+                                   in.pixel_aspect_ratio.num,
+                                   in.pixel_aspect_ratio.den};
+    EXPECT_TRUE(std::all_of(std::begin(fields), std::end(fields), [](auto v) { return v == 0; }));
+  }
+}
+
 TEST_F(HostSession, RawCommandsPassRecordsAsGivenAndForeignEffectRefsAreCaught) {
   EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, nullptr, nullptr, nullptr, nullptr, nullptr),
             PF_Err_BAD_CALLBACK_PARAM);

@@ -603,14 +603,20 @@ TEST_F(PluginLibrary, SessionThroughTheLoadedEntryPoint) {
   EXPECT_TRUE(host.LastTakenOver().empty());
   EXPECT_EQ(host.FloatValue(kXSpacing), xSpacing);
 
-  // Each depth through both paths; frames compared in the golden test below.
+  // Each depth through both paths, and through the legacy command of a host
+  // that leaves in_data sparse; frames compared in the golden test below.
   for (PixelDepth depth : kGoldenDepths) {
     host.SetFrame(depth, kWidth, kHeight);
     EXPECT_EQ(host.RenderSmart(), PF_Err_NONE);
     const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
-    host.Output().Clear();
-    EXPECT_EQ(host.RenderLegacy(), PF_Err_NONE);
-    EXPECT_EQ(host.Output().PackedPixels(), smart) << "depth " << int(depth);
+    for (bool sparse : {false, true}) {
+      host.SetSparseHost(sparse);
+      host.Output().Clear();
+      EXPECT_EQ(host.RenderLegacy(), PF_Err_NONE);
+      EXPECT_EQ(host.Output().PackedPixels(), smart)
+          << "depth " << int(depth) << " sparse " << sparse;
+    }
+    host.SetSparseHost(false);
   }
   EXPECT_TRUE(host.GuardFailures().empty());
   EXPECT_EQ(host.CheckoutBalance(), 0);

@@ -82,6 +82,24 @@ inline std::int32_t AtResolution(A_long size, const PF_RationalScale& s) {
   return std::int32_t(std::min<std::int64_t>(scaled, INT32_MAX));
 }
 
+// Where the host leaves the layer's size out (in_data's width or height not
+// above 0), the layer along that axis is what the command holds, from
+// `nearEdge` to `farEdge` in layer coordinates (the input's max_result_rect in
+// smart rendering, the output world in legacy), taken to reach as far past
+// the layer's far edge as it starts before the near one: nearEdge + farEdge
+// pixels.
+inline double HalfLayer(A_long size, const PF_RationalScale& s, std::int64_t nearEdge,
+                        std::int64_t farEdge) {
+  if (size <= 0) return double(nearEdge + farEdge) * 0.5;
+  return size * (ValidScale(s) ? double(s.num) / double(s.den) : 1.0) * 0.5;
+}
+
+inline std::int32_t LayerSide(A_long size, const PF_RationalScale& s, std::int64_t nearEdge,
+                              std::int64_t farEdge) {
+  if (size <= 0) return std::int32_t(std::clamp<std::int64_t>(nearEdge + farEdge, 0, INT32_MAX));
+  return AtResolution(size, s);
+}
+
 // The smallest rectangle holding both; an empty one holds nothing.
 inline PF_LRect UniteRects(const PF_LRect& a, const PF_LRect& b) {
   if (IsEmptyRect(a)) return IsEmptyRect(b) ? PF_LRect{} : b;
@@ -91,8 +109,9 @@ inline PF_LRect UniteRects(const PF_LRect& a, const PF_LRect& b) {
 }
 
 // The rectangles a smart pre-render reports. max_result_rect: the layer
-// (in_data's full-resolution size at the render's resolution) and all the
-// input could deliver (its max_result_rect), whatever the request;
+// (in_data's full-resolution size at the render's resolution, else as
+// LayerSide has it from the input) and all the input could deliver (its
+// max_result_rect, nothing when empty), whatever the request;
 // result_rect: what of it the request asks for, never more.
 struct ResultRects {
   PF_LRect max;
@@ -102,7 +121,9 @@ struct ResultRects {
 inline ResultRects ExpectedResultRects(A_long width, A_long height, PF_RationalScale downsampleX,
                                        PF_RationalScale downsampleY, const PF_LRect& inputMax,
                                        const PF_LRect& request) {
-  const PF_LRect layer{0, 0, AtResolution(width, downsampleX), AtResolution(height, downsampleY)};
+  const PF_LRect in = IsEmptyRect(inputMax) ? PF_LRect{} : inputMax;
+  const PF_LRect layer{0, 0, LayerSide(width, downsampleX, in.left, in.right),
+                       LayerSide(height, downsampleY, in.top, in.bottom)};
   const PF_LRect max = UniteRects(layer, inputMax);
   return ResultRects{max, IntersectRects(max, request)};
 }

@@ -1,6 +1,10 @@
 #include "tools/PreviewOptions.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <iterator>
 
 #include "tests/tools/PreviewTestSupport.h"
 #include "tools/ImageCodecs.h"
@@ -76,7 +80,8 @@ TEST(PreviewOptions, DefaultsAreAFullHdGrayEightBitSmartRender) {
 
 // Every error: exit code 2, one line on stderr naming the problem, nothing
 // on stdout and no file left in the folder but the inputs made for the test.
-TEST(PreviewOptions, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
+// A warning: one line, and the command goes on (here to list the controls).
+TEST(PreviewOptions, ErrorsAndWarningsPrintOneLine) {
   TempDir dir;
   const std::string out = dir / "out.png";
   test::WriteAll(dir / "garbage.png", {'n', 'o', 't', ' ', 'p', 'n', 'g'});
@@ -86,11 +91,21 @@ TEST(PreviewOptions, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
   test::WriteAll(dir / "cut.png", std::vector<std::uint8_t>(png.begin(), png.begin() + 50));
   test::WriteAll(dir / "short.raw", std::vector<std::uint8_t>(4 * 4 * 4 - 1));
   std::filesystem::create_directories(dir.path() / "taken.png");  // a folder in the way
+  // A header that declares 100000 x 100000, its checksum intact.
+  std::vector<std::uint8_t> huge = png;
+  for (std::size_t at : {16u, 20u}) {
+    const std::uint8_t side[] = {0x00, 0x01, 0x86, 0xA0};
+    std::copy(std::begin(side), std::end(side), huge.begin() + std::ptrdiff_t(at));
+  }
+  const std::uint32_t crc = std::uint32_t(crc32(0, huge.data() + 12, 17));
+  for (int i = 0; i < 4; ++i) huge[std::size_t(29 + i)] = std::uint8_t(crc >> (24 - 8 * i));
+  test::WriteAll(dir / "huge.png", huge);
   const std::vector<std::string> inputs = dir.Files();
 
   struct Case {
     std::vector<std::string> args;
     std::string message;  // part of the line
+    int code = 2;
   };
   const std::vector<Case> cases = {
       {{"--bogus", "-o", out}, "unknown option '--bogus'"},
@@ -110,7 +125,24 @@ TEST(PreviewOptions, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
       {{"--region", "-30001,0,4,4", "-o", out}, "--region: '-30001,0,4,4'"},
       {{"--region", "-30000,-30000,30000,30000", "-o", out}, "--region: the region at 8 bits"},
       {{"--grow", "0,-1,0,0", "-o", out}, "--grow: '0,-1,0,0' is not L,T,R,B"},
-      {{"--grow", "30000,0,0,0", "-o", out}, "--grow: the grown frame, 31920x1080"},
+      {{"--grow", "30000,0,0,0", "-o", out},
+       "--grow: the grown frame is too large: 31920x1080 has more than the 30000 pixels a side"},
+      {{"-o", out, "-o", dir / "b.png"}, "-o: given more than once"},
+      {{"-o", out, "--output=" + (dir / "b.png")}, "--output: given more than once"},
+      {{"--depth", "8", "--size", "8x8", "--depth=16", "-o", out}, "--depth: given more than once"},
+      {{"--print-params", "--print-params"}, "--print-params: given more than once"},
+      {{"--gallery", dir / "small.png"}, "small.png: cannot make the folder (Not a directory)"},
+      {{"--source", dir / "huge.png", "-o", out},
+       "huge.png: is too large: 100000x100000 has more than the 30000 pixels a side"},
+      {{"--set", "X Spacing=0", "--print-params"},
+       "warning: \"X Spacing\": 0 is outside the range 1 to 10000; clamped to 1",
+       0},
+      {{"--set", "Opacity=-5", "--print-params"},
+       "\"Opacity\": -5 is outside the range 0 to 100",
+       0},
+      {{"--set", "X Count=1e3", "--print-params"}, "'1e3' is not a whole number"},
+      {{"--set", "X Count=1000", "--print-params"}, "0 to 200; clamped to 200", 0},
+      {{"--set", "Line Width=0.01", "--print-params"}, "0.1 to 20; clamped to 0.1", 0},
       {{"--gallery", dir / "g", "--grow", "1,1,1,1"}, "--gallery: renders whole frames"},
       {{"--set", "X Spacing", "-o", out}, "--set: 'X Spacing' is not LABEL=VALUE"},
       {{"--set", "Grid Size=3", "-o", out}, "unknown control \"Grid Size\""},
@@ -142,8 +174,8 @@ TEST(PreviewOptions, ErrorsPrintOneLineExitTwoAndLeaveNoOutput) {
   for (const Case& c : cases) {
     const test::RunResult r = RunTool(c.args);
     SCOPED_TRACE(c.message);
-    EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.out.empty(), c.code != 0);
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // exactly one line
     EXPECT_TRUE(r.err.starts_with("tessaline-preview: ")) << r.err;
