@@ -101,9 +101,10 @@ void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& o
         const bool fetch = std::size_t(output.width) * sizeof(Pixel) > kReadAheadBytes;
         const Pixel* next =
             fetch && whole != nullptr && r + 1 < output.height ? base.WholeRow(r + 1) : nullptr;
-        staged.Write(out, row, whole, next, r, !(zeros && stagedZeros));
-        stagedZeros = zeros;
-        continue;
+        if (staged.Write(out, row, whole, next, r, !(zeros && stagedZeros))) {
+          stagedZeros = zeros;
+          continue;
+        }
       }
       staged.Forget();
       // A row of one pixel repeated.

@@ -94,9 +94,13 @@ class LinePlan {
     BlendRuns<true>(tile, spanOps + s.from, spanOps + s.to);
   }
 
+  // Float blends that fill make every pixel whose channels are finite the
+  // same one; 8- and 16-bit ones every pixel.
+  static constexpr bool kFillsFiniteOnly = std::is_same_v<Pixel, PixelFloat>;
+
   // run(first, count, fills) for the runs of the stretch in drawing order;
   // `fills` when the run's blend makes every pixel the same one, whatever
-  // it was.
+  // it was (see kFillsFiniteOnly).
   template <typename Run>
   void ForEachRun(const Stretch& s, Run&& run) const {
     const RunOp* const spanOps = ops_ + layout_.CenterRuns();
@@ -129,7 +133,8 @@ class LinePlan {
   // same `value` whatever it was: its last line, drawn after every vertical
   // line, blends as a fill.
   bool RowFills(std::int32_t row, Pixel& value) {
-    if constexpr (!requires(const ReadyBlend& b) { b.Fills(); }) {
+    // (Float fills hold for finite pixels only, which a row is not checked for.)
+    if constexpr (kFillsFiniteOnly || !requires(const ReadyBlend& b) { b.Fills(); }) {
       return false;
     } else {
       const LineLayout::HorizontalLine* last = nullptr;

@@ -93,6 +93,9 @@ template <typename Pixel>
 class SpanBlend {
  public:
   explicit SpanBlend(const BlendTerms& terms) : t_(terms) {}
+  // Nothing of the old pixel kept: every pixel becomes the same one (a float
+  // one, where its channels are finite numbers).
+  bool Fills() const { return t_.keep == 0.0; }
   void Apply(Pixel* pixels, std::int32_t count) const {
     StraightBlend<Pixel> straight(t_);
     for (std::int32_t i = 0; i < count; ++i) {
@@ -244,6 +247,9 @@ template <>
 class SpanBlend<PixelFloat> : Sse2Terms {
  public:
   explicit SpanBlend(const BlendTerms& terms) : Sse2Terms(terms), terms_(terms) {}
+  // Nothing of the old pixel kept: every pixel whose channels are finite
+  // numbers becomes the same one.
+  bool Fills() const { return terms_.keep == 0.0; }
   void Apply(PixelFloat* pixels, std::int32_t count) const {
     StraightBlend<PixelFloat> straight(terms_);
     for (std::int32_t i = 0; i < count; ++i) {
@@ -276,6 +282,7 @@ template <void (*kBlend)(PixelFloat*, std::int32_t, const BlendTerms&)>
 class WideFloatBlend {
  public:
   explicit WideFloatBlend(const BlendTerms& terms) : t_(terms), narrow_(terms) {}
+  bool Fills() const { return narrow_.Fills(); }
   // A few pixels (a vertical line's run in a row) where the call is made.
   void Apply(PixelFloat* pixels, std::int32_t count) const {
     if (count <= 3) return narrow_.Apply(pixels, count);

@@ -49,9 +49,13 @@ class StagedRows {
   // partial lines at its ends. `fresh`: the staged lines are made anew,
   // else those of the last row are used again. `next`, where not null, is
   // the source of the next row: its staged lines are fetched meanwhile.
-  void Write(StreamedWrites& out, Pixel* to, const Pixel* from, const Pixel* next, std::int32_t row,
+  // False, with nothing written, for a float row whose lines made once do
+  // not hold for it (see Plan::kFillsFiniteOnly).
+  bool Write(StreamedWrites& out, Pixel* to, const Pixel* from, const Pixel* next, std::int32_t row,
              bool fresh) {
     const auto* source = reinterpret_cast<const std::byte*>(from);
+    if constexpr (Plan::kFillsFiniteOnly)
+      if (source != nullptr && fixedLines_ > 0 && !FiniteUnderMerges(source)) return false;
     if (fresh || !staged_) Stage(source, reinterpret_cast<const std::byte*>(next), row);
     staged_ = true;
     auto* at = reinterpret_cast<std::byte*>(to);
@@ -61,6 +65,7 @@ class StagedRows {
                           pieces_, std::size_t(pieceCount_));
     const std::int64_t last = endLine_ * 64 - shift_;
     out.Write(at + last, PartSource(source, last, tail_), std::size_t(rowBytes_ - last));
+    return true;
   }
 
   // The stretches, or the staging buffer, have been used for other rows.
@@ -165,6 +170,39 @@ class StagedRows {
     }
     line = end;
     return true;
+  }
+
+  // True when every four-byte word of the source that a merged line takes
+  // from the staged line is a finite float.
+  bool FiniteUnderMerges(const std::byte* source) const {
+    std::int64_t line = firstLine_;
+    for (const LinePiece* p = pieces_; p != pieces_ + pieceCount_; ++p) {
+      line += p->sourceLines;
+      if (p->merge != LinePiece::kWholeLine && (NotFinite(source + line * 64 - shift_) & p->merge))
+        return false;
+      line += p->stagedLines;
+    }
+    return true;
+  }
+
+  // A bit for each of the 16 floats at `at` that is infinite or not a number.
+  static unsigned NotFinite(const std::byte* at) {
+    unsigned bits = 0;
+#if TESSALINE_SSE2
+    const __m128i exponent = _mm_set1_epi32(0x7F800000);
+    for (int q = 0; q < 4; ++q) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * q));
+      const __m128i all = _mm_cmpeq_epi32(_mm_and_si128(v, exponent), exponent);
+      bits |= unsigned(_mm_movemask_ps(_mm_castsi128_ps(all))) << (4 * q);
+    }
+#else
+    for (int w = 0; w < 16; ++w) {
+      std::uint32_t v;
+      std::memcpy(&v, at + 4 * w, 4);
+      if ((v & 0x7F800000u) == 0x7F800000u) bits |= 1u << w;
+    }
+#endif
+    return bits;
   }
 
   // The line of the row that holds the byte of column `column` (with

@@ -297,6 +297,48 @@ TYPED_TEST(GridCompositionDifferential, FramesAcrossTheStreamingThreshold) {
   }
 }
 
+// Lines at full strength over whole pixels, streamed: the stretches they
+// touch are made once and merged with each row, which for floats holds only
+// where the source is finite; here infinities and not-a-numbers lie under
+// them.
+TYPED_TEST(GridCompositionDifferential, FullStrengthLinesOverAnySource) {
+  using Pixel = TypeParam;
+  Rng rng(515u + sizeof(Pixel));
+  for (int trial = 0; trial < 8; ++trial) {
+    GridSettings s;
+    s.blendMode = trial % 4 == 3 ? kBlendGridOnly : kBlendCompositeOverSource;
+    s.xSpacing = s.ySpacing = Between(rng, 12, 40);
+    s.xCount = s.yCount = 6;
+    s.lineWidth = Between(rng, 1, 3);
+    s.centerLineWidth = 2.0;
+    s.outerColorCount = kColorSlotCount;
+    for (int k = 0; k < kColorSlotCount; ++k) s.useColor[k] = true;
+    const Shape shape{Between(rng, 300, 400), 24, trial % 3, trial % 2 == 1};
+    TestImage<Pixel> source(shape.width, shape.height, 0, false);
+    FillRandom(source, rng);
+    if constexpr (sizeof(Pixel) == 16) {
+      constexpr float kSpecial[] = {std::numeric_limits<float>::infinity(),
+                                    -std::numeric_limits<float>::infinity(),
+                                    std::numeric_limits<float>::quiet_NaN()};
+      for (std::int32_t r = 0; r < shape.height; ++r)
+        for (std::int32_t c = 0; c < shape.width; ++c)
+          if (Chance(rng, 0.05))
+            (&source.at(r, c).alpha)[Between(rng, 0, 3)] = kSpecial[Between(rng, 0, 2)];
+    }
+    TestImage<Pixel> slow(shape.width, shape.height, shape.padding, shape.flipped);
+    const int expected = reference::RenderGrid<Pixel>(&source.buffer(), slow.buffer(), s);
+    SetStreamingThreshold(1);
+    for (const IsaLevel level : AvailableIsas()) {
+      ForceIsa(level);
+      TestImage<Pixel> fast(shape.width, shape.height, shape.padding, shape.flipped);
+      ASSERT_EQ(test::RenderPass<Pixel>(&source.buffer(), fast.buffer(), s), expected);
+      ASSERT_EQ(StrideBytes(fast), StrideBytes(slow))
+          << "trial " << trial << " at " << IsaName(level);
+    }
+    SetStreamingThreshold(0);
+  }
+}
+
 // A block of memory and two views into it: the source and the output may
 // overlap, and the output's rows may overlap each other. The pass must give
 // the literal algorithm's bytes, which copies every row before drawing.
