@@ -240,7 +240,7 @@ std::size_t ReportedCacheBytes() {
   unsigned a = 0, b = 0, c = 0, d = 0;
   // The deterministic cache parameters: leaf 4 (Intel), 0x8000001D (AMD).
   for (const unsigned leaf : {4u, 0x8000001Du}) {
-    if (__get_cpuid_max(leaf & 0x80000000u, nullptr) < leaf) continue;
+    if (unsigned(__get_cpuid_max(leaf & 0x80000000u, nullptr)) < leaf) continue;
     for (unsigned i = 0; i < 16; ++i) {
       __cpuid_count(leaf, i, a, b, c, d);
       if ((a & 31) == 0) break;
@@ -250,7 +250,7 @@ std::size_t ReportedCacheBytes() {
     }
   }
   // The older extended report, in units of 512 KiB.
-  if (__get_cpuid_max(0x80000000u, nullptr) >= 0x80000006u) {
+  if (unsigned(__get_cpuid_max(0x80000000u, nullptr)) >= 0x80000006u) {
     __cpuid(0x80000006u, a, b, c, d);
     return std::size_t(d >> 18) * 512 * 1024;
   }
