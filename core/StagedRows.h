@@ -55,7 +55,9 @@ class StagedRows {
              bool fresh) {
     const auto* source = reinterpret_cast<const std::byte*>(from);
     if constexpr (Plan::kFillsFiniteOnly)
-      if (source != nullptr && fixedLines_ > 0 && !FiniteUnderMerges(source)) return false;
+      if (source != nullptr && fixedLines_ > 0 &&
+          !FiniteUnderMerges(source, reinterpret_cast<const std::byte*>(next)))
+        return false;
     if (fresh || !staged_) Stage(source, reinterpret_cast<const std::byte*>(next), row);
     staged_ = true;
     auto* at = reinterpret_cast<std::byte*>(to);
@@ -174,15 +176,21 @@ class StagedRows {
 
   // True when every four-byte word of the source that a merged line takes
   // from the staged line is a finite float.
-  bool FiniteUnderMerges(const std::byte* source) const {
+  // Those of `next`, where not null, are fetched meanwhile: they lie too
+  // far ahead of the row for the kernels' reading ahead.
+  bool FiniteUnderMerges(const std::byte* source, const std::byte* next) const {
     std::int64_t line = firstLine_;
+    bool finite = true;
     for (const LinePiece* p = pieces_; p != pieces_ + pieceCount_; ++p) {
       line += p->sourceLines;
-      if (p->merge != LinePiece::kWholeLine && (NotFinite(source + line * 64 - shift_) & p->merge))
-        return false;
+      if (p->merge != LinePiece::kWholeLine) {
+        const std::int64_t at = line * 64 - shift_;
+        if (next != nullptr) __builtin_prefetch(next + at);
+        finite = finite && (NotFinite(source + at) & p->merge) == 0;
+      }
       line += p->stagedLines;
     }
-    return true;
+    return finite;
   }
 
   // A bit for each of the 16 floats at `at` that is infinite or not a number.
