@@ -38,10 +38,11 @@ constexpr std::int32_t kMinLinePixels = 32;
 // Pieces of rows drawn apart and then written out: small enough to stay in
 // the first-level cache, large enough to be written at memory's speed.
 constexpr std::size_t kPieceBytes = 4 * 1024;
-// The staged lines of a row (StagedRows): room for a line every 64 bytes of
-// a row of 3840 8-bit pixels, or every 128 bytes of 16-bit and float ones.
+// The staged lines of a row (StagedRows): room for a line every 40 bytes of
+// a row of 7680 8-bit pixels, or every 128 bytes of 16-bit and float ones,
+// within the render's stack bound below.
 template <typename Pixel>
-constexpr std::size_t kStagingBytes = sizeof(Pixel) == 4 ? 4 * 1024 : 8 * 1024;
+constexpr std::size_t kStagingBytes = sizeof(Pixel) == 4 ? 6 * 1024 : 8 * 1024;
 
 // The composition as stamped line by line over the whole frame.
 template <typename Pixel>
