@@ -278,11 +278,11 @@ IsaLevel ActiveIsa() {
   return InForce().load(std::memory_order_relaxed);
 }
 
-std::vector<IsaLevel> AvailableIsas() {
-  std::vector<IsaLevel> levels;
-  for (auto l = std::uint8_t(Narrowest()); l <= std::uint8_t(MachineIsa()); ++l)
-    levels.push_back(IsaLevel(l));
-  return levels;
+std::span<const IsaLevel> AvailableIsas() {
+  static constexpr IsaLevel kLevels[] = {IsaLevel::kScalar, IsaLevel::kSse2, IsaLevel::kAvx2,
+                                         IsaLevel::kAvx512};
+  return std::span(kLevels).subspan(std::size_t(Narrowest()),
+                                    std::size_t(MachineIsa()) - std::size_t(Narrowest()) + 1);
 }
 
 IsaLevel ForceIsa(IsaLevel level) {

@@ -9,7 +9,7 @@
 // that moment. Every level gives the same bits.
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "core/Vectors.h"
 
@@ -56,7 +56,7 @@ struct ByteKernels {
 // The level in force for renders that start now.
 IsaLevel ActiveIsa();
 // The levels this build and this machine can run, narrowest first.
-std::vector<IsaLevel> AvailableIsas();
+std::span<const IsaLevel> AvailableIsas();
 // Puts `level` in force (or the widest available below it) for renders that
 // start after, and gives the level put in force: for tests and the
 // benchmark, which measure and check every level in one process.
