@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-
 #include <cstring>
 
 #include "core/GridComposition.h"

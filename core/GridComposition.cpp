@@ -84,7 +84,9 @@ void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& o
   StreamedWrites out(kernels);
   alignas(64) std::byte buffer[kStagingBytes<Pixel> + 64];
   StagedRows<Pixel, Plan> staged(plan, kernels, buffer, kStagingBytes<Pixel>, output.width);
-  bool stagedZeros = false;  // what is staged is that of a row of zeros
+  // Rows longer than the kernels read ahead: the next one's staged lines are
+  // fetched while one is staged.
+  const bool fetch = std::size_t(output.width) * sizeof(Pixel) > kReadAheadBytes;
   constexpr auto kColumns = std::int32_t(kPieceBytes / sizeof(Pixel));
   const auto lineShift = [](const Pixel* to) {
     return std::int32_t(reinterpret_cast<std::uintptr_t>(to) % 64);
@@ -97,15 +99,9 @@ void DrawStreamed(const FrameBase<Pixel>& base, Plan& plan, const PixelBuffer& o
       const bool zeros = base.HoldsNone(r);
       const Pixel* whole = zeros ? nullptr : base.WholeRow(r);
       if (!rowLines && (zeros || whole != nullptr) && staged.Prepare(lineShift(row))) {
-        // Rows longer than the kernels read ahead: the next one's staged
-        // lines are fetched while this one is staged.
-        const bool fetch = std::size_t(output.width) * sizeof(Pixel) > kReadAheadBytes;
         const Pixel* next =
             fetch && whole != nullptr && r + 1 < output.height ? base.WholeRow(r + 1) : nullptr;
-        if (staged.Write(out, row, whole, next, r, !(zeros && stagedZeros))) {
-          stagedZeros = zeros;
-          continue;
-        }
+        if (staged.Write(out, row, whole, next, r)) continue;
       }
       staged.Forget();
       // A row of one pixel repeated.

@@ -22,8 +22,6 @@
 namespace tessaline {
 namespace {
 
-constexpr std::size_t kReadAhead = kReadAheadBytes;
-
 // Fewer than 64 bytes (or any number, where there are no vector kernels),
 // with ordinary stores, from the front.
 void CopySmall(std::byte* to, const std::byte* from, std::size_t bytes) {
@@ -98,7 +96,7 @@ struct Avx512 {
       return;                                                                                      \
     }                                                                                              \
     for (std::size_t i = 0; i < bytes; i += 64) {                                                  \
-      __builtin_prefetch(from + i + kReadAhead);                                                   \
+      __builtin_prefetch(from + i + kReadAheadBytes);                                              \
       for (std::size_t k = 0; k < 64; k += Level::kWidth)                                          \
         Level::Stream(to + i + k, Level::Load(from + i + k));                                      \
     }                                                                                              \
@@ -132,7 +130,7 @@ struct Avx512 {
       const std::byte* line = staged + std::size_t{p->stagedLine} * 64;                            \
       if (from != nullptr)                                                                         \
         for (std::size_t i = 0; i < lines; i += 64)                                                \
-          __builtin_prefetch(from + source + i + kReadAhead);                                      \
+          __builtin_prefetch(from + source + i + kReadAheadBytes);                                 \
       if (p->merge == LinePiece::kWholeLine || from == nullptr) {                                  \
         for (std::size_t i = 0; i < lines; i += Level::kWidth)                                     \
           Level::Stream(to + i, Level::Load(line + i));                                            \

@@ -89,9 +89,7 @@ class LinePlan {
   // Blends into the tile (the stretch's columns of rows that no horizontal
   // line touches) every line that touches it, in drawing order.
   void DrawStretch(const Tile<Pixel>& tile, const Stretch& s) {
-    const RunOp* const spanOps = ops_ + layout_.CenterRuns();
-    if (s.center) BlendRuns<true>(tile, ops_, spanOps);
-    BlendRuns<true>(tile, spanOps + s.from, spanOps + s.to);
+    ForEachOps(s, [&](const RunOp* from, const RunOp* to) { BlendRuns<true>(tile, from, to); });
   }
 
   // Float blends that fill make every pixel whose channels are finite the
@@ -103,17 +101,14 @@ class LinePlan {
   // it was (see kFillsFiniteOnly).
   template <typename Run>
   void ForEachRun(const Stretch& s, Run&& run) const {
-    const RunOp* const spanOps = ops_ + layout_.CenterRuns();
-    const auto each = [&](const RunOp* from, const RunOp* to) {
+    ForEachOps(s, [&](const RunOp* from, const RunOp* to) {
       for (const RunOp* op = from; op != to; ++op) {
         bool fills = false;
         if constexpr (requires(const ReadyBlend& b) { b.Fills(); })
           fills = op->blend >= 0 && blends_.Get(op->blend).Fills();
         run(op->first, op->count, fills);
       }
-    };
-    if (s.center) each(ops_, spanOps);
-    each(spanOps + s.from, spanOps + s.to);
+    });
   }
 
   // Chooses the rows [firstRow, endRow) that the next tiles lie in: the
@@ -141,12 +136,8 @@ class LinePlan {
       double weight = 0.0;
       for (std::int32_t h = 0; h < rowLineCount_; ++h) {
         const LineLayout::HorizontalLine& line = layout_.Horizontal(rowLines_[h]);
-        if (row < line.rows.first || row > line.rows.last) continue;
-        const LineStyle& ls = layout_.Style(line.style);
-        const double coverage = LineCoverage(row, line.position, ls.width);
-        if (!(coverage > 0.0)) continue;
-        last = &line;
-        weight = (coverage * layout_.Opacity()) * ls.color->alpha;
+        if (row >= line.rows.first && row <= line.rows.last && RowWeight(line, row, weight))
+          last = &line;
       }
       // The horizontal center line comes before the outer vertical lines.
       if (last == nullptr || (last->style == 0 && layout_.RunCount() > layout_.CenterRuns()))
@@ -262,9 +253,8 @@ class LinePlan {
     const std::int32_t last = std::min(line.rows.last, tile.endRow - 1);
     const LineStyle& ls = layout_.Style(line.style);
     for (std::int32_t r = first; r <= last; ++r) {
-      const double coverage = LineCoverage(r, line.position, ls.width);
-      if (!(coverage > 0.0)) continue;
-      const double weight = (coverage * layout_.Opacity()) * ls.color->alpha;
+      double weight = 0.0;
+      if (!RowWeight(line, r, weight)) continue;
       Pixel* row = tile.Row(r);
       const auto blendRow = [&](const auto& blend) {
         if (!uniformBackground_) {
@@ -303,6 +293,25 @@ class LinePlan {
             FillPixels(row + (first - tile.firstColumn), end - first, value);
           });
     }
+  }
+
+  // each(from, to) for the ranges of runs drawn in the stretch, in drawing
+  // order: the center line's where it lies in the stretch, then its spans'.
+  template <typename Each>
+  void ForEachOps(const Stretch& s, Each&& each) const {
+    const RunOp* const spanOps = ops_ + layout_.CenterRuns();
+    if (s.center) each(ops_, spanOps);
+    each(spanOps + s.from, spanOps + s.to);
+  }
+
+  // The weight of a horizontal line in `row`, as the horizontal stamp
+  // computes it; false where the line does not cover the row.
+  bool RowWeight(const LineLayout::HorizontalLine& line, std::int32_t row, double& weight) const {
+    const LineStyle& ls = layout_.Style(line.style);
+    const double coverage = LineCoverage(row, line.position, ls.width);
+    if (!(coverage > 0.0)) return false;
+    weight = (coverage * layout_.Opacity()) * ls.color->alpha;
+    return true;
   }
 
   void FindStretches(std::int32_t shift) {

@@ -39,27 +39,28 @@ class StagedRows {
   bool Prepare(std::int32_t shift) {
     if (shift == shift_) return ready_;
     shift_ = shift;
-    staged_ = false;
+    stagedZeros_ = false;
     ready_ = Layout();
     return ready_;
   }
 
   // Writes row `row` to `to` from `from`, its source's pixel of column 0
   // (every column of the row held; null for zeros), through `out` for the
-  // partial lines at its ends. `fresh`: the staged lines are made anew,
-  // else those of the last row are used again. `next`, where not null, is
-  // the source of the next row: its staged lines are fetched meanwhile.
+  // partial lines at its ends. Rows of zeros in a row share what is staged.
+  // `next`, where not null, is the source of the next row: its staged lines
+  // are fetched meanwhile.
   // False, with nothing written, for a float row whose lines made once do
   // not hold for it (see Plan::kFillsFiniteOnly).
-  bool Write(StreamedWrites& out, Pixel* to, const Pixel* from, const Pixel* next, std::int32_t row,
-             bool fresh) {
+  bool Write(StreamedWrites& out, Pixel* to, const Pixel* from, const Pixel* next,
+             std::int32_t row) {
     const auto* source = reinterpret_cast<const std::byte*>(from);
     if constexpr (Plan::kFillsFiniteOnly)
       if (source != nullptr && fixedLines_ > 0 &&
           !FiniteUnderMerges(source, reinterpret_cast<const std::byte*>(next)))
         return false;
-    if (fresh || !staged_) Stage(source, reinterpret_cast<const std::byte*>(next), row);
-    staged_ = true;
+    if (source != nullptr || !stagedZeros_)
+      Stage(source, reinterpret_cast<const std::byte*>(next), row);
+    stagedZeros_ = source == nullptr;
     auto* at = reinterpret_cast<std::byte*>(to);
     const std::int64_t first = firstLine_ * 64 - shift_;  // the row's first whole line
     if (shift_ != 0) out.Write(at, PartSource(source, 0, head_), first);
@@ -247,7 +248,8 @@ class StagedRows {
   std::byte* const staging_;
   const std::int64_t rowBytes_;
   std::int32_t shift_ = -1;
-  bool ready_ = false, staged_ = false;
+  bool ready_ = false;
+  bool stagedZeros_ = false;  // the staged lines are those of a row of zeros
   const std::int32_t capacityLines_;
   const Stretch* stretches_ = nullptr;
   std::int32_t stretchCount_ = 0;
