@@ -159,15 +159,16 @@ void FillRandom(TestImage<Pixel>& image, Rng& rng, Alphas alphas = Alphas::kAny)
 
 // Where the layer lies in the output: mostly the output is the layer; else a
 // window onto it (the center anywhere near or outside, whole and half
-// positions included) with the source offset either way.
+// positions included) with the source offset either way, often only
+// vertically, so that whole rows of source follow rows of none.
 LayerPlacement RandomPlacement(Rng& rng, const PixelBuffer& out) {
   if (Chance(rng, 0.4)) return CenteredPlacement(out);
   const auto position = [&](std::int32_t size) {
     const double p = Uniform(rng, -0.5 * size - 3, 1.5 * size + 3);
     return Chance(rng, 0.5) ? std::round(p * 2.0) * 0.5 : p;
   };
-  return LayerPlacement{position(out.width), position(out.height), Between(rng, -6, 6),
-                        Between(rng, -6, 6)};
+  const std::int32_t sourceX = Chance(rng, 0.3) ? 0 : Between(rng, -6, 6);
+  return LayerPlacement{position(out.width), position(out.height), sourceX, Between(rng, -6, 6)};
 }
 
 // Every byte of every row's stride: the pixels, and the padding that a copy
