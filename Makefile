@@ -17,7 +17,7 @@ export SIGN_PFX SIGN_PASS_FILE SIGN_TIMESTAMP_URL
 all: deps native windows gallery
 
 deps:
-	@./cmake/deps.sh
+	@./scripts/deps.sh
 
 build/%/build.ninja:
 	cmake --preset $*
@@ -70,20 +70,20 @@ fuzz: fuzz-build
 	$(FUZZER) $(FUZZ_FLAGS) -max_total_time=$(FUZZ_SECONDS) build/fuzz/corpus tests/fuzz/corpus
 
 # Concurrent renders under ThreadSanitizer (build/tsan): only the tests that
-# run threads are built.
+# run threads (label tsan) are built and run.
 TSAN_TESTS = concurrent_render_test
 
 test-tsan: deps build/tsan/build.ninja
 	cmake --build --preset tsan --target $(TSAN_TESTS) -j $(JOBS)
-	ctest --preset tsan -R '^$(TSAN_TESTS)$$'
+	ctest --preset tsan -L '^tsan$$'
 
 # The blend kernels without vector instructions (build/scalar): the core's
-# tests, the differential test among them.
+# tests labelled scalar, the differential test among them.
 SCALAR_TESTS = grid_composition_test line_stamp_test
 
 test-scalar: deps build/scalar/build.ninja
 	cmake --build --preset scalar --target $(SCALAR_TESTS) -j $(JOBS)
-	ctest --preset scalar -R '^($(shell echo $(SCALAR_TESTS) | tr ' ' '|'))$$'
+	ctest --preset scalar -L '^scalar$$'
 
 bench: native
 	build/native/bench/tessaline-bench
