@@ -37,7 +37,6 @@
 #include "tests/support/FakeControls.h"
 #include "tests/support/PresetControls.h"
 #include "tests/support/ReferenceGrid.h"
-#include "tests/support/RenderPass.h"
 
 namespace tessaline {
 namespace {
@@ -256,8 +255,8 @@ std::string RegisterPass(const FrameSize& size, const PassCase& pass, bool alpha
         Frames& f = FramesFor<Pixel>(size);
         ForceIsa(level);
         for (auto _ : state) {
-          if (test::RenderPass<Pixel>(alphas ? &f.alphaSource : &f.source, f.output, settings) !=
-              kErrNone)
+          if (RenderGrid<Pixel>(alphas ? &f.alphaSource : &f.source, f.output, settings,
+                                CenteredPlacement(f.output)) != kErrNone)
             state.SkipWithError("render");
           benchmark::ClobberMemory();
         }

@@ -13,8 +13,8 @@
 
 #include "core/GridComposition.h"
 #include "core/Kernels.h"
+#include "tests/support/PixelTypes.h"
 #include "tests/support/ReferenceGrid.h"
-#include "tests/support/RenderPass.h"
 #include "tests/support/TestImage.h"
 
 namespace tessaline {
@@ -24,8 +24,7 @@ using test::TestImage;
 
 template <typename Pixel>
 class GridCompositionDifferential : public ::testing::Test {};
-using PixelTypes = ::testing::Types<Pixel8, Pixel16, PixelFloat>;
-TYPED_TEST_SUITE(GridCompositionDifferential, PixelTypes);
+TYPED_TEST_SUITE(GridCompositionDifferential, test::PixelTypes);
 
 using Rng = std::mt19937;
 
@@ -264,7 +263,7 @@ void ExpectLiteralFrame(Rng& rng, int trial, const Shape& shape, Profile profile
   SetStreamingThreshold(threshold != 0 ? threshold : Chance(rng, 0.5) ? 1 : 0);
   for (std::size_t k = 0; k < fast.size(); ++k) {
     const IsaLevel level = ForceIsa(AvailableIsas()[k]);
-    ASSERT_EQ(test::RenderPass<Pixel>(sourceBuffer, fast[k].buffer(), s, place), expected)
+    ASSERT_EQ(RenderGrid<Pixel>(sourceBuffer, fast[k].buffer(), s, place), expected)
         << "trial " << trial << " at " << IsaName(level);
     ASSERT_EQ(StrideBytes(fast[k]), StrideBytes(slow))
         << "trial " << trial << " at " << IsaName(level);
@@ -332,7 +331,9 @@ TYPED_TEST(GridCompositionDifferential, FullStrengthLinesOverAnySource) {
     for (const IsaLevel level : AvailableIsas()) {
       ForceIsa(level);
       TestImage<Pixel> fast(shape.width, shape.height, shape.padding, shape.flipped);
-      ASSERT_EQ(test::RenderPass<Pixel>(&source.buffer(), fast.buffer(), s), expected);
+      ASSERT_EQ(
+          RenderGrid<Pixel>(&source.buffer(), fast.buffer(), s, CenteredPlacement(fast.buffer())),
+          expected);
       ASSERT_EQ(StrideBytes(fast), StrideBytes(slow))
           << "trial " << trial << " at " << IsaName(level);
     }
@@ -363,7 +364,8 @@ void ExpectLiteralResult(const SharedMemory<Pixel>& m, const GridSettings& s, in
   const PixelBuffer slowSource = m.View(slow, m.sourceOffset, m.sourceRowbytes);
   const PixelBuffer slowOutput = m.View(slow, m.outputOffset, m.outputRowbytes);
   const int expected = reference::RenderGrid<Pixel>(&slowSource, slowOutput, s);
-  ASSERT_EQ(test::RenderPass<Pixel>(&fastSource, fastOutput, s), expected) << "trial " << trial;
+  ASSERT_EQ(RenderGrid<Pixel>(&fastSource, fastOutput, s, CenteredPlacement(fastOutput)), expected)
+      << "trial " << trial;
   ASSERT_EQ(fast, slow) << "trial " << trial;
 }
 
