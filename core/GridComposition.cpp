@@ -50,10 +50,7 @@ void StampLineByLine(const PixelBuffer& output, const GridSettings& s, double cx
   const auto styles = LineStyles(s);
   ForEachLine(s, output.width, output.height, cx, cy, [&](const GridLine& line) {
     const LineStyle& style = styles[std::size_t(line.style)];
-    if (line.axis == Axis::kVertical)
-      StampVerticalLine<Pixel>(output, line.position, style.width, *style.color, s.opacity);
-    else
-      StampHorizontalLine<Pixel>(output, line.position, style.width, *style.color, s.opacity);
+    StampLine<Pixel>(output, line.axis, line.position, style.width, *style.color, s.opacity);
   });
 }
 

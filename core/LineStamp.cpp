@@ -38,45 +38,28 @@ IndexWindow LineWindow(double p, double w, std::int32_t size) {
 }
 
 template <typename Pixel>
-void StampVerticalLine(const PixelBuffer& buffer, double x, double width, const GridColor& color,
-                       double opacity) {
+void StampLine(const PixelBuffer& buffer, Axis axis, double position, double width,
+               const GridColor& color, double opacity) {
   if (buffer.width <= 0 || buffer.height <= 0) return;
-  const IndexWindow window = LineWindow(x, width, buffer.width);
+  const bool vertical = axis == Axis::kVertical;
+  const IndexWindow window = LineWindow(position, width, vertical ? buffer.width : buffer.height);
   if (window.empty()) return;
-  for (std::int32_t r = 0; r < buffer.height; ++r) {
+  const IndexWindow rows = vertical ? IndexWindow{0, buffer.height - 1} : window;
+  const IndexWindow columns = vertical ? window : IndexWindow{0, buffer.width - 1};
+  for (std::int32_t r = rows.first; r <= rows.last; ++r) {
     Pixel* row = PixelRow<Pixel>(buffer, r);
-    for (std::int32_t c = window.first; c <= window.last; ++c) {
-      const double coverage = LineCoverage(c, x, width);
+    for (std::int32_t c = columns.first; c <= columns.last; ++c) {
+      const double coverage = LineCoverage(vertical ? c : r, position, width);
       if (coverage > 0.0)
         row[c] = BlendPixel(row[c], TermsOf(color, (coverage * opacity) * color.alpha));
     }
   }
 }
 
-template <typename Pixel>
-void StampHorizontalLine(const PixelBuffer& buffer, double y, double width, const GridColor& color,
-                         double opacity) {
-  if (buffer.width <= 0 || buffer.height <= 0) return;
-  const IndexWindow window = LineWindow(y, width, buffer.height);
-  if (window.empty()) return;
-  for (std::int32_t r = window.first; r <= window.last; ++r) {
-    const double coverage = LineCoverage(r, y, width);
-    if (!(coverage > 0.0)) continue;
-    const double strength = coverage * opacity;
-    Pixel* row = PixelRow<Pixel>(buffer, r);
-    for (std::int32_t c = 0; c < buffer.width; ++c)
-      row[c] = BlendPixel(row[c], TermsOf(color, strength * color.alpha));
-  }
-}
-
-#define TESSALINE_INSTANTIATE_STAMPS(Pixel)                                                      \
-  template void StampVerticalLine<Pixel>(const PixelBuffer&, double, double, const GridColor&,   \
-                                         double);                                                \
-  template void StampHorizontalLine<Pixel>(const PixelBuffer&, double, double, const GridColor&, \
-                                           double);
-TESSALINE_INSTANTIATE_STAMPS(Pixel8)
-TESSALINE_INSTANTIATE_STAMPS(Pixel16)
-TESSALINE_INSTANTIATE_STAMPS(PixelFloat)
-#undef TESSALINE_INSTANTIATE_STAMPS
+template void StampLine<Pixel8>(const PixelBuffer&, Axis, double, double, const GridColor&, double);
+template void StampLine<Pixel16>(const PixelBuffer&, Axis, double, double, const GridColor&,
+                                 double);
+template void StampLine<PixelFloat>(const PixelBuffer&, Axis, double, double, const GridColor&,
+                                    double);
 
 }  // namespace tessaline

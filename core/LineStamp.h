@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "core/GridColor.h"
+#include "core/GridLines.h"
 #include "core/PixelBuffer.h"
 
 namespace tessaline {
@@ -27,15 +28,12 @@ struct IndexWindow {
 };
 IndexWindow LineWindow(double p, double w, std::int32_t size);
 
-// A vertical band centered on column position x through every row, and a
-// horizontal band centered on row position y through every column. A buffer
-// with no rows or no columns gets nothing. Instantiated for Pixel8, Pixel16
-// and PixelFloat.
+// A band centered on `position`: for a vertical line a column position, the
+// band through every row; for a horizontal one a row position, the band
+// through every column. A buffer with no rows or no columns gets nothing.
+// Instantiated for Pixel8, Pixel16 and PixelFloat.
 template <typename Pixel>
-void StampVerticalLine(const PixelBuffer& buffer, double x, double width, const GridColor& color,
-                       double opacity);
-template <typename Pixel>
-void StampHorizontalLine(const PixelBuffer& buffer, double y, double width, const GridColor& color,
-                         double opacity);
+void StampLine(const PixelBuffer& buffer, Axis axis, double position, double width,
+               const GridColor& color, double opacity);
 
 }  // namespace tessaline

@@ -375,13 +375,8 @@ TYPED_TEST(GridCompositionDifferential, SourceSharingBytesWithTheOutput) {
   for (int trial = 0; trial < 120; ++trial) {
     const std::int32_t width = Between(rng, 1, 40), height = Between(rng, 1, 40);
     const auto rowbytes = std::int32_t(width * sizeof(Pixel));
-    SharedMemory<Pixel> m{std::vector<std::uint8_t>(std::size_t(rowbytes) * (height + 4)),
-                          0,
-                          0,
-                          rowbytes,
-                          rowbytes,
-                          width,
-                          height};
+    SharedMemory<Pixel> m{{}, 0, 0, rowbytes, rowbytes, width, height};
+    m.bytes.resize(std::size_t(rowbytes) * (height + 4));
     for (auto& byte : m.bytes) byte = std::uint8_t(rng());
     if constexpr (sizeof(Pixel) == 16) {  // keep the floats ordinary numbers
       for (std::size_t i = 0; i + 4 <= m.bytes.size(); i += 4) {
@@ -408,13 +403,10 @@ TYPED_TEST(GridCompositionDifferential, OutputRowsSharingBytes) {
     // Rows that start inside the previous row, or all on the same bytes.
     const std::int32_t rowbytes =
         trial % 3 == 0 ? 0 : std::int32_t(sizeof(Pixel)) * Between(rng, 1, width - 1);
-    SharedMemory<Pixel> m{std::vector<std::uint8_t>(std::size_t(full) * (2 * height + 2), 0),
-                          std::ptrdiff_t(full) * (height + 1),
-                          0,
-                          full,
-                          trial % 2 ? rowbytes : -rowbytes,
-                          width,
-                          height};
+    const std::ptrdiff_t sourceOffset = std::ptrdiff_t(full) * (height + 1);
+    const std::int32_t outputRowbytes = trial % 2 ? rowbytes : -rowbytes;
+    SharedMemory<Pixel> m{{}, sourceOffset, 0, full, outputRowbytes, width, height};
+    m.bytes.resize(std::size_t(full) * (2 * height + 2));
     if (m.outputRowbytes < 0) m.outputOffset = std::ptrdiff_t(-m.outputRowbytes) * (height - 1);
     for (std::size_t i = 0; i < m.bytes.size(); i += sizeof(Pixel)) {
       using Channel = decltype(Pixel{}.red);

@@ -90,9 +90,9 @@ void ExpectBlends(const BlendCase<Pixel> (&cases)[kCount],
 TEST(BlendPixel, MatchesTheTable) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const BlendCase<Pixel8> eight[] = {
-      // Straight color over transparency: the line's own.
+      // Straight color over transparency: the line's own; alpha 127.5 rounds up.
       {{0, 0, 0, 0}, {1, 1, 1, 1}, 0.5, {128, 255, 255, 255}},
-      {{255, 100, 0, 0}, {1, 0, 0, 1}, 0.2, {255, 131, 0, 0}},  // 130.99..., half away from 0
+      {{255, 100, 0, 0}, {1, 0, 0, 1}, 0.2, {255, 131, 0, 0}},
       {{7, 200, 0, 0}, {0, 0, 0, 1}, 1.0, {255, 0, 0, 0}},
       // Weights outside 0 to 1 stay in range.
       {{255, 255, 0, 0}, {0, 1, 0, 1}, 1e300, {0, 0, 255, 0}},
@@ -118,7 +118,7 @@ TYPED_TEST_SUITE(Stamp, test::PixelTypes);
 
 TYPED_TEST(Stamp, VerticalLineCoversTwoColumnsAtHalfStrength) {
   TestImage<TypeParam> image(20, 3, 2);
-  StampVerticalLine<TypeParam>(image.buffer(), 10.0, 1.0, GridColor{1, 1, 1, 1}, 1.0);
+  StampLine<TypeParam>(image.buffer(), Axis::kVertical, 10.0, 1.0, GridColor{1, 1, 1, 1}, 1.0);
   for (std::int32_t r = 0; r < 3; ++r)
     for (std::int32_t c = 0; c < 20; ++c) {
       TypeParam expected{};
@@ -131,7 +131,7 @@ TYPED_TEST(Stamp, VerticalLineCoversTwoColumnsAtHalfStrength) {
 
 TYPED_TEST(Stamp, WeightIsCoverageTimesOpacityTimesAlpha) {
   TestImage<TypeParam> image(4, 4);
-  StampHorizontalLine<TypeParam>(image.buffer(), 1.5, 1.0, GridColor{1, 0, 0, 0.5}, 0.5);
+  StampLine<TypeParam>(image.buffer(), Axis::kHorizontal, 1.5, 1.0, GridColor{1, 0, 0, 0.5}, 0.5);
   TypeParam expected{};
   expected = BlendPixel(expected, TermsOf(GridColor{1, 0, 0, 1}, 0.25));
   for (std::int32_t c = 0; c < 4; ++c) {
@@ -147,8 +147,8 @@ TYPED_TEST(Stamp, ZeroAlphaColorLeavesPixelsAsTheyWere) {
   TypeParam fill{};
   fill.red = 3;
   image.Fill(fill);
-  StampVerticalLine<TypeParam>(image.buffer(), 3.0, 4.0, GridColor{0, 1, 0, 0}, 1.0);
-  StampHorizontalLine<TypeParam>(image.buffer(), 3.0, 4.0, GridColor{0, 1, 0, 0}, 1.0);
+  StampLine<TypeParam>(image.buffer(), Axis::kVertical, 3.0, 4.0, GridColor{0, 1, 0, 0}, 1.0);
+  StampLine<TypeParam>(image.buffer(), Axis::kHorizontal, 3.0, 4.0, GridColor{0, 1, 0, 0}, 1.0);
   for (std::int32_t r = 0; r < 6; ++r)
     for (std::int32_t c = 0; c < 6; ++c) {
       EXPECT_EQ(image.at(r, c).red, 3);
@@ -158,7 +158,7 @@ TYPED_TEST(Stamp, ZeroAlphaColorLeavesPixelsAsTheyWere) {
 
 TYPED_TEST(Stamp, LeftEdgeLineWritesNothingOutsideTheRows) {
   TestImage<TypeParam> image(5, 2, 3, true);
-  StampVerticalLine<TypeParam>(image.buffer(), 0.0, 3.0, GridColor{1, 1, 1, 1}, 1.0);
+  StampLine<TypeParam>(image.buffer(), Axis::kVertical, 0.0, 3.0, GridColor{1, 1, 1, 1}, 1.0);
   const TypeParam full = BlendPixel(TypeParam{}, TermsOf(GridColor{1, 1, 1, 1}, 1.0));
   const TypeParam half = BlendPixel(TypeParam{}, TermsOf(GridColor{1, 1, 1, 1}, 0.5));
   for (std::int32_t r = 0; r < 2; ++r) {
@@ -178,8 +178,8 @@ TYPED_TEST(Stamp, LinesFarOutsideOrNotANumberDrawNothing) {
                               57.0};
   for (double p : positions) {
     TestImage<TypeParam> image(8, 8, 1);
-    StampVerticalLine<TypeParam>(image.buffer(), p, 20.0, GridColor{1, 1, 1, 1}, 1.0);
-    StampHorizontalLine<TypeParam>(image.buffer(), p, 20.0, GridColor{1, 1, 1, 1}, 1.0);
+    StampLine<TypeParam>(image.buffer(), Axis::kVertical, p, 20.0, GridColor{1, 1, 1, 1}, 1.0);
+    StampLine<TypeParam>(image.buffer(), Axis::kHorizontal, p, 20.0, GridColor{1, 1, 1, 1}, 1.0);
     for (std::int32_t r = 0; r < 8; ++r)
       for (std::int32_t c = 0; c < 8; ++c) EXPECT_EQ(image.at(r, c).alpha, 0) << p;
     EXPECT_TRUE(image.PaddingIntact()) << p;
@@ -190,8 +190,8 @@ TYPED_TEST(Stamp, EmptyBuffersGetNothing) {
   const std::int32_t sizes[][2] = {{0, 5}, {5, 0}, {-3, 4}, {4, -3}};
   for (const auto& size : sizes) {
     TestImage<TypeParam> image(size[0], size[1]);
-    StampVerticalLine<TypeParam>(image.buffer(), 0.5, 3.0, GridColor{1, 1, 1, 1}, 1.0);
-    StampHorizontalLine<TypeParam>(image.buffer(), 0.5, 3.0, GridColor{1, 1, 1, 1}, 1.0);
+    StampLine<TypeParam>(image.buffer(), Axis::kVertical, 0.5, 3.0, GridColor{1, 1, 1, 1}, 1.0);
+    StampLine<TypeParam>(image.buffer(), Axis::kHorizontal, 0.5, 3.0, GridColor{1, 1, 1, 1}, 1.0);
     EXPECT_TRUE(image.PaddingIntact());
   }
 }
