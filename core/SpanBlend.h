@@ -2,9 +2,7 @@
 // The span blend: runs of pixels blended with one weight toward one color,
 // at each depth, with each level's instructions.
 #include <array>
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
 #include "core/Kernels.h"
 #include "core/PixelBlend.h"
