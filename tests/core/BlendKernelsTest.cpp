@@ -34,14 +34,18 @@ const GridColor kColors[] = {{1.0, 1.0, 1.0, 1.0},
                              {1.0 / 255.0, 254.0 / 255.0, 0.5, 1.0}};
 
 // Each pixel twice: among pixels of the same alpha (long opaque runs), and
-// among pixels of every other alpha.
+// among pixels of every other alpha, each after 0 to 4 opaque ones, so that
+// groups of pixels blended together mix opaque and other pixels every way.
 template <typename Pixel, typename Channel, typename Colors>
 std::vector<Pixel> EveryAlphaOver(const std::vector<Channel>& alphas, const Colors& colors) {
   std::vector<Pixel> pixels;
   for (Channel a : alphas)
     for (const auto& c : colors) pixels.push_back(Pixel{a, c[0], c[1], c[2]});
   for (const auto& c : colors)
-    for (Channel a : alphas) pixels.push_back(Pixel{a, c[0], c[1], c[2]});
+    for (std::size_t i = 0; i < alphas.size(); ++i) {
+      pixels.insert(pixels.end(), i % 5, Pixel{PixelTraits<Pixel>::kFullScale, c[0], c[1], c[2]});
+      pixels.push_back(Pixel{alphas[i], c[0], c[1], c[2]});
+    }
   return pixels;
 }
 
