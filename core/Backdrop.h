@@ -18,7 +18,7 @@ inline bool HasPixels(const PixelBuffer* buffer) {
   return buffer != nullptr && buffer->data != nullptr && buffer->width > 0 && buffer->height > 0;
 }
 
-// The base of the output's pixels: the source's pixels that land in the
+// The backdrop of the output's pixels: the source's pixels that land in the
 // output (columns [first, last) of rows that the source holds), transparent
 // zero elsewhere. With no source, or in "Grid Only", all of it is zero.
 template <typename Pixel>

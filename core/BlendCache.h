@@ -1,9 +1,9 @@
 #pragma once
-// The blends of a frame's plan, made ready once for each (weight, style) pair
-// and shared by every run of pixels that blends with it: lines of one style
-// that lie at the same fraction of a pixel have the same weights. Those of
-// vertical runs are kept for the whole frame, those of horizontal rows for
-// one group of rows.
+// The blends of a frame's TileDrawer, made ready once for each (weight,
+// style) pair and shared by every run of pixels that blends with it: lines
+// of one style that lie at the same fraction of a pixel have the same
+// weights. Those of vertical runs are kept for the whole frame, those of
+// horizontal rows for one group of rows.
 //
 // 8-bit blends are tables (TableBlend8), filled here; the others hold their
 // terms in the form their kernels use.

@@ -14,15 +14,16 @@
 
 // A frame is rendered in one pass, part by part: bands of rows drawn where
 // they lie, or rows written out once, in order, with streaming stores. Each
-// part gets its base (Backdrop: the source's pixels, or transparent zero)
-// and then every line of the grid that touches it, in drawing order
-// (TileDrawer). In streamed rows the bytes that no line touches go from the
-// source to the output with nothing in between.
+// part gets its backdrop (the source's pixels, or transparent zero) and then
+// every line of the grid that touches it, in drawing order (TileDrawer). In
+// streamed rows the bytes that no line touches go from the source to the
+// output with nothing in between.
 //
 // Where bands do not apply, the frame is drawn as the stamps draw it: the
-// base of the whole frame first, then each line over the whole frame in turn.
-// That is the case for output rows that share bytes, a source that shares
-// bytes with the output, and line sets too large for the plan on the stack.
+// backdrop of the whole frame first, then each line over the whole frame in
+// turn. That is the case for output rows that share bytes, a source that
+// shares bytes with the output, and line sets too large for the drawer on
+// the stack.
 
 namespace tessaline {
 namespace {
