@@ -326,14 +326,13 @@ TYPED_TEST(GridCompositionDifferential, FullStrengthLinesOverAnySource) {
             (&source.at(r, c).alpha)[Between(rng, 0, 3)] = kSpecial[Between(rng, 0, 2)];
     }
     TestImage<Pixel> slow(shape.width, shape.height, shape.padding, shape.flipped);
-    const int expected = reference::RenderGrid<Pixel>(&source.buffer(), slow.buffer(), s);
+    const LayerPlacement place = CenteredPlacement(slow.buffer());
+    const int expected = reference::RenderGrid<Pixel>(&source.buffer(), slow.buffer(), s, place);
     SetStreamingThreshold(1);
     for (const IsaLevel level : AvailableIsas()) {
       ForceIsa(level);
       TestImage<Pixel> fast(shape.width, shape.height, shape.padding, shape.flipped);
-      ASSERT_EQ(
-          RenderGrid<Pixel>(&source.buffer(), fast.buffer(), s, CenteredPlacement(fast.buffer())),
-          expected);
+      ASSERT_EQ(RenderGrid<Pixel>(&source.buffer(), fast.buffer(), s, place), expected);
       ASSERT_EQ(StrideBytes(fast), StrideBytes(slow))
           << "trial " << trial << " at " << IsaName(level);
     }

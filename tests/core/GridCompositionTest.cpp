@@ -32,9 +32,10 @@ GridSettings Bare(std::int32_t blendMode = kBlendGridOnly) {
   return s;
 }
 
-// The grid drawn over the whole image, with no source.
-ErrorCode Render(TestImage<Pixel8>& image, const GridSettings& s) {
-  return RenderGrid8(nullptr, image.buffer(), s, CenteredPlacement(image.buffer()));
+// The frame with the layer as the whole output.
+template <typename Pixel>
+ErrorCode Render(const PixelBuffer* source, const PixelBuffer& output, const GridSettings& s) {
+  return RenderGrid<Pixel>(source, output, s, CenteredPlacement(output));
 }
 
 // Columns of row `row` whose alpha is not zero.
@@ -52,7 +53,7 @@ TEST(GridComposition, OuterVerticalLinesSitAtMultiplesOfTheSpacing) {
   s.centerColor.alpha = 0.0;  // center drawn invisibly
   s.xCount = 5;
   s.xSpacing = 100;
-  ASSERT_EQ(Render(image, s), kErrNone);
+  ASSERT_EQ(Render<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   const std::vector<std::int32_t> expected = {459,  460,  559,  560,  659,  660,  759,
                                               760,  859,  860,  1059, 1060, 1159, 1160,
                                               1259, 1260, 1359, 1360, 1459, 1460};
@@ -81,7 +82,7 @@ TEST(GridComposition, ColorsCycleAndSwitchedOffSlotsKeepTheirIndex) {
     s.xCount = 9;
     s.xSpacing = 10;
     s.lineWidth = 2.0;
-    ASSERT_EQ(Render(image, s), kErrNone);
+    ASSERT_EQ(Render<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     for (int i = 1; i <= 9; ++i) {
       const Pixel8& right = image.at(1, 100 + 10 * i);
       const Pixel8& left = image.at(1, 100 - 10 * i);
@@ -118,7 +119,7 @@ TEST(GridComposition, MarginFrameDrawsOnlyTheTwoOutermostIndices) {
     s.xCount = s.yCount = c.count;
     s.xSpacing = s.ySpacing = spacing;
     s.lineWidth = 2.0;
-    ASSERT_EQ(Render(image, s), kErrNone);
+    ASSERT_EQ(Render<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     std::vector<std::int32_t> expected;
     for (const auto& [index, slot] : c.indexAndSlot) {
       for (int side : {-1, 1}) {
@@ -146,7 +147,7 @@ TEST(GridComposition, LaterLinesLieOverEarlierOnesAtCrossings) {
   s.xCount = s.yCount = 2;
   s.xSpacing = s.ySpacing = 10;
   s.lineWidth = s.centerLineWidth = 2.0;
-  ASSERT_EQ(Render(image, s), kErrNone);
+  ASSERT_EQ(Render<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   struct Crossing {
     std::int32_t row, column;
     std::uint8_t red, green, blue;  // of the line on top
@@ -179,7 +180,7 @@ TEST(GridComposition, HalfOpacityCenterCross) {
     GridSettings s = Bare();
     s.opacity = 0.5;
     s.centerLineWidth = c.covered;
-    ASSERT_EQ(Render(image, s), kErrNone);
+    ASSERT_EQ(Render<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     for (std::int32_t r = 0; r < c.height; ++r)
       for (std::int32_t col = 0; col < c.width; ++col) {
         const bool onVertical = col >= c.firstColumn && col < c.firstColumn + c.covered;
@@ -200,14 +201,12 @@ TEST(GridComposition, OpacityZeroLeavesTheBase) {
   GridSettings s = Bare(kBlendCompositeOverSource);
   s.opacity = 0.0;
   s.xCount = 3;
-  ASSERT_EQ(RenderGrid<Pixel16>(&source.buffer(), out.buffer(), s, CenteredPlacement(out.buffer())),
-            kErrNone);
+  ASSERT_EQ(Render<Pixel16>(&source.buffer(), out.buffer(), s), kErrNone);
   EXPECT_EQ(out.PackedPixels(), source.PackedPixels());
 
   s.blendMode = kBlendGridOnly;
   out.Fill(Pixel16{9, 9, 9, 9});
-  ASSERT_EQ(RenderGrid<Pixel16>(nullptr, out.buffer(), s, CenteredPlacement(out.buffer())),
-            kErrNone);
+  ASSERT_EQ(Render<Pixel16>(nullptr, out.buffer(), s), kErrNone);
   for (std::uint8_t byte : out.PackedPixels()) ASSERT_EQ(byte, 0);
   EXPECT_TRUE(out.PaddingIntact());
 }
@@ -258,21 +257,16 @@ TEST(GridComposition, MissingPixels) {
     for (const PixelBuffer* source : {static_cast<const PixelBuffer*>(nullptr),
                                       static_cast<const PixelBuffer*>(&noData), &empty.buffer()}) {
       out.Fill(Pixel8{1, 2, 3, 4});
-      EXPECT_EQ(RenderGrid<Pixel8>(source, out.buffer(), s, CenteredPlacement(out.buffer())),
-                kErrNone);
+      EXPECT_EQ(Render<Pixel8>(source, out.buffer(), s), kErrNone);
       EXPECT_EQ(out.at(0, 0).alpha, 0);
       EXPECT_EQ(out.at(0, 0).green, 0);
     }
-    EXPECT_EQ(RenderGrid<Pixel8>(&out.buffer(), noData, s, CenteredPlacement(noData)),
-              kErrBadCallbackParam);
+    EXPECT_EQ(Render<Pixel8>(&out.buffer(), noData, s), kErrBadCallbackParam);
   }
-  EXPECT_EQ(RenderGrid<Pixel8>(nullptr, noData, Bare(kBlendGridOnly), CenteredPlacement(noData)),
-            kErrBadCallbackParam);
+  EXPECT_EQ(Render<Pixel8>(nullptr, noData, Bare(kBlendGridOnly)), kErrBadCallbackParam);
   PixelBuffer noRows = noData;
   noRows.height = 0;
-  EXPECT_EQ(RenderGrid<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource),
-                               CenteredPlacement(noRows)),
-            kErrNone);
+  EXPECT_EQ(Render<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource)), kErrNone);
 }
 
 // Pixels hold straight color: a line drawn over transparency keeps its color
@@ -301,9 +295,7 @@ TEST(GridComposition, LinesOverTransparencyKeepTheirColor) {
     s.xCount = 1;
     s.xSpacing = 2.0;
     s.colors[0] = kWhite;
-    ASSERT_EQ(
-        RenderGrid<Pixel8>(&source.buffer(), out.buffer(), s, CenteredPlacement(out.buffer())),
-        kErrNone);
+    ASSERT_EQ(Render<Pixel8>(&source.buffer(), out.buffer(), s), kErrNone);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(out.at(1, 0)), std::bit_cast<std::uint32_t>(c.expected))
         << int(out.at(1, 0).alpha) << " " << int(out.at(1, 0).red);
   }
