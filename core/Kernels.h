@@ -93,7 +93,7 @@ void FinishStreaming();
 // stores, smaller ones in place: a frame and its source that fit in the
 // last-level cache are faster written there, and the next effect finds them
 // there. Three quarters of the last-level cache that the processor reports,
-// or of a fallback size where it reports none or an implausible one.
+// or of 32 MiB where it reports none or an implausible size.
 std::size_t StreamingThreshold();
 // Sets the threshold; 0 restores the machine's. For tests.
 void SetStreamingThreshold(std::size_t bytes);
