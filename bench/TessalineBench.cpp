@@ -26,18 +26,17 @@
 #include <thread>
 #include <vector>
 
-#include <immintrin.h>
 #include <sched.h>
 
 #include "core/GridComposition.h"
 #include "core/GridSettings.h"
 #include "core/Kernels.h"
+#include "core/StreamedWrites.h"
 #include "presets/GridPreset.h"
 #include "presets/PopupLabels.h"
 #include "tests/support/FakeControls.h"
 #include "tests/support/PresetControls.h"
 #include "tests/support/ReferenceGrid.h"
-#include "tests/support/RenderPass.h"
 
 namespace tessaline {
 namespace {
@@ -46,7 +45,7 @@ struct FrameSize {
   std::int32_t width, height;
 };
 constexpr FrameSize kSizes[] = {{1920, 1080}, {3840, 2160}, {7680, 4320}};
-// The literal algorithm takes seconds per frame: measured at one size.
+// The literal algorithm is many times slower than the passes: run at one size.
 constexpr FrameSize kLiteralSize = {3840, 2160};
 
 // A pass over a frame: a preset from the calculator at the frame's size, or
@@ -132,8 +131,8 @@ Frames& FramesFor(const FrameSize& size) {
         const float v = float(unit);
         row[c] = Pixel{1.0f, v, float(c) / float(size.width), float(r) / float(size.height)};
       } else {
-        using Channel = decltype(row[c].red);
-        const double full = sizeof(Pixel) == 4 ? 255.0 : 32768.0;
+        using Channel = typename PixelTraits<Pixel>::Channel;
+        constexpr double full = PixelTraits<Pixel>::kFullScale;
         row[c] = Pixel{Channel(full), Channel(unit * full), Channel(c * full / size.width),
                        Channel(r * full / size.height)};
       }
@@ -142,52 +141,21 @@ Frames& FramesFor(const FrameSize& size) {
       state ^= state << 13;
       state ^= state >> 17;
       state ^= state << 5;
-      translucent.alpha =
-          decltype(translucent.alpha)((state & 0xFFFF) / 65535.0 * reference::FullScale<Pixel>());
+      translucent.alpha = typename PixelTraits<Pixel>::Channel((state & 0xFFFF) / 65535.0 *
+                                                               PixelTraits<Pixel>::kFullScale);
     }
   }
   return f;
 }
 
-// The floor: `bytes` from `from` (zeros when null) to `to` with streaming
-// stores, whole cache lines at a time, the source read ahead; the partial
-// lines at either end with ordinary stores. One fence at the end.
-void PlainBytes(std::byte* to, const std::byte* from, std::size_t bytes) {
-  if (from != nullptr)
-    std::memcpy(to, from, bytes);
-  else
-    std::memset(to, 0, bytes);
-}
-
-#define TESSALINE_STREAM_FRAME(Name, kTarget, V, kWidth, Load, Stream, Zero)                    \
-  [[gnu::target(kTarget)]] void Name(std::byte* to, const std::byte* from, std::size_t bytes) { \
-    const std::size_t head =                                                                    \
-        std::min(bytes, (64 - reinterpret_cast<std::uintptr_t>(to) % 64) % 64);                 \
-    const std::size_t end = head + (bytes - head) / 64 * 64;                                    \
-    PlainBytes(to, from, head);                                                                 \
-    for (std::size_t i = head; i < end; i += 64) {                                              \
-      if (from != nullptr) __builtin_prefetch(from + i + 16 * 1024);                            \
-      for (std::size_t k = 0; k < 64; k += kWidth)                                              \
-        Stream(reinterpret_cast<V*>(to + i + k),                                                \
-               from != nullptr ? Load(reinterpret_cast<const V*>(from + i + k)) : Zero());      \
-    }                                                                                           \
-    PlainBytes(to + end, from != nullptr ? from + end : nullptr, bytes - end);                  \
-    _mm_sfence();                                                                               \
-  }
-TESSALINE_STREAM_FRAME(StreamFrameAvx512, "avx512f", __m512i, 64, _mm512_loadu_si512,
-                       _mm512_stream_si512, _mm512_setzero_si512)
-TESSALINE_STREAM_FRAME(StreamFrameAvx2, "avx2", __m256i, 32, _mm256_loadu_si256,
-                       _mm256_stream_si256, _mm256_setzero_si256)
-TESSALINE_STREAM_FRAME(StreamFrameSse2, "sse2", __m128i, 16, _mm_loadu_si128, _mm_stream_si128,
-                       _mm_setzero_si128)
-#undef TESSALINE_STREAM_FRAME
-
-// The floor at the widest level the machine has.
+// The floor: `bytes` from `from` (zeros when null) to `to` with the core's
+// streaming writes at the widest level the machine has: whole cache lines
+// with streaming stores, the source read ahead, the partial lines at either
+// end with ordinary stores, one fence at the end.
 void Floor(std::byte* to, const std::byte* from, std::size_t bytes) {
-  static const IsaLevel widest = AvailableIsas().back();
-  if (widest == IsaLevel::kAvx512) return StreamFrameAvx512(to, from, bytes);
-  if (widest == IsaLevel::kAvx2) return StreamFrameAvx2(to, from, bytes);
-  StreamFrameSse2(to, from, bytes);
+  StreamedWrites out(KernelsFor(AvailableIsas().back()));
+  out.Write(to, from, bytes);
+  out.Finish();
 }
 
 // Benchmark names and their roles, for the summary.
@@ -256,8 +224,8 @@ std::string RegisterPass(const FrameSize& size, const PassCase& pass, bool alpha
         Frames& f = FramesFor<Pixel>(size);
         ForceIsa(level);
         for (auto _ : state) {
-          if (test::RenderPass<Pixel>(alphas ? &f.alphaSource : &f.source, f.output, settings) !=
-              kErrNone)
+          if (RenderGrid<Pixel>(alphas ? &f.alphaSource : &f.source, f.output, settings,
+                                CenteredPlacement(f.output)) != kErrNone)
             state.SkipWithError("render");
           benchmark::ClobberMemory();
         }

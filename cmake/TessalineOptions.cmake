@@ -1,5 +1,10 @@
 # Compiler settings shared by every target of the project.
-#
+
+# The core's kernels without vector instructions: every kernel takes its
+# scalar definition, which gives the same bits. The name is also the define
+# that core/Kernels.h reads.
+option(TESSALINE_SCALAR_KERNELS "Build the core's kernels without vector instructions" OFF)
+
 # Results must be identical to the bit on every compiler: no fused multiply-add
 # contraction and no fast-math, so each double operation rounds as written.
 add_compile_options(-ffp-contract=off -fno-fast-math)

@@ -1,9 +1,9 @@
 #pragma once
-// The blends of a frame's plan, made ready once for each (weight, style) pair
-// and shared by every run of pixels that blends with it: lines of one style
-// that lie at the same fraction of a pixel have the same weights. Those of
-// vertical runs are kept for the whole frame, those of horizontal rows for
-// one group of rows.
+// The blends of a frame's TileDrawer, made ready once for each (weight,
+// style) pair and shared by every run of pixels that blends with it: lines
+// of one style that lie at the same fraction of a pixel have the same
+// weights. Those of vertical runs are kept for the whole frame, those of
+// horizontal rows for one group of rows.
 //
 // 8-bit blends are tables (TableBlend8), filled here; the others hold their
 // terms in the form their kernels use.
@@ -14,7 +14,8 @@
 #include <type_traits>
 
 #include "core/GridColor.h"
-#include "core/LineStamp.h"
+#include "core/Kernels.h"
+#include "core/PixelBlend.h"
 #include "core/TableBlend8.h"
 
 namespace tessaline {
@@ -24,8 +25,9 @@ class BlendCache {
  public:
   static_assert(std::is_trivially_destructible_v<Blend>);
 
-  // The index of the blend of (weight, style), made now if new; -1 when full.
-  int Find(double weight, int style, const GridColor& color) {
+  // The index of the blend of (weight, style), made now with the kernels if
+  // new; -1 when full.
+  int Find(double weight, int style, const GridColor& color, const Kernels& kernels) {
     const auto bits = std::bit_cast<std::uint64_t>(weight);
     for (int i = 0; i < used_; ++i)
       if (weightBits_[i] == bits && styles_[i] == style) return i;
@@ -34,7 +36,7 @@ class BlendCache {
     if constexpr (kTables)
       std::construct_at(&slots_[used_].blend, TableBlend8::Fill(terms, tables_[used_]));
     else
-      std::construct_at(&slots_[used_].blend, terms);
+      std::construct_at(&slots_[used_].blend, terms, kernels);
     weightBits_[used_] = bits;
     styles_[used_] = style;
     return used_++;

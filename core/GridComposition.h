@@ -34,14 +34,17 @@ struct LayerPlacement {
 // The center of the output, the source at its top-left: the output is the layer.
 LayerPlacement CenteredPlacement(const PixelBuffer& output);
 
-// A source that is absent, or has no rows, no columns or no pixel memory, has
-// no pixels. kErrNone, or kErrBadCallbackParam when the output has rows and
-// columns but no pixel memory.
-ErrorCode RenderGrid8(const PixelBuffer* source, const PixelBuffer& output,
-                      const GridSettings& settings, const LayerPlacement& placement);
-ErrorCode RenderGrid16(const PixelBuffer* source, const PixelBuffer& output,
-                       const GridSettings& settings, const LayerPlacement& placement);
-ErrorCode RenderGridFloat(const PixelBuffer* source, const PixelBuffer& output,
-                          const GridSettings& settings, const LayerPlacement& placement);
+// One frame at the depth of Pixel (Pixel8, Pixel16 or PixelFloat, for which
+// it is instantiated). A source that is absent, or has no rows, no columns or
+// no pixel memory, has no pixels. kErrNone, or kErrBadCallbackParam when the
+// output has rows and columns but no pixel memory.
+template <typename Pixel>
+ErrorCode RenderGrid(const PixelBuffer* source, const PixelBuffer& output,
+                     const GridSettings& settings, const LayerPlacement& placement);
+
+// The frame at each depth, by name.
+inline constexpr auto& RenderGrid8 = RenderGrid<Pixel8>;
+inline constexpr auto& RenderGrid16 = RenderGrid<Pixel16>;
+inline constexpr auto& RenderGridFloat = RenderGrid<PixelFloat>;
 
 }  // namespace tessaline

@@ -1,5 +1,5 @@
 // The one place that asks the processor what it has, chooses the level of
-// the kernels, and holds the kernels wider than SSE2.
+// the kernels, and holds the kernels of every level.
 //
 // Only the functions marked for AVX2 or AVX-512 here contain their
 // instructions; the rest of the library stays SSE2. __builtin_cpu_supports
@@ -12,7 +12,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "core/SpanBlend.h"
+#include "core/PixelBlend.h"
+#include "core/StraightBlend.h"
 
 #if TESSALINE_SSE2
 #include <cpuid.h>
@@ -188,15 +189,112 @@ void StreamPiecesScalar(std::byte* to, const std::byte* from, const std::byte* s
 }
 #endif
 
-constexpr ByteKernels kKernels[] = {
+// The float blends wider than SSE2: the same operations in the same order as
+// SpanBlend<PixelFloat>, each lane doing what an SSE2 lane does.
+
+#if TESSALINE_SSE2
+
+// The conversions are the zero-masked forms with every lane selected: the
+// plain ones start from an undefined vector, which GCC warns about.
+constexpr __mmask8 kAll = 0xFF;
+
+// One pixel whose alpha is at least 1: four lanes.
+[[gnu::target("avx2")]] inline void BlendOpaque(float* p, __m256d keep, __m256d terms) {
+  const __m256d old = _mm256_cvtps_pd(_mm_loadu_ps(p));
+  _mm_storeu_ps(p, _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(old, keep), terms)));
+}
+
+// One pixel, by the blend its alpha calls for.
+[[gnu::target("avx2")]] inline void BlendOne(float* p, __m256d keep, __m256d terms,
+                                             StraightBlend<PixelFloat>& straight) {
+  if (!(p[0] >= 1.0f)) return straight(*reinterpret_cast<PixelFloat*>(p));
+  BlendOpaque(p, keep, terms);
+}
+
+// A blend's factor and terms for two pixels (alpha, red, green, blue, as they
+// lie in memory, twice), and for one.
+struct WideTerms {
+  __m512d keep, terms;
+  __m256d keepOne, termsOne;
+};
+
+// Two pixels whose alphas are at least 1, widened to doubles.
+[[gnu::target("avx512f")]] inline void BlendTwo(float* p, __m512d old, const WideTerms& t) {
+  _mm256_storeu_ps(p,
+                   _mm512_maskz_cvtpd_ps(kAll, _mm512_add_pd(_mm512_mul_pd(old, t.keep), t.terms)));
+}
+
+// Two pixels: together when both alphas (lanes 0 and 4) are at least 1, else
+// one at a time.
+[[gnu::target("avx512f")]] inline void BlendPair(float* p, const WideTerms& t,
+                                                 StraightBlend<PixelFloat>& straight) {
+  const __m512d old = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p));
+  if ((_mm512_cmp_pd_mask(old, _mm512_set1_pd(1.0), _CMP_GE_OQ) & 0x11) == 0x11)
+    return BlendTwo(p, old, t);
+  BlendOne(p, t.keepOne, t.termsOne, straight);
+  BlendOne(p + 4, t.keepOne, t.termsOne, straight);
+}
+
+[[gnu::target("avx2")]] void BlendFloatAvx2(PixelFloat* pixels, std::int32_t count,
+                                            const BlendTerms& t) {
+  const __m256d keep = _mm256_set1_pd(t.keep);
+  const __m256d terms = _mm256_setr_pd(t.alpha, t.red, t.green, t.blue);
+  const __m256 one = _mm256_set1_ps(1.0f);
+  StraightBlend<PixelFloat> straight(t);
+  auto* p = &pixels[0].alpha;
+  std::int32_t i = 0;
+  // Four pixels at a time. Where all four alphas (lanes 0 and 4 of each
+  // half) are at least 1, one test serves them all.
+  for (; i + 4 <= count; i += 4, p += 16) {
+    const int low = _mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(p), one, _CMP_GE_OQ));
+    const int high = _mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(p + 8), one, _CMP_GE_OQ));
+    if ((low & high & 0x11) == 0x11) {
+      for (int k = 0; k < 16; k += 4) BlendOpaque(p + k, keep, terms);
+    } else {
+      for (int k = 0; k < 16; k += 4) BlendOne(p + k, keep, terms, straight);
+    }
+  }
+  for (; i < count; ++i, p += 4) BlendOne(p, keep, terms, straight);
+}
+
+[[gnu::target("avx512f")]] void BlendFloatAvx512(PixelFloat* pixels, std::int32_t count,
+                                                 const BlendTerms& t) {
+  const WideTerms wide{
+      _mm512_set1_pd(t.keep),
+      _mm512_setr_pd(t.alpha, t.red, t.green, t.blue, t.alpha, t.red, t.green, t.blue),
+      _mm256_set1_pd(t.keep), _mm256_setr_pd(t.alpha, t.red, t.green, t.blue)};
+  const __m512 one = _mm512_set1_ps(1.0f);
+  StraightBlend<PixelFloat> straight(t);
+  auto* p = &pixels[0].alpha;
+  std::int32_t i = 0;
+  // Eight pixels at a time. Where all eight alphas (lanes 0, 4, 8 and 12 of
+  // each half) are at least 1, one test serves them all: made on the floats,
+  // which widening to doubles does not change.
+  for (; i + 8 <= count; i += 8, p += 32) {
+    const __mmask16 low = _mm512_cmp_ps_mask(_mm512_loadu_ps(p), one, _CMP_GE_OQ);
+    const __mmask16 high = _mm512_cmp_ps_mask(_mm512_loadu_ps(p + 16), one, _CMP_GE_OQ);
+    if ((low & high & 0x1111) == 0x1111) {
+      for (int k = 0; k < 32; k += 8)
+        BlendTwo(p + k, _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p + k)), wide);
+    } else {
+      for (int k = 0; k < 32; k += 8) BlendPair(p + k, wide, straight);
+    }
+  }
+  for (; i + 2 <= count; i += 2, p += 8) BlendPair(p, wide, straight);
+  if (i < count) BlendOne(p, wide.keepOne, wide.termsOne, straight);
+}
+#endif
+
+constexpr Kernels kKernels[] = {
 #if TESSALINE_SSE2
     // kScalar: never in force in this build
-    {StreamLinesSse2, CopyBytesSse2, StreamPiecesSse2, StreamRepeatedSse2},
-    {StreamLinesSse2, CopyBytesSse2, StreamPiecesSse2, StreamRepeatedSse2},
-    {StreamLinesAvx2, CopyBytesAvx2, StreamPiecesAvx2, StreamRepeatedAvx2},
-    {StreamLinesAvx512, CopyBytesAvx512, StreamPiecesAvx512, StreamRepeatedAvx512},
+    {StreamLinesSse2, CopyBytesSse2, StreamPiecesSse2, StreamRepeatedSse2, nullptr},
+    {StreamLinesSse2, CopyBytesSse2, StreamPiecesSse2, StreamRepeatedSse2, nullptr},
+    {StreamLinesAvx2, CopyBytesAvx2, StreamPiecesAvx2, StreamRepeatedAvx2, BlendFloatAvx2},
+    {StreamLinesAvx512, CopyBytesAvx512, StreamPiecesAvx512, StreamRepeatedAvx512,
+     BlendFloatAvx512},
 #else
-    {StreamLinesScalar, CopySmall, StreamPiecesScalar, StreamRepeatedScalar},
+    {StreamLinesScalar, CopySmall, StreamPiecesScalar, StreamRepeatedScalar, nullptr},
 #endif
 };
 
@@ -294,7 +392,7 @@ const char* IsaName(IsaLevel level) {
   return kNames[std::size_t(level)];
 }
 
-const ByteKernels& KernelsFor(IsaLevel level) {
+const Kernels& KernelsFor(IsaLevel level) {
   return kKernels[std::min(std::size_t(level), std::size(kKernels) - 1)];
 }
 
@@ -312,105 +410,5 @@ std::size_t StreamingThreshold() {
 void SetStreamingThreshold(std::size_t bytes) {
   thresholdSet.store(bytes, std::memory_order_relaxed);
 }
-
-// ---------------------------------------------------------------------------
-// The float blends wider than SSE2: the same operations in the same order as
-// SpanBlend<PixelFloat>, each lane doing what an SSE2 lane does.
-
-#if TESSALINE_SSE2
-namespace {
-
-// The conversions are the zero-masked forms with every lane selected: the
-// plain ones start from an undefined vector, which GCC warns about.
-constexpr __mmask8 kAll = 0xFF;
-
-// One pixel whose alpha is at least 1: four lanes.
-[[gnu::target("avx2")]] inline void BlendOpaque(float* p, __m256d keep, __m256d terms) {
-  const __m256d old = _mm256_cvtps_pd(_mm_loadu_ps(p));
-  _mm_storeu_ps(p, _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(old, keep), terms)));
-}
-
-// One pixel, by the blend its alpha calls for.
-[[gnu::target("avx2")]] inline void BlendOne(float* p, __m256d keep, __m256d terms,
-                                             StraightBlend<PixelFloat>& straight) {
-  if (!(p[0] >= 1.0f)) return straight(*reinterpret_cast<PixelFloat*>(p));
-  BlendOpaque(p, keep, terms);
-}
-
-// A blend's factor and terms for two pixels (alpha, red, green, blue, as they
-// lie in memory, twice), and for one.
-struct WideTerms {
-  __m512d keep, terms;
-  __m256d keepOne, termsOne;
-};
-
-// Two pixels whose alphas are at least 1, widened to doubles.
-[[gnu::target("avx512f")]] inline void BlendTwo(float* p, __m512d old, const WideTerms& t) {
-  _mm256_storeu_ps(p,
-                   _mm512_maskz_cvtpd_ps(kAll, _mm512_add_pd(_mm512_mul_pd(old, t.keep), t.terms)));
-}
-
-// Two pixels: together when both alphas (lanes 0 and 4) are at least 1, else
-// one at a time.
-[[gnu::target("avx512f")]] inline void BlendPair(float* p, const WideTerms& t,
-                                                 StraightBlend<PixelFloat>& straight) {
-  const __m512d old = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p));
-  if ((_mm512_cmp_pd_mask(old, _mm512_set1_pd(1.0), _CMP_GE_OQ) & 0x11) == 0x11)
-    return BlendTwo(p, old, t);
-  BlendOne(p, t.keepOne, t.termsOne, straight);
-  BlendOne(p + 4, t.keepOne, t.termsOne, straight);
-}
-
-}  // namespace
-
-[[gnu::target("avx2")]] void BlendFloatAvx2(PixelFloat* pixels, std::int32_t count,
-                                            const BlendTerms& t) {
-  const __m256d keep = _mm256_set1_pd(t.keep);
-  const __m256d terms = _mm256_setr_pd(t.alpha, t.red, t.green, t.blue);
-  const __m256 one = _mm256_set1_ps(1.0f);
-  StraightBlend<PixelFloat> straight(t);
-  auto* p = &pixels[0].alpha;
-  std::int32_t i = 0;
-  // Four pixels at a time. Where all four alphas (lanes 0 and 4 of each
-  // half) are at least 1, one test serves them all.
-  for (; i + 4 <= count; i += 4, p += 16) {
-    const int low = _mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(p), one, _CMP_GE_OQ));
-    const int high = _mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(p + 8), one, _CMP_GE_OQ));
-    if ((low & high & 0x11) == 0x11) {
-      for (int k = 0; k < 16; k += 4) BlendOpaque(p + k, keep, terms);
-    } else {
-      for (int k = 0; k < 16; k += 4) BlendOne(p + k, keep, terms, straight);
-    }
-  }
-  for (; i < count; ++i, p += 4) BlendOne(p, keep, terms, straight);
-}
-
-[[gnu::target("avx512f")]] void BlendFloatAvx512(PixelFloat* pixels, std::int32_t count,
-                                                 const BlendTerms& t) {
-  const WideTerms wide{
-      _mm512_set1_pd(t.keep),
-      _mm512_setr_pd(t.alpha, t.red, t.green, t.blue, t.alpha, t.red, t.green, t.blue),
-      _mm256_set1_pd(t.keep), _mm256_setr_pd(t.alpha, t.red, t.green, t.blue)};
-  const __m512 one = _mm512_set1_ps(1.0f);
-  StraightBlend<PixelFloat> straight(t);
-  auto* p = &pixels[0].alpha;
-  std::int32_t i = 0;
-  // Eight pixels at a time. Where all eight alphas (lanes 0, 4, 8 and 12 of
-  // each half) are at least 1, one test serves them all: made on the floats,
-  // which widening to doubles does not change.
-  for (; i + 8 <= count; i += 8, p += 32) {
-    const __mmask16 low = _mm512_cmp_ps_mask(_mm512_loadu_ps(p), one, _CMP_GE_OQ);
-    const __mmask16 high = _mm512_cmp_ps_mask(_mm512_loadu_ps(p + 16), one, _CMP_GE_OQ);
-    if ((low & high & 0x1111) == 0x1111) {
-      for (int k = 0; k < 32; k += 8)
-        BlendTwo(p + k, _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(p + k)), wide);
-    } else {
-      for (int k = 0; k < 32; k += 8) BlendPair(p + k, wide, straight);
-    }
-  }
-  for (; i + 2 <= count; i += 2, p += 8) BlendPair(p, wide, straight);
-  if (i < count) BlendOne(p, wide.keepOne, wide.termsOne, straight);
-}
-#endif
 
 }  // namespace tessaline

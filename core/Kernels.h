@@ -1,7 +1,15 @@
 #pragma once
-// The instruction-set level of the core's kernels, and the kernels that move
-// a frame's bytes at each level. Internal to the core: its passes, its tests
-// and the benchmark include it; the host does not.
+// The one place that decides which vector instructions the core runs: the
+// instruction-set level, and the kernels of each level. Internal to the
+// core: its passes, its tests and the benchmark include it; the host does
+// not.
+//
+// SSE2 is part of every x86-64 processor and is used wherever the compiler
+// targets it (TESSALINE_SSE2). AVX2 and AVX-512 are used only by the kernels
+// compiled for them on their own (Kernels.cpp), and only at the level in
+// force. A build with TESSALINE_SCALAR_KERNELS defined uses no vector
+// instructions: every kernel takes its scalar definition, which gives the
+// same bits.
 //
 // The level is chosen once per process, when a render first asks for it:
 // the widest the processor has and the operating system enables, capped by
@@ -11,9 +19,18 @@
 #include <cstdint>
 #include <span>
 
-#include "core/Vectors.h"
+#include "core/PixelBuffer.h"
+
+#if defined(__SSE2__) && !defined(TESSALINE_SCALAR_KERNELS)
+#include <emmintrin.h>
+#define TESSALINE_SSE2 1
+#else
+#define TESSALINE_SSE2 0
+#endif
 
 namespace tessaline {
+
+struct BlendTerms;
 
 // kScalar only in a build without vector kernels, where it is the only one.
 enum class IsaLevel : std::uint8_t { kScalar, kSse2, kAvx2, kAvx512 };
@@ -33,9 +50,9 @@ struct LinePiece {
 // for the source: enough to keep memory busy while lines between are drawn.
 inline constexpr std::size_t kReadAheadBytes = 16 * 1024;
 
-// The kernels of one level that write bytes of a frame. Neither reads or
-// writes outside the bytes it is given; `from` and `to` must not overlap.
-struct ByteKernels {
+// The kernels of one level. None reads or writes outside the bytes it is
+// given; `from` and `to` must not overlap.
+struct Kernels {
   // `lines` whole 64-byte lines from `from` (zeros when null) to `to`, which
   // is 64-byte aligned, with streaming stores: they do not read the lines'
   // memory first and do not keep them in the cache. `from` is read ahead.
@@ -51,6 +68,10 @@ struct ByteKernels {
   // The 64-byte `line` to `lines` whole lines at `to`, 64-byte aligned, with
   // streaming stores.
   void (*streamRepeated)(std::byte* to, const std::byte* line, std::size_t lines);
+  // `count` float pixels blended with the terms as SpanBlend<PixelFloat>
+  // blends them, a pixel or two per instruction; null at the levels where
+  // SpanBlend's own loop is the widest.
+  void (*blendFloats)(PixelFloat* pixels, std::int32_t count, const BlendTerms& terms);
 };
 
 // The level in force for renders that start now.
@@ -63,7 +84,7 @@ std::span<const IsaLevel> AvailableIsas();
 IsaLevel ForceIsa(IsaLevel level);
 const char* IsaName(IsaLevel level);
 
-const ByteKernels& KernelsFor(IsaLevel level);
+const Kernels& KernelsFor(IsaLevel level);
 
 // Orders the streaming stores made so far before the stores that follow.
 void FinishStreaming();

@@ -8,7 +8,7 @@
 //   read or written by the blends and stamps.
 // - Channels are stored alpha, red, green, blue at every depth.
 // - Full scale: 255 (8-bit), 32768 (16-bit), 1.0 (float, values outside 0 to 1
-//   are allowed and kept).
+//   are allowed and kept); PixelTraits names it once for each depth.
 // - Pixel index k spans positions k to k + 1; its center lies at k + 0.5.
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +33,32 @@ struct PixelFloat {
 };
 
 static_assert(sizeof(Pixel8) == 4 && sizeof(Pixel16) == 8 && sizeof(PixelFloat) == 16);
+
+// What each depth's channels are: their type and the value of full scale.
+template <typename Pixel>
+struct PixelTraits;
+template <>
+struct PixelTraits<Pixel8> {
+  using Channel = std::uint8_t;
+  static constexpr Channel kFullScale = 255;
+};
+template <>
+struct PixelTraits<Pixel16> {
+  using Channel = std::uint16_t;
+  static constexpr Channel kFullScale = 32768;
+};
+template <>
+struct PixelTraits<PixelFloat> {
+  using Channel = float;
+  static constexpr Channel kFullScale = 1.0f;
+};
+
+// A pixel whose alpha is at full scale or above (16-bit and float alphas can
+// lie above it): its color takes the plain mix of the blends.
+template <typename Pixel>
+bool IsOpaque(const Pixel& p) {
+  return p.alpha >= PixelTraits<Pixel>::kFullScale;
+}
 
 inline std::byte* RowAddress(const PixelBuffer& buffer, std::int32_t row) {
   return static_cast<std::byte*>(buffer.data) + std::int64_t{row} * buffer.rowbytes;

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/Kernels.h"
 #include "core/PixelBuffer.h"
-#include "core/Vectors.h"
 
 namespace tessaline {
 

@@ -1,15 +1,14 @@
 #pragma once
-// The blend kernels: runs of pixels blended with one weight toward one color,
-// at each depth, with each vector set.
+// The span blend: runs of pixels blended with one weight toward one color,
+// at each depth, with each level's instructions.
 #include <array>
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
-#include "core/LineStamp.h"
+#include "core/Kernels.h"
+#include "core/PixelBlend.h"
 #include "core/PixelBuffer.h"
 #include "core/PixelFills.h"
-#include "core/Vectors.h"
+#include "core/StraightBlend.h"
 
 namespace tessaline {
 
@@ -19,34 +18,9 @@ namespace tessaline {
 // Every opaque pixel blended toward `color` with weight x computes, per
 // channel, (old / full scale) * keep + x * v with keep = 1 - x. keep and x * v
 // do not depend on the pixel, so they are worked out once (BlendTerms); the
-// per-pixel operations that remain are those of the blends in LineStamp, in
-// the same order. Pixels that are not opaque take LineStamp's straight-alpha
-// blend itself, through StraightBlend.
-
-// The straight-alpha blend divides by the new alpha. Runs of equal pixels are
-// the rule where it is needed (a transparent frame, a line drawn down a
-// column over it), so the last pixel blended and its result are kept: one
-// comparison in place of the arithmetic. Kept for one run of one blend, and
-// made for every run: it refers to the blend's terms and copies nothing
-// until a pixel needs it.
-template <typename Pixel>
-class StraightBlend {
- public:
-  explicit StraightBlend(const BlendTerms& terms) : terms_(terms) {}
-  void operator()(Pixel& p) {
-    if (!known_ || std::memcmp(&p, &old_, sizeof(Pixel)) != 0) {
-      old_ = p;
-      new_ = BlendedPixel(p, terms_);
-      known_ = true;
-    }
-    p = new_;
-  }
-
- private:
-  const BlendTerms& terms_;
-  Pixel old_{}, new_{};
-  bool known_ = false;
-};
+// per-pixel operations that remain are those of BlendPixel, in the same
+// order. Pixels that are not opaque take BlendPixel itself, through
+// StraightBlend.
 
 // The largest double below 0.5. For 0 <= n < 2^31, truncating n + kJustBelowHalf
 // gives floor(n + 0.5), std::round's result: the sum can round up onto the
@@ -55,44 +29,50 @@ class StraightBlend {
 constexpr double kJustBelowHalf = 0.49999999999999994;
 static_assert(kJustBelowHalf < 0.5 && kJustBelowHalf + 0x1p-54 == 0.5);
 
-// std::round followed by the limits of the integer blends: at most fullScale,
-// 0 when not above 0 (not-a-number included).
-inline std::int32_t RoundToChannel(double n, std::int32_t fullScale) {
+// std::round followed by the limits of the integer blends: at most full
+// scale, 0 when not above 0 (not-a-number included).
+template <typename Pixel>
+std::int32_t RoundToChannel(double n) {
+  constexpr std::int32_t full = PixelTraits<Pixel>::kFullScale;
   if (!(n > 0.0)) return 0;
-  if (n > fullScale) return fullScale;  // std::round(n) is fullScale or more
+  if (n > full) return full;  // std::round(n) is full scale or more
   return static_cast<std::int32_t>(n + kJustBelowHalf);
 }
+
+constexpr double kFull8 = PixelTraits<Pixel8>::kFullScale;
+constexpr double kFull16 = PixelTraits<Pixel16>::kFullScale;
 
 // old / 255.0 for every 8-bit value, as the blend computes it.
 constexpr std::array<double, 256> kUnit8 = [] {
   std::array<double, 256> unit{};
-  for (int v = 0; v < 256; ++v) unit[v] = v / 255.0;
+  for (int v = 0; v < 256; ++v) unit[v] = v / kFull8;
   return unit;
 }();
 
 inline std::uint8_t BlendChannel(std::uint8_t old, double keep, double term) {
-  return std::uint8_t(RoundToChannel((kUnit8[old] * keep + term) * 255.0, 255));
+  return std::uint8_t(RoundToChannel<Pixel8>((kUnit8[old] * keep + term) * kFull8));
 }
 
 inline std::uint16_t BlendChannel(std::uint16_t old, double keep, double term) {
-  return std::uint16_t(RoundToChannel((old / 32768.0 * keep + term) * 32768.0, 32768));
+  return std::uint16_t(RoundToChannel<Pixel16>((old / kFull16 * keep + term) * kFull16));
 }
 
 inline float BlendChannel(float old, double keep, double term) {
   return static_cast<float>(static_cast<double>(old) * keep + term);
 }
 
-// Blends runs of pixels with one weight toward one color. The scalar loop is
-// the definition; on x86-64 the 16-bit and float passes use SSE2 (part of
-// every x86-64 CPU), two channels per double lane pair, with the same
-// operations in the same order: conversions, products and sums round as the
-// scalar ones do, and the 16-bit limits and rounding are done exactly (see
-// RoundToChannel). Processors with AVX2 or AVX-512 blend floats through
-// WideFloatBlend below, to the same bits.
+// Blends runs of pixels with one weight toward one color, with the kernels
+// of the level in force. The scalar loop is the definition; with SSE2 the
+// 16-bit and float blends use it, two channels per double lane pair, with
+// the same operations in the same order: conversions, products and sums
+// round as the scalar ones do, and the 16-bit limits and rounding are done
+// exactly (see RoundToChannel). At the levels that have one, longer float
+// runs take the level's wider kernel (Kernels::blendFloats), to the same
+// bits.
 template <typename Pixel>
 class SpanBlend {
  public:
-  explicit SpanBlend(const BlendTerms& terms) : t_(terms) {}
+  SpanBlend(const BlendTerms& terms, const Kernels&) : t_(terms) {}
   // Nothing of the old pixel kept: every pixel becomes the same one (a float
   // one, where its channels are finite numbers).
   bool Fills() const { return t_.keep == 0.0; }
@@ -130,14 +110,14 @@ class Sse2Terms {
 template <>
 class SpanBlend<Pixel16> : Sse2Terms {
  public:
-  explicit SpanBlend(const BlendTerms& terms)
+  SpanBlend(const BlendTerms& terms, const Kernels&)
       : Sse2Terms(terms),
         terms_(terms),
         scaled_(terms.keep >= 0.0 && terms.keep <= 1.0 && Within(terms.alpha) &&
                 Within(terms.red) && Within(terms.green) && Within(terms.blue)) {
     if (scaled_) {
-      alphaRed_ = _mm_mul_pd(alphaRed_, _mm_set1_pd(32768.0));
-      greenBlue_ = _mm_mul_pd(greenBlue_, _mm_set1_pd(32768.0));
+      alphaRed_ = _mm_mul_pd(alphaRed_, _mm_set1_pd(kFull16));
+      greenBlue_ = _mm_mul_pd(greenBlue_, _mm_set1_pd(kFull16));
     }
     // With nothing of the old value kept, every pixel becomes the same one,
     // opaque or not: that of a blended transparent one.
@@ -219,8 +199,8 @@ class SpanBlend<Pixel16> : Sse2Terms {
     if constexpr (kScaled) {
       n = _mm_add_pd(_mm_mul_pd(old, keep_), terms);
     } else {
-      const __m128d full = _mm_set1_pd(32768.0);
-      n = _mm_mul_pd(old, _mm_set1_pd(1.0 / 32768.0));  // exact, as old / 32768
+      const __m128d full = _mm_set1_pd(kFull16);
+      n = _mm_mul_pd(old, _mm_set1_pd(1.0 / kFull16));  // exact, as old / 32768
       n = _mm_mul_pd(_mm_add_pd(_mm_mul_pd(n, keep_), terms), full);
       n = _mm_min_pd(_mm_max_pd(n, _mm_setzero_pd()), full);
     }
@@ -231,6 +211,7 @@ class SpanBlend<Pixel16> : Sse2Terms {
   // shifted down by 32768, the signed pack saturates below at -32768 (0),
   // min() limits above at 0 (32768), and the sign flip shifts back.
   static __m128i Pack(__m128i first, __m128i second) {
+    static_assert(kFull16 == 0x8000);
     const __m128i bias = _mm_set1_epi32(32768);
     const __m128i packed = _mm_packs_epi32(_mm_sub_epi32(first, bias), _mm_sub_epi32(second, bias));
     return _mm_xor_si128(_mm_min_epi16(packed, _mm_setzero_si128()),
@@ -246,11 +227,14 @@ class SpanBlend<Pixel16> : Sse2Terms {
 template <>
 class SpanBlend<PixelFloat> : Sse2Terms {
  public:
-  explicit SpanBlend(const BlendTerms& terms) : Sse2Terms(terms), terms_(terms) {}
+  SpanBlend(const BlendTerms& terms, const Kernels& kernels)
+      : Sse2Terms(terms), terms_(terms), wide_(kernels.blendFloats) {}
   // Nothing of the old pixel kept: every pixel whose channels are finite
   // numbers becomes the same one.
   bool Fills() const { return terms_.keep == 0.0; }
+  // A few pixels (a vertical line's run in a row) where the call is made.
   void Apply(PixelFloat* pixels, std::int32_t count) const {
+    if (count > 3 && wide_ != nullptr) return wide_(pixels, count, terms_);
     StraightBlend<PixelFloat> straight(terms_);
     for (std::int32_t i = 0; i < count; ++i) {
       if (!IsOpaque(pixels[i])) {
@@ -268,33 +252,8 @@ class SpanBlend<PixelFloat> : Sse2Terms {
 
  private:
   BlendTerms terms_;
+  decltype(Kernels::blendFloats) wide_;
 };
-#endif
-
-#if TESSALINE_SSE2
-// The float blend of SpanBlend<PixelFloat> on processors with AVX2 (a pixel
-// per instruction) or AVX-512 (two), each lane doing what the SSE2 lanes do,
-// in the same order (Kernels.cpp). Only at the level they belong to.
-void BlendFloatAvx2(PixelFloat* pixels, std::int32_t count, const BlendTerms& terms);
-void BlendFloatAvx512(PixelFloat* pixels, std::int32_t count, const BlendTerms& terms);
-
-template <void (*kBlend)(PixelFloat*, std::int32_t, const BlendTerms&)>
-class WideFloatBlend {
- public:
-  explicit WideFloatBlend(const BlendTerms& terms) : t_(terms), narrow_(terms) {}
-  bool Fills() const { return narrow_.Fills(); }
-  // A few pixels (a vertical line's run in a row) where the call is made.
-  void Apply(PixelFloat* pixels, std::int32_t count) const {
-    if (count <= 3) return narrow_.Apply(pixels, count);
-    kBlend(pixels, count, t_);
-  }
-
- private:
-  BlendTerms t_;
-  SpanBlend<PixelFloat> narrow_;
-};
-using SpanBlendAvx2 = WideFloatBlend<BlendFloatAvx2>;
-using SpanBlendAvx512 = WideFloatBlend<BlendFloatAvx512>;
 #endif
 
 }  // namespace tessaline

@@ -16,17 +16,19 @@
 #include <cstring>
 
 #include "core/Kernels.h"
-#include "core/LinePlan.h"
-#include "core/RowWrites.h"
+#include "core/StreamedWrites.h"
+#include "core/TileDrawer.h"
 
 namespace tessaline {
 
-template <typename Pixel, typename Plan>
+template <typename Pixel>
 class StagedRows {
  public:
-  StagedRows(Plan& plan, const ByteKernels& kernels, std::byte* staging, std::size_t capacity,
+  using Drawer = TileDrawer<Pixel>;
+
+  StagedRows(Drawer& drawer, const Kernels& kernels, std::byte* staging, std::size_t capacity,
              std::int32_t width)
-      : plan_(plan),
+      : drawer_(drawer),
         kernels_(kernels),
         staging_(staging),
         rowBytes_(std::int64_t{width} * std::int64_t{sizeof(Pixel)}),
@@ -50,11 +52,11 @@ class StagedRows {
   // `next`, where not null, is the source of the next row: its staged lines
   // are fetched meanwhile.
   // False, with nothing written, for a float row whose lines made once do
-  // not hold for it (see Plan::kFillsFiniteOnly).
+  // not hold for it (see Drawer::kFillsFiniteOnly).
   bool Write(StreamedWrites& out, Pixel* to, const Pixel* from, const Pixel* next,
              std::int32_t row) {
     const auto* source = reinterpret_cast<const std::byte*>(from);
-    if constexpr (Plan::kFillsFiniteOnly)
+    if constexpr (Drawer::kFillsFiniteOnly)
       if (source != nullptr && fixedLines_ > 0 &&
           !FiniteUnderMerges(source, reinterpret_cast<const std::byte*>(next)))
         return false;
@@ -75,15 +77,15 @@ class StagedRows {
   void Forget() { shift_ = -1; }
 
  private:
-  using Stretch = typename Plan::Stretch;
-  static constexpr std::int32_t kMaxPieces = 2 * Plan::kMaxStretches + 1;
+  using Stretch = typename Drawer::Stretch;
+  static constexpr std::int32_t kMaxPieces = 2 * Drawer::kMaxStretches + 1;
   // Stretches of this many lines at most may be made once for all rows.
   static constexpr std::int32_t kMaxFixedLines = 4;
   static constexpr auto kLinePixels = std::int32_t(64 / sizeof(Pixel));
 
   bool Layout() {
     if (shift_ % std::int32_t(sizeof(Pixel)) != 0) return false;
-    stretches_ = plan_.Stretches(shift_ / std::int32_t(sizeof(Pixel)), stretchCount_);
+    stretches_ = drawer_.Stretches(shift_ / std::int32_t(sizeof(Pixel)), stretchCount_);
     firstLine_ = shift_ != 0 ? 1 : 0;
     endLine_ = std::int32_t((shift_ + rowBytes_) / 64);
     if (stretches_ == nullptr || endLine_ <= firstLine_ || endLine_ > UINT16_MAX) return false;
@@ -135,7 +137,7 @@ class StagedRows {
     if (count > kMaxFixedLines || lines_ + count > capacityLines_) return false;
     // 0: no line; 1: last blended by a fill; 2: last blended otherwise.
     std::uint8_t last[kMaxFixedLines * kLinePixels] = {};
-    plan_.ForEachRun(stretch, [&](std::int32_t column, std::int32_t n, bool fills) {
+    drawer_.ForEachRun(stretch, [&](std::int32_t column, std::int32_t n, bool fills) {
       std::fill_n(last + (column - stretch.first), n, std::uint8_t(fills ? 1 : 2));
     });
     if (std::find(last, last + (stretch.end - stretch.first), 2) !=
@@ -145,7 +147,7 @@ class StagedRows {
     kernels_.copyBytes(lines, nullptr, std::size_t(count) * 64);
     const std::int64_t offset = std::int64_t{stretch.first} * std::int64_t{sizeof(Pixel)} + shift_ -
                                 std::int64_t{first} * 64;
-    plan_.DrawStretch(
+    drawer_.DrawStretch(
         Tile<Pixel>{reinterpret_cast<Pixel*>(lines + offset), 0, 0, 1, stretch.first, stretch.end},
         stretch);
     for (std::int32_t i = 0; i < count; ++i) {
@@ -164,7 +166,7 @@ class StagedRows {
               std::memcmp(staging_ + std::int64_t{fixedAt_[at]} * 64, made, 64) != 0))
         ++at;
       if (at == fixedLines_) {
-        if (fixedLines_ == Plan::kMaxStretches) return false;
+        if (fixedLines_ == Drawer::kMaxStretches) return false;
         std::memmove(staging_ + std::int64_t{lines_} * 64, made, 64);
         fixedMerge_[fixedLines_] = merge;
         fixedAt_[fixedLines_++] = std::int16_t(lines_++);
@@ -230,9 +232,9 @@ class StagedRows {
         for (std::int32_t b = 0; b < s->bytes; b += 64) __builtin_prefetch(next + s->from + b);
       const Stretch& stretch = stretches_[s->stretch];
       const std::int64_t first = std::int64_t{stretch.first} * std::int64_t{sizeof(Pixel)};
-      plan_.DrawStretch(Tile<Pixel>{reinterpret_cast<Pixel*>(at + (first - s->from)), 0, row,
-                                    row + 1, stretch.first, stretch.end},
-                        stretch);
+      drawer_.DrawStretch(Tile<Pixel>{reinterpret_cast<Pixel*>(at + (first - s->from)), 0, row,
+                                      row + 1, stretch.first, stretch.end},
+                          stretch);
     }
   }
 
@@ -243,8 +245,8 @@ class StagedRows {
     return source != nullptr ? source + offset : nullptr;
   }
 
-  Plan& plan_;
-  const ByteKernels& kernels_;
+  Drawer& drawer_;
+  const Kernels& kernels_;
   std::byte* const staging_;
   const std::int64_t rowBytes_;
   std::int32_t shift_ = -1;
@@ -260,13 +262,13 @@ class StagedRows {
     std::int32_t from, bytes, at;
     std::int16_t stretch;
   };
-  Drawn drawn_[Plan::kMaxStretches];
+  Drawn drawn_[Drawer::kMaxStretches];
   std::int32_t drawnCount_ = 0;
   LinePiece pieces_[kMaxPieces];
   std::int32_t pieceCount_ = 0, lines_ = 0;
   // The lines made once, where they are kept and their masks.
-  std::int16_t fixedAt_[Plan::kMaxStretches];
-  std::uint16_t fixedMerge_[Plan::kMaxStretches];
+  std::int16_t fixedAt_[Drawer::kMaxStretches];
+  std::uint16_t fixedMerge_[Drawer::kMaxStretches];
   std::int32_t fixedLines_ = 0;
   const std::byte* head_ = nullptr;  // the staged bytes of the partial first line, if any
   const std::byte* tail_ = nullptr;  // and of the partial last line

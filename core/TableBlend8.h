@@ -16,9 +16,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/GridColor.h"
-#include "core/LineStamp.h"
+#include "core/PixelBlend.h"
 #include "core/SpanBlend.h"
+#include "core/StraightBlend.h"
 
 namespace tessaline {
 

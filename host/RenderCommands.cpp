@@ -43,26 +43,16 @@ PixelBuffer AsPixelBuffer(const PF_EffectWorld& world) {
   return PixelBuffer{world.data, world.rowbytes, world.width, world.height};
 }
 
-std::int64_t PixelSize(PF_PixelFormat format) {
-  switch (format) {
-    case PF_PixelFormat_ARGB128:
-      return sizeof(PF_PixelFloat);
-    case PF_PixelFormat_ARGB64:
-      return sizeof(PF_Pixel16);
-    default:
-      return sizeof(PF_Pixel8);
-  }
-}
-
 // The stamps write width whole pixels of the depth drawn into every row. A
 // world that cannot hold them (a format or flag that does not match the world
 // the host allocated) would be written past its end, or through misaligned
 // channels: its rows must be long enough, and its rows and pixel memory
 // aligned to the channel size.
-bool WorldFitsDepth(const PF_EffectWorld& world, PF_PixelFormat format) {
+template <typename Pixel>
+bool WorldFitsDepth(const PF_EffectWorld& world) {
   if (world.width <= 0 || world.height <= 0) return true;
-  const std::int64_t pixel = PixelSize(format);
-  const std::int64_t channel = pixel / 4;
+  constexpr std::int64_t pixel = sizeof(Pixel);
+  constexpr std::int64_t channel = sizeof(typename PixelTraits<Pixel>::Channel);
   const std::int64_t rowbytes = world.rowbytes;
   return std::llabs(rowbytes) >= std::int64_t{world.width} * pixel && rowbytes % channel == 0 &&
          reinterpret_cast<std::uintptr_t>(world.data) % std::uintptr_t(channel) == 0;
@@ -80,31 +70,37 @@ bool NothingToDraw(const PF_EffectWorld* output, PF_Err* answer) {
   return true;
 }
 
-// Runs the composition pass of the output's depth (an output with pixels to
-// draw); the only place a depth is chosen. A world without pixels (no rows,
-// no columns or no memory) is no source.
-PF_Err RenderAtDepth(PF_PixelFormat format, const PF_EffectWorld* source,
-                     const PF_EffectWorld& output, const GridSettings& settings,
-                     const LayerPlacement& placement) {
-  if (!WorldFitsDepth(output, format)) return PF_Err_BAD_CALLBACK_PARAM;
+// Runs the composition pass of Pixel's depth (an output with pixels to
+// draw). A world without pixels (no rows, no columns or no memory) is no
+// source.
+template <typename Pixel>
+PF_Err RenderPixels(const PF_EffectWorld* source, const PF_EffectWorld& output,
+                    const GridSettings& settings, const LayerPlacement& placement) {
+  if (!WorldFitsDepth<Pixel>(output)) return PF_Err_BAD_CALLBACK_PARAM;
   PixelBuffer sourceBuffer;
   const PixelBuffer* sourcePixels = nullptr;
   // "Grid Only" reads no source, whatever the host hands over.
   if (settings.blendMode != kBlendGridOnly && source != nullptr && source->data != nullptr &&
       source->width > 0 && source->height > 0) {
     // Rows that cannot hold their pixels at this depth would be read past.
-    if (!WorldFitsDepth(*source, format)) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!WorldFitsDepth<Pixel>(*source)) return PF_Err_BAD_CALLBACK_PARAM;
     sourceBuffer = AsPixelBuffer(*source);
     sourcePixels = &sourceBuffer;
   }
-  const PixelBuffer outputPixels = AsPixelBuffer(output);
+  return RenderGrid<Pixel>(sourcePixels, AsPixelBuffer(output), settings, placement);
+}
+
+// The pixel type of the output's format: the only place a depth is chosen.
+PF_Err RenderAtDepth(PF_PixelFormat format, const PF_EffectWorld* source,
+                     const PF_EffectWorld& output, const GridSettings& settings,
+                     const LayerPlacement& placement) {
   switch (format) {
     case PF_PixelFormat_ARGB128:
-      return RenderGridFloat(sourcePixels, outputPixels, settings, placement);
+      return RenderPixels<PixelFloat>(source, output, settings, placement);
     case PF_PixelFormat_ARGB64:
-      return RenderGrid16(sourcePixels, outputPixels, settings, placement);
+      return RenderPixels<Pixel16>(source, output, settings, placement);
     default:
-      return RenderGrid8(sourcePixels, outputPixels, settings, placement);
+      return RenderPixels<Pixel8>(source, output, settings, placement);
   }
 }
 

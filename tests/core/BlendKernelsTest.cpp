@@ -12,11 +12,13 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "core/Kernels.h"
 #include "core/SpanBlend.h"
 #include "core/TableBlend8.h"
+#include "tests/support/PixelTypes.h"
 #include "tests/support/ReferenceGrid.h"
 
 namespace tessaline {
@@ -32,14 +34,18 @@ const GridColor kColors[] = {{1.0, 1.0, 1.0, 1.0},
                              {1.0 / 255.0, 254.0 / 255.0, 0.5, 1.0}};
 
 // Each pixel twice: among pixels of the same alpha (long opaque runs), and
-// among pixels of every other alpha.
+// among pixels of every other alpha, each after 0 to 4 opaque ones, so that
+// groups of pixels blended together mix opaque and other pixels every way.
 template <typename Pixel, typename Channel, typename Colors>
 std::vector<Pixel> EveryAlphaOver(const std::vector<Channel>& alphas, const Colors& colors) {
   std::vector<Pixel> pixels;
   for (Channel a : alphas)
     for (const auto& c : colors) pixels.push_back(Pixel{a, c[0], c[1], c[2]});
   for (const auto& c : colors)
-    for (Channel a : alphas) pixels.push_back(Pixel{a, c[0], c[1], c[2]});
+    for (std::size_t i = 0; i < alphas.size(); ++i) {
+      pixels.insert(pixels.end(), i % 5, Pixel{PixelTraits<Pixel>::kFullScale, c[0], c[1], c[2]});
+      pixels.push_back(Pixel{alphas[i], c[0], c[1], c[2]});
+    }
   return pixels;
 }
 
@@ -76,33 +82,24 @@ std::vector<Pixel> TestPixels() {
   }
 }
 
-// The blends that the plan may make for a depth, at the levels available.
+// The blends that the drawer may make for a depth: the span blend at every
+// level available, and at 8 bits the table blend.
 template <typename Pixel, typename Check>
 void ForEachKernel(const BlendTerms& terms, Check&& check) {
-  if constexpr (sizeof(Pixel) == 4) {
+  if constexpr (std::is_same_v<Pixel, Pixel8>) {
     ChannelTables8 tables;
     const TableBlend8 table = TableBlend8::Fill(terms, tables);
     check("table", [&](Pixel8* p, std::int32_t n) { table.Apply(p, n); });
-    check("arithmetic", [&](Pixel8* p, std::int32_t n) { SpanBlend<Pixel8>(terms).Apply(p, n); });
-  } else if constexpr (sizeof(Pixel) == 8) {
-    check("arithmetic", [&](Pixel16* p, std::int32_t n) { SpanBlend<Pixel16>(terms).Apply(p, n); });
-  } else {
-    check("sse2", [&](PixelFloat* p, std::int32_t n) { SpanBlend<PixelFloat>(terms).Apply(p, n); });
-#if TESSALINE_SSE2
-    for (const IsaLevel level : AvailableIsas()) {
-      if (level == IsaLevel::kAvx2)
-        check("avx2", [&](PixelFloat* p, std::int32_t n) { SpanBlendAvx2(terms).Apply(p, n); });
-      if (level == IsaLevel::kAvx512)
-        check("avx512", [&](PixelFloat* p, std::int32_t n) { SpanBlendAvx512(terms).Apply(p, n); });
-    }
-#endif
+  }
+  for (const IsaLevel level : AvailableIsas()) {
+    const SpanBlend<Pixel> blend(terms, KernelsFor(level));
+    check(IsaName(level), [&](Pixel* p, std::int32_t n) { blend.Apply(p, n); });
   }
 }
 
 template <typename Pixel>
 class BlendKernels : public ::testing::Test {};
-using PixelTypes = ::testing::Types<Pixel8, Pixel16, PixelFloat>;
-TYPED_TEST_SUITE(BlendKernels, PixelTypes);
+TYPED_TEST_SUITE(BlendKernels, test::PixelTypes);
 
 TYPED_TEST(BlendKernels, MatchTheLiteralBlendToTheBit) {
   using Pixel = TypeParam;

@@ -11,7 +11,7 @@
 
 #include "core/GridComposition.h"
 #include "core/Kernels.h"
-#include "tests/support/RenderPass.h"
+#include "tests/support/PixelTypes.h"
 
 extern "C" {
 void* __real_memcpy(void*, const void*, std::size_t);
@@ -50,15 +50,14 @@ int LargeCallsDuringRender(const PixelBuffer* source, const PixelBuffer& output,
                            const GridSettings& s) {
   largeCalls = 0;
   counting = true;
-  EXPECT_EQ(test::RenderPass<Pixel>(source, output, s), kErrNone);
+  EXPECT_EQ(RenderGrid<Pixel>(source, output, s, CenteredPlacement(output)), kErrNone);
   counting = false;
   return largeCalls;
 }
 
 template <typename Pixel>
 class FrameCopies : public ::testing::Test {};
-using PixelTypes = ::testing::Types<Pixel8, Pixel16, PixelFloat>;
-TYPED_TEST_SUITE(FrameCopies, PixelTypes);
+TYPED_TEST_SUITE(FrameCopies, test::PixelTypes);
 
 TYPED_TEST(FrameCopies, NoneThroughTheCRuntime) {
   using Pixel = TypeParam;

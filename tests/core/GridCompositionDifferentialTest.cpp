@@ -13,8 +13,8 @@
 
 #include "core/GridComposition.h"
 #include "core/Kernels.h"
+#include "tests/support/PixelTypes.h"
 #include "tests/support/ReferenceGrid.h"
-#include "tests/support/RenderPass.h"
 #include "tests/support/TestImage.h"
 
 namespace tessaline {
@@ -24,8 +24,7 @@ using test::TestImage;
 
 template <typename Pixel>
 class GridCompositionDifferential : public ::testing::Test {};
-using PixelTypes = ::testing::Types<Pixel8, Pixel16, PixelFloat>;
-TYPED_TEST_SUITE(GridCompositionDifferential, PixelTypes);
+TYPED_TEST_SUITE(GridCompositionDifferential, test::PixelTypes);
 
 using Rng = std::mt19937;
 
@@ -264,7 +263,7 @@ void ExpectLiteralFrame(Rng& rng, int trial, const Shape& shape, Profile profile
   SetStreamingThreshold(threshold != 0 ? threshold : Chance(rng, 0.5) ? 1 : 0);
   for (std::size_t k = 0; k < fast.size(); ++k) {
     const IsaLevel level = ForceIsa(AvailableIsas()[k]);
-    ASSERT_EQ(test::RenderPass<Pixel>(sourceBuffer, fast[k].buffer(), s, place), expected)
+    ASSERT_EQ(RenderGrid<Pixel>(sourceBuffer, fast[k].buffer(), s, place), expected)
         << "trial " << trial << " at " << IsaName(level);
     ASSERT_EQ(StrideBytes(fast[k]), StrideBytes(slow))
         << "trial " << trial << " at " << IsaName(level);
@@ -327,12 +326,13 @@ TYPED_TEST(GridCompositionDifferential, FullStrengthLinesOverAnySource) {
             (&source.at(r, c).alpha)[Between(rng, 0, 3)] = kSpecial[Between(rng, 0, 2)];
     }
     TestImage<Pixel> slow(shape.width, shape.height, shape.padding, shape.flipped);
-    const int expected = reference::RenderGrid<Pixel>(&source.buffer(), slow.buffer(), s);
+    const LayerPlacement place = CenteredPlacement(slow.buffer());
+    const int expected = reference::RenderGrid<Pixel>(&source.buffer(), slow.buffer(), s, place);
     SetStreamingThreshold(1);
     for (const IsaLevel level : AvailableIsas()) {
       ForceIsa(level);
       TestImage<Pixel> fast(shape.width, shape.height, shape.padding, shape.flipped);
-      ASSERT_EQ(test::RenderPass<Pixel>(&source.buffer(), fast.buffer(), s), expected);
+      ASSERT_EQ(RenderGrid<Pixel>(&source.buffer(), fast.buffer(), s, place), expected);
       ASSERT_EQ(StrideBytes(fast), StrideBytes(slow))
           << "trial " << trial << " at " << IsaName(level);
     }
@@ -355,76 +355,80 @@ struct SharedMemory {
   }
 };
 
-template <typename Pixel>
-void ExpectLiteralResult(const SharedMemory<Pixel>& m, const GridSettings& s, int trial) {
-  std::vector<std::uint8_t> fast = m.bytes, slow = m.bytes;
-  const PixelBuffer fastSource = m.View(fast, m.sourceOffset, m.sourceRowbytes);
-  const PixelBuffer fastOutput = m.View(fast, m.outputOffset, m.outputRowbytes);
-  const PixelBuffer slowSource = m.View(slow, m.sourceOffset, m.sourceRowbytes);
-  const PixelBuffer slowOutput = m.View(slow, m.outputOffset, m.outputRowbytes);
-  const int expected = reference::RenderGrid<Pixel>(&slowSource, slowOutput, s);
-  ASSERT_EQ(test::RenderPass<Pixel>(&fastSource, fastOutput, s), expected) << "trial " << trial;
-  ASSERT_EQ(fast, slow) << "trial " << trial;
+// `trials` frames of `least` to `most` pixels a side, each laid out in its
+// block of memory, with its settings, by lay(rng, trial, memory, settings).
+template <typename Pixel, typename Lay>
+void ExpectLiteralResults(std::uint32_t seed, int trials, std::int32_t least, std::int32_t most,
+                          Lay&& lay) {
+  Rng rng(seed + sizeof(Pixel));
+  for (int trial = 0; trial < trials; ++trial) {
+    SharedMemory<Pixel> m{};
+    m.width = Between(rng, least, most);
+    m.height = Between(rng, least, most);
+    GridSettings s;
+    lay(rng, trial, m, s);
+    std::vector<std::uint8_t> fast = m.bytes, slow = m.bytes;
+    const PixelBuffer fastSource = m.View(fast, m.sourceOffset, m.sourceRowbytes);
+    const PixelBuffer fastOutput = m.View(fast, m.outputOffset, m.outputRowbytes);
+    const PixelBuffer slowSource = m.View(slow, m.sourceOffset, m.sourceRowbytes);
+    const PixelBuffer slowOutput = m.View(slow, m.outputOffset, m.outputRowbytes);
+    const int expected = reference::RenderGrid<Pixel>(&slowSource, slowOutput, s);
+    ASSERT_EQ(RenderGrid<Pixel>(&fastSource, fastOutput, s, CenteredPlacement(fastOutput)),
+              expected)
+        << "trial " << trial;
+    ASSERT_EQ(fast, slow) << "trial " << trial;
+  }
 }
 
 TYPED_TEST(GridCompositionDifferential, SourceSharingBytesWithTheOutput) {
   using Pixel = TypeParam;
-  Rng rng(77u + sizeof(Pixel));
-  for (int trial = 0; trial < 120; ++trial) {
-    const std::int32_t width = Between(rng, 1, 40), height = Between(rng, 1, 40);
-    const auto rowbytes = std::int32_t(width * sizeof(Pixel));
-    SharedMemory<Pixel> m{std::vector<std::uint8_t>(std::size_t(rowbytes) * (height + 4)),
-                          0,
-                          0,
-                          rowbytes,
-                          rowbytes,
-                          width,
-                          height};
-    for (auto& byte : m.bytes) byte = std::uint8_t(rng());
-    if constexpr (sizeof(Pixel) == 16) {  // keep the floats ordinary numbers
-      for (std::size_t i = 0; i + 4 <= m.bytes.size(); i += 4) {
-        const float v = float(Uniform(rng, -0.5, 1.5));
-        std::memcpy(&m.bytes[i], &v, 4);
-      }
-    }
-    // In place, or the source a few rows or bytes before or after the output.
-    const int kind = trial % 3;
-    if (kind == 1) m.sourceOffset = rowbytes * Between(rng, 1, 3);
-    if (kind == 2) m.outputOffset = std::ptrdiff_t(sizeof(Pixel)) * Between(rng, 1, 2 * width);
-    GridSettings s = RandomSettings(rng, kProfiles[trial % 4]);
-    s.blendMode = kBlendCompositeOverSource;
-    ExpectLiteralResult(m, s, trial);
-  }
+  ExpectLiteralResults<Pixel>(
+      77u, 120, 1, 40, [](Rng& rng, int trial, SharedMemory<Pixel>& m, GridSettings& s) {
+        const auto rowbytes = std::int32_t(m.width * sizeof(Pixel));
+        m.sourceRowbytes = m.outputRowbytes = rowbytes;
+        m.bytes.resize(std::size_t(rowbytes) * (m.height + 4));
+        for (auto& byte : m.bytes) byte = std::uint8_t(rng());
+        if constexpr (sizeof(Pixel) == 16) {  // keep the floats ordinary numbers
+          for (std::size_t i = 0; i + 4 <= m.bytes.size(); i += 4) {
+            const float v = float(Uniform(rng, -0.5, 1.5));
+            std::memcpy(&m.bytes[i], &v, 4);
+          }
+        }
+        // In place, or the source a few rows or bytes before or after the output.
+        const int kind = trial % 3;
+        if (kind == 1) m.sourceOffset = rowbytes * Between(rng, 1, 3);
+        if (kind == 2)
+          m.outputOffset = std::ptrdiff_t(sizeof(Pixel)) * Between(rng, 1, 2 * m.width);
+        s = RandomSettings(rng, kProfiles[trial % 4]);
+        s.blendMode = kBlendCompositeOverSource;
+      });
 }
 
 TYPED_TEST(GridCompositionDifferential, OutputRowsSharingBytes) {
   using Pixel = TypeParam;
-  Rng rng(91u + sizeof(Pixel));
-  for (int trial = 0; trial < 60; ++trial) {
-    const std::int32_t width = Between(rng, 2, 30), height = Between(rng, 2, 30);
-    const auto full = std::int32_t(width * sizeof(Pixel));
-    // Rows that start inside the previous row, or all on the same bytes.
-    const std::int32_t rowbytes =
-        trial % 3 == 0 ? 0 : std::int32_t(sizeof(Pixel)) * Between(rng, 1, width - 1);
-    SharedMemory<Pixel> m{std::vector<std::uint8_t>(std::size_t(full) * (2 * height + 2), 0),
-                          std::ptrdiff_t(full) * (height + 1),
-                          0,
-                          full,
-                          trial % 2 ? rowbytes : -rowbytes,
-                          width,
-                          height};
-    if (m.outputRowbytes < 0) m.outputOffset = std::ptrdiff_t(-m.outputRowbytes) * (height - 1);
-    for (std::size_t i = 0; i < m.bytes.size(); i += sizeof(Pixel)) {
-      using Channel = decltype(Pixel{}.red);
-      for (std::size_t k = 0; k < 4; ++k) {
-        const auto v = Channel(sizeof(Pixel) == 16 ? Uniform(rng, 0.0, 1.0) : Between(rng, 0, 255));
-        std::memcpy(&m.bytes[i + k * sizeof(Channel)], &v, sizeof(Channel));
-      }
-    }
-    GridSettings s = RandomSettings(rng, kProfiles[trial % 4]);
-    if (trial % 2) s.blendMode = kBlendGridOnly;
-    ExpectLiteralResult(m, s, trial);
-  }
+  ExpectLiteralResults<Pixel>(
+      91u, 60, 2, 30, [](Rng& rng, int trial, SharedMemory<Pixel>& m, GridSettings& s) {
+        const auto full = std::int32_t(m.width * sizeof(Pixel));
+        // Rows that start inside the previous row, or all on the same bytes.
+        const std::int32_t rowbytes =
+            trial % 3 == 0 ? 0 : std::int32_t(sizeof(Pixel)) * Between(rng, 1, m.width - 1);
+        m.sourceOffset = std::ptrdiff_t(full) * (m.height + 1);
+        m.sourceRowbytes = full;
+        m.outputRowbytes = trial % 2 ? rowbytes : -rowbytes;
+        m.bytes.resize(std::size_t(full) * (2 * m.height + 2));
+        if (m.outputRowbytes < 0)
+          m.outputOffset = std::ptrdiff_t(-m.outputRowbytes) * (m.height - 1);
+        for (std::size_t i = 0; i < m.bytes.size(); i += sizeof(Pixel)) {
+          using Channel = decltype(Pixel{}.red);
+          for (std::size_t k = 0; k < 4; ++k) {
+            const auto v =
+                Channel(sizeof(Pixel) == 16 ? Uniform(rng, 0.0, 1.0) : Between(rng, 0, 255));
+            std::memcpy(&m.bytes[i + k * sizeof(Channel)], &v, sizeof(Channel));
+          }
+        }
+        s = RandomSettings(rng, kProfiles[trial % 4]);
+        if (trial % 2) s.blendMode = kBlendGridOnly;
+      });
 }
 
 }  // namespace

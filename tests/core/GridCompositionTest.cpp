@@ -6,8 +6,6 @@
 #include <bit>
 #include <vector>
 
-#include "core/LineStamp.h"
-#include "tests/support/RenderPass.h"
 #include "tests/support/TestImage.h"
 
 namespace tessaline {
@@ -34,6 +32,12 @@ GridSettings Bare(std::int32_t blendMode = kBlendGridOnly) {
   return s;
 }
 
+// The frame with the layer as the whole output.
+template <typename Pixel>
+ErrorCode Render(const PixelBuffer* source, const PixelBuffer& output, const GridSettings& s) {
+  return RenderGrid<Pixel>(source, output, s, CenteredPlacement(output));
+}
+
 // Columns of row `row` whose alpha is not zero.
 std::vector<std::int32_t> DrawnColumns(const TestImage<Pixel8>& image, std::int32_t row) {
   std::vector<std::int32_t> columns;
@@ -49,7 +53,7 @@ TEST(GridComposition, OuterVerticalLinesSitAtMultiplesOfTheSpacing) {
   s.centerColor.alpha = 0.0;  // center drawn invisibly
   s.xCount = 5;
   s.xSpacing = 100;
-  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(Render<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   const std::vector<std::int32_t> expected = {459,  460,  559,  560,  659,  660,  759,
                                               760,  859,  860,  1059, 1060, 1159, 1160,
                                               1259, 1260, 1359, 1360, 1459, 1460};
@@ -78,7 +82,7 @@ TEST(GridComposition, ColorsCycleAndSwitchedOffSlotsKeepTheirIndex) {
     s.xCount = 9;
     s.xSpacing = 10;
     s.lineWidth = 2.0;
-    ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+    ASSERT_EQ(Render<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     for (int i = 1; i <= 9; ++i) {
       const Pixel8& right = image.at(1, 100 + 10 * i);
       const Pixel8& left = image.at(1, 100 - 10 * i);
@@ -115,7 +119,7 @@ TEST(GridComposition, MarginFrameDrawsOnlyTheTwoOutermostIndices) {
     s.xCount = s.yCount = c.count;
     s.xSpacing = s.ySpacing = spacing;
     s.lineWidth = 2.0;
-    ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+    ASSERT_EQ(Render<Pixel8>(nullptr, image.buffer(), s), kErrNone);
     std::vector<std::int32_t> expected;
     for (const auto& [index, slot] : c.indexAndSlot) {
       for (int side : {-1, 1}) {
@@ -143,7 +147,7 @@ TEST(GridComposition, LaterLinesLieOverEarlierOnesAtCrossings) {
   s.xCount = s.yCount = 2;
   s.xSpacing = s.ySpacing = 10;
   s.lineWidth = s.centerLineWidth = 2.0;
-  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+  ASSERT_EQ(Render<Pixel8>(nullptr, image.buffer(), s), kErrNone);
   struct Crossing {
     std::int32_t row, column;
     std::uint8_t red, green, blue;  // of the line on top
@@ -165,30 +169,29 @@ TEST(GridComposition, LaterLinesLieOverEarlierOnesAtCrossings) {
   }
 }
 
-TEST(GridComposition, HalfOpacityCenterCrossOnEvenFrame) {
-  TestImage<Pixel8> image(10, 8);
-  GridSettings s = Bare();
-  s.opacity = 0.5;
-  s.centerLineWidth = 2.0;
-  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
-  for (std::int32_t r = 0; r < 8; ++r)
-    for (std::int32_t c = 0; c < 10; ++c) {
-      const bool onVertical = c == 4 || c == 5, onHorizontal = r == 3 || r == 4;
-      const std::uint8_t expected = onVertical && onHorizontal   ? 192
-                                    : onVertical || onHorizontal ? 128
-                                                                 : 0;
-      EXPECT_EQ(image.at(r, c).alpha, expected) << r << "," << c;
-      EXPECT_EQ(image.at(r, c).green, expected > 0 ? 255 : 0) << r << "," << c;
-    }
-}
-
-TEST(GridComposition, OneByOneFrameIsCoveredTwice) {
-  TestImage<Pixel8> image(1, 1);
-  GridSettings s = Bare();
-  s.opacity = 0.5;
-  s.centerLineWidth = 1.0;
-  ASSERT_EQ(test::RenderPass<Pixel8>(nullptr, image.buffer(), s), kErrNone);
-  EXPECT_EQ(image.at(0, 0).alpha, 192);
+// At half opacity a pixel that one center line covers whole gets alpha 128,
+// one that both cover 192: on an even frame, and on a frame of one pixel.
+TEST(GridComposition, HalfOpacityCenterCross) {
+  struct Case {
+    std::int32_t width, height, firstColumn, firstRow, covered;  // columns and rows per line
+  };
+  for (const Case& c : {Case{10, 8, 4, 3, 2}, Case{1, 1, 0, 0, 1}}) {
+    TestImage<Pixel8> image(c.width, c.height);
+    GridSettings s = Bare();
+    s.opacity = 0.5;
+    s.centerLineWidth = c.covered;
+    ASSERT_EQ(Render<Pixel8>(nullptr, image.buffer(), s), kErrNone);
+    for (std::int32_t r = 0; r < c.height; ++r)
+      for (std::int32_t col = 0; col < c.width; ++col) {
+        const bool onVertical = col >= c.firstColumn && col < c.firstColumn + c.covered;
+        const bool onHorizontal = r >= c.firstRow && r < c.firstRow + c.covered;
+        const std::uint8_t expected = onVertical && onHorizontal   ? 192
+                                      : onVertical || onHorizontal ? 128
+                                                                   : 0;
+        EXPECT_EQ(image.at(r, col).alpha, expected) << r << "," << col;
+        EXPECT_EQ(image.at(r, col).green, expected > 0 ? 255 : 0) << r << "," << col;
+      }
+  }
 }
 
 TEST(GridComposition, OpacityZeroLeavesTheBase) {
@@ -198,12 +201,12 @@ TEST(GridComposition, OpacityZeroLeavesTheBase) {
   GridSettings s = Bare(kBlendCompositeOverSource);
   s.opacity = 0.0;
   s.xCount = 3;
-  ASSERT_EQ(test::RenderPass<Pixel16>(&source.buffer(), out.buffer(), s), kErrNone);
+  ASSERT_EQ(Render<Pixel16>(&source.buffer(), out.buffer(), s), kErrNone);
   EXPECT_EQ(out.PackedPixels(), source.PackedPixels());
 
   s.blendMode = kBlendGridOnly;
   out.Fill(Pixel16{9, 9, 9, 9});
-  ASSERT_EQ(test::RenderPass<Pixel16>(nullptr, out.buffer(), s), kErrNone);
+  ASSERT_EQ(Render<Pixel16>(nullptr, out.buffer(), s), kErrNone);
   for (std::uint8_t byte : out.PackedPixels()) ASSERT_EQ(byte, 0);
   EXPECT_TRUE(out.PaddingIntact());
 }
@@ -228,7 +231,7 @@ TEST(GridComposition, TheBaseTakesTheSourceAtTheLayerPosition) {
     GridSettings s = Bare(kBlendCompositeOverSource);
     s.opacity = 0.0;
     const LayerPlacement placement{3.0, 2.0, c.sourceX, c.sourceY};
-    ASSERT_EQ(test::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s, placement), kErrNone);
+    ASSERT_EQ(RenderGrid<Pixel8>(&source.buffer(), out.buffer(), s, placement), kErrNone);
     for (std::int32_t r = 0; r < 4; ++r)
       for (std::int32_t col = 0; col < 6; ++col) {
         const std::int32_t sr = r - c.sourceY, sc = col - c.sourceX;
@@ -254,16 +257,16 @@ TEST(GridComposition, MissingPixels) {
     for (const PixelBuffer* source : {static_cast<const PixelBuffer*>(nullptr),
                                       static_cast<const PixelBuffer*>(&noData), &empty.buffer()}) {
       out.Fill(Pixel8{1, 2, 3, 4});
-      EXPECT_EQ(test::RenderPass<Pixel8>(source, out.buffer(), s), kErrNone);
+      EXPECT_EQ(Render<Pixel8>(source, out.buffer(), s), kErrNone);
       EXPECT_EQ(out.at(0, 0).alpha, 0);
       EXPECT_EQ(out.at(0, 0).green, 0);
     }
-    EXPECT_EQ(test::RenderPass<Pixel8>(&out.buffer(), noData, s), kErrBadCallbackParam);
+    EXPECT_EQ(Render<Pixel8>(&out.buffer(), noData, s), kErrBadCallbackParam);
   }
-  EXPECT_EQ(test::RenderPass<Pixel8>(nullptr, noData, Bare(kBlendGridOnly)), kErrBadCallbackParam);
+  EXPECT_EQ(Render<Pixel8>(nullptr, noData, Bare(kBlendGridOnly)), kErrBadCallbackParam);
   PixelBuffer noRows = noData;
   noRows.height = 0;
-  EXPECT_EQ(test::RenderPass<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource)), kErrNone);
+  EXPECT_EQ(Render<Pixel8>(nullptr, noRows, Bare(kBlendCompositeOverSource)), kErrNone);
 }
 
 // Pixels hold straight color: a line drawn over transparency keeps its color
@@ -292,7 +295,7 @@ TEST(GridComposition, LinesOverTransparencyKeepTheirColor) {
     s.xCount = 1;
     s.xSpacing = 2.0;
     s.colors[0] = kWhite;
-    ASSERT_EQ(test::RenderPass<Pixel8>(&source.buffer(), out.buffer(), s), kErrNone);
+    ASSERT_EQ(Render<Pixel8>(&source.buffer(), out.buffer(), s), kErrNone);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(out.at(1, 0)), std::bit_cast<std::uint32_t>(c.expected))
         << int(out.at(1, 0).alpha) << " " << int(out.at(1, 0).red);
   }

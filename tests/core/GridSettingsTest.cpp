@@ -121,9 +121,7 @@ TEST(GridSettings, SlotsBeyondTheCountKeepTheirColors) {
   FakeControls controls;
   controls.ints[kOuterColorCount] = 1;
   controls.colors[kColor4] = 0x4000FF80u;
-  const GridSettings s = ResolveGridSettings(controls);
-  EXPECT_FALSE(s.useColor[3]);
-  EXPECT_EQ(s.colors[3].red, 1.0);
+  EXPECT_EQ(ResolveGridSettings(controls).colors[3].red, 1.0);
 }
 
 TEST(GridSettings, UnpackColorDividesEachByteBy255) {

@@ -1,10 +1,13 @@
 #include "core/LineStamp.h"
+#include "core/PixelBlend.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
 #include <map>
 
+#include "tests/support/PixelTypes.h"
 #include "tests/support/TestImage.h"
 
 namespace tessaline {
@@ -64,68 +67,62 @@ TEST(LineWindow, IsClippedToTheAxisAndSafeForAnyPosition) {
   }
 }
 
-TEST(BlendPixel, EightBitRoundsHalfAwayFromZero) {
-  Pixel8 p{0, 0, 0, 0};
-  BlendPixel8(p, GridColor{1, 1, 1, 1}, 0.5);
-  EXPECT_EQ(p.alpha, 128);
-  EXPECT_EQ(p.red, 255);  // straight color over transparency: the line's own
-  EXPECT_EQ(p.green, 255);
+template <typename Pixel>
+struct BlendCase {
+  Pixel before;
+  GridColor color;
+  double weight;
+  Pixel after;
+};
 
-  Pixel8 q{255, 100, 0, 0};
-  BlendPixel8(q, GridColor{1, 0, 0, 1}, 0.2);
-  EXPECT_EQ(q.red, 131);
-
-  Pixel8 r{7, 200, 0, 0};
-  BlendPixel8(r, GridColor{0, 0, 0, 1}, 1.0);
-  EXPECT_EQ(r.red, 0);
-  EXPECT_EQ(r.alpha, 255);
+template <typename Pixel, std::size_t kCount>
+void ExpectBlends(const BlendCase<Pixel> (&cases)[kCount],
+                  void (*blend)(Pixel&, const GridColor&, double)) {
+  for (const BlendCase<Pixel>& c : cases) {
+    Pixel p = c.before;
+    blend(p, c.color, c.weight);
+    EXPECT_EQ(std::memcmp(&p, &c.after, sizeof p), 0)
+        << "weight " << c.weight << " gives " << +p.alpha << " " << +p.red << " " << +p.green << " "
+        << +p.blue;
+  }
 }
 
-TEST(BlendPixel, SixteenBitFullScaleIs32768) {
-  Pixel16 p{32768, 32768, 0, 0};
-  BlendPixel16(p, GridColor{0, 0, 0, 1}, 0.25);
-  EXPECT_EQ(p.red, 24576);
-  EXPECT_EQ(p.alpha, 32768);
-
-  // Values above full scale are brought back to 32768, never past it.
-  Pixel16 q{65535, 65535, 40000, 0};
-  BlendPixel16(q, GridColor{1, 0, 0, 1}, 0.5);
-  EXPECT_EQ(q.alpha, 32768);
-  EXPECT_EQ(q.red, 32768);
-  EXPECT_EQ(q.green, 20000);
-}
-
-TEST(BlendPixel, FloatIsNotClamped) {
-  PixelFloat p{2.0f, 2.0f, 0.25f, 0.0f};
-  BlendPixelFloat(p, GridColor{1, 0, 0, 1}, 0.5);
-  EXPECT_EQ(p.red, 1.5f);
-  EXPECT_EQ(p.green, 0.125f);
-  EXPECT_EQ(p.alpha, 1.5f);
-}
-
-TEST(BlendPixel, WeightsOutsideZeroToOneStayInRange) {
-  Pixel8 p{255, 255, 0, 0};
-  BlendPixel8(p, GridColor{0, 1, 0, 1}, 1e300);
-  EXPECT_EQ(p.red, 0);
-  EXPECT_EQ(p.green, 255);
-  Pixel8 q{255, 255, 0, 0};
-  BlendPixel8(q, GridColor{0, 1, 0, 1}, std::numeric_limits<double>::quiet_NaN());
-  EXPECT_EQ(q.red, 0);
-  EXPECT_EQ(q.green, 0);
+TEST(BlendPixel, MatchesTheTable) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const BlendCase<Pixel8> eight[] = {
+      // Straight color over transparency: the line's own; alpha 127.5 rounds up.
+      {{0, 0, 0, 0}, {1, 1, 1, 1}, 0.5, {128, 255, 255, 255}},
+      {{255, 100, 0, 0}, {1, 0, 0, 1}, 0.2, {255, 131, 0, 0}},
+      {{7, 200, 0, 0}, {0, 0, 0, 1}, 1.0, {255, 0, 0, 0}},
+      // Weights outside 0 to 1 stay in range.
+      {{255, 255, 0, 0}, {0, 1, 0, 1}, 1e300, {0, 0, 255, 0}},
+      {{255, 255, 0, 0}, {0, 1, 0, 1}, nan, {0, 0, 0, 0}},
+  };
+  ExpectBlends(eight, BlendPixel8);
+  // Full scale is 32768; values above it come back to it, never past it.
+  const BlendCase<Pixel16> sixteen[] = {
+      {{32768, 32768, 0, 0}, {0, 0, 0, 1}, 0.25, {32768, 24576, 0, 0}},
+      {{65535, 65535, 40000, 0}, {1, 0, 0, 1}, 0.5, {32768, 32768, 20000, 0}},
+  };
+  ExpectBlends(sixteen, BlendPixel16);
+  // Floats are not limited.
+  const BlendCase<PixelFloat> floats[] = {
+      {{2.0f, 2.0f, 0.25f, 0.0f}, {1, 0, 0, 1}, 0.5, {1.5f, 1.5f, 0.125f, 0.0f}},
+  };
+  ExpectBlends(floats, BlendPixelFloat);
 }
 
 template <typename Pixel>
 class Stamp : public ::testing::Test {};
-using PixelTypes = ::testing::Types<Pixel8, Pixel16, PixelFloat>;
-TYPED_TEST_SUITE(Stamp, PixelTypes);
+TYPED_TEST_SUITE(Stamp, test::PixelTypes);
 
 TYPED_TEST(Stamp, VerticalLineCoversTwoColumnsAtHalfStrength) {
   TestImage<TypeParam> image(20, 3, 2);
-  StampVerticalLine<TypeParam>(image.buffer(), 10.0, 1.0, GridColor{1, 1, 1, 1}, 1.0);
+  StampLine<TypeParam>(image.buffer(), Axis::kVertical, 10.0, 1.0, GridColor{1, 1, 1, 1}, 1.0);
   for (std::int32_t r = 0; r < 3; ++r)
     for (std::int32_t c = 0; c < 20; ++c) {
       TypeParam expected{};
-      if (c == 9 || c == 10) BlendPixel(expected, GridColor{1, 1, 1, 1}, 0.5);
+      if (c == 9 || c == 10) expected = BlendPixel(expected, TermsOf(GridColor{1, 1, 1, 1}, 0.5));
       EXPECT_EQ(image.at(r, c).alpha, expected.alpha) << r << "," << c;
       EXPECT_EQ(image.at(r, c).red, expected.red) << r << "," << c;
     }
@@ -134,9 +131,9 @@ TYPED_TEST(Stamp, VerticalLineCoversTwoColumnsAtHalfStrength) {
 
 TYPED_TEST(Stamp, WeightIsCoverageTimesOpacityTimesAlpha) {
   TestImage<TypeParam> image(4, 4);
-  StampHorizontalLine<TypeParam>(image.buffer(), 1.5, 1.0, GridColor{1, 0, 0, 0.5}, 0.5);
+  StampLine<TypeParam>(image.buffer(), Axis::kHorizontal, 1.5, 1.0, GridColor{1, 0, 0, 0.5}, 0.5);
   TypeParam expected{};
-  BlendPixel(expected, GridColor{1, 0, 0, 1}, 0.25);
+  expected = BlendPixel(expected, TermsOf(GridColor{1, 0, 0, 1}, 0.25));
   for (std::int32_t c = 0; c < 4; ++c) {
     EXPECT_EQ(image.at(1, c).red, expected.red);
     EXPECT_EQ(image.at(1, c).alpha, expected.alpha);
@@ -150,8 +147,8 @@ TYPED_TEST(Stamp, ZeroAlphaColorLeavesPixelsAsTheyWere) {
   TypeParam fill{};
   fill.red = 3;
   image.Fill(fill);
-  StampVerticalLine<TypeParam>(image.buffer(), 3.0, 4.0, GridColor{0, 1, 0, 0}, 1.0);
-  StampHorizontalLine<TypeParam>(image.buffer(), 3.0, 4.0, GridColor{0, 1, 0, 0}, 1.0);
+  StampLine<TypeParam>(image.buffer(), Axis::kVertical, 3.0, 4.0, GridColor{0, 1, 0, 0}, 1.0);
+  StampLine<TypeParam>(image.buffer(), Axis::kHorizontal, 3.0, 4.0, GridColor{0, 1, 0, 0}, 1.0);
   for (std::int32_t r = 0; r < 6; ++r)
     for (std::int32_t c = 0; c < 6; ++c) {
       EXPECT_EQ(image.at(r, c).red, 3);
@@ -161,10 +158,9 @@ TYPED_TEST(Stamp, ZeroAlphaColorLeavesPixelsAsTheyWere) {
 
 TYPED_TEST(Stamp, LeftEdgeLineWritesNothingOutsideTheRows) {
   TestImage<TypeParam> image(5, 2, 3, true);
-  StampVerticalLine<TypeParam>(image.buffer(), 0.0, 3.0, GridColor{1, 1, 1, 1}, 1.0);
-  TypeParam full{}, half{};
-  BlendPixel(full, GridColor{1, 1, 1, 1}, 1.0);
-  BlendPixel(half, GridColor{1, 1, 1, 1}, 0.5);
+  StampLine<TypeParam>(image.buffer(), Axis::kVertical, 0.0, 3.0, GridColor{1, 1, 1, 1}, 1.0);
+  const TypeParam full = BlendPixel(TypeParam{}, TermsOf(GridColor{1, 1, 1, 1}, 1.0));
+  const TypeParam half = BlendPixel(TypeParam{}, TermsOf(GridColor{1, 1, 1, 1}, 0.5));
   for (std::int32_t r = 0; r < 2; ++r) {
     EXPECT_EQ(image.at(r, 0).alpha, full.alpha);
     EXPECT_EQ(image.at(r, 1).alpha, half.alpha);
@@ -182,8 +178,8 @@ TYPED_TEST(Stamp, LinesFarOutsideOrNotANumberDrawNothing) {
                               57.0};
   for (double p : positions) {
     TestImage<TypeParam> image(8, 8, 1);
-    StampVerticalLine<TypeParam>(image.buffer(), p, 20.0, GridColor{1, 1, 1, 1}, 1.0);
-    StampHorizontalLine<TypeParam>(image.buffer(), p, 20.0, GridColor{1, 1, 1, 1}, 1.0);
+    StampLine<TypeParam>(image.buffer(), Axis::kVertical, p, 20.0, GridColor{1, 1, 1, 1}, 1.0);
+    StampLine<TypeParam>(image.buffer(), Axis::kHorizontal, p, 20.0, GridColor{1, 1, 1, 1}, 1.0);
     for (std::int32_t r = 0; r < 8; ++r)
       for (std::int32_t c = 0; c < 8; ++c) EXPECT_EQ(image.at(r, c).alpha, 0) << p;
     EXPECT_TRUE(image.PaddingIntact()) << p;
@@ -194,8 +190,8 @@ TYPED_TEST(Stamp, EmptyBuffersGetNothing) {
   const std::int32_t sizes[][2] = {{0, 5}, {5, 0}, {-3, 4}, {4, -3}};
   for (const auto& size : sizes) {
     TestImage<TypeParam> image(size[0], size[1]);
-    StampVerticalLine<TypeParam>(image.buffer(), 0.5, 3.0, GridColor{1, 1, 1, 1}, 1.0);
-    StampHorizontalLine<TypeParam>(image.buffer(), 0.5, 3.0, GridColor{1, 1, 1, 1}, 1.0);
+    StampLine<TypeParam>(image.buffer(), Axis::kVertical, 0.5, 3.0, GridColor{1, 1, 1, 1}, 1.0);
+    StampLine<TypeParam>(image.buffer(), Axis::kHorizontal, 0.5, 3.0, GridColor{1, 1, 1, 1}, 1.0);
     EXPECT_TRUE(image.PaddingIntact());
   }
 }

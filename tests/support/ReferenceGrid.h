@@ -187,7 +187,8 @@ int RenderGrid(const PixelBuffer* source, const PixelBuffer& out, const GridSett
 // The output as the whole layer.
 template <typename Pixel>
 int RenderGrid(const PixelBuffer* source, const PixelBuffer& out, const GridSettings& s) {
-  return RenderGrid<Pixel>(source, out, s, LayerPlacement{out.width * 0.5, out.height * 0.5, 0, 0});
+  return reference::RenderGrid<Pixel>(source, out, s,
+                                      LayerPlacement{out.width * 0.5, out.height * 0.5, 0, 0});
 }
 
 }  // namespace tessaline::reference

@@ -1,17 +1,16 @@
 #pragma once
-// The base of an output frame, which the lines are drawn over: the source's
-// pixels where the source lies in the output, transparent zero elsewhere;
-// and whether the output's rows, or the source and the output, share bytes.
+// The backdrop of an output frame, which the lines are drawn over: the
+// source's pixels where the source lies in the output, transparent zero
+// elsewhere.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
+#include "core/ByteOverlap.h"
 #include "core/GridComposition.h"
 #include "core/Kernels.h"
 #include "core/PixelBuffer.h"
-#include "core/RowWrites.h"
 
 namespace tessaline {
 
@@ -19,36 +18,14 @@ inline bool HasPixels(const PixelBuffer* buffer) {
   return buffer != nullptr && buffer->data != nullptr && buffer->width > 0 && buffer->height > 0;
 }
 
-// The bytes [first, last) of `rows` rows of `length` bytes each.
-struct ByteRange {
-  std::uintptr_t first = 0, last = 0;
-};
-
-inline ByteRange RowsRange(const PixelBuffer& buffer, std::int32_t rows, std::size_t length) {
-  if (rows <= 0 || length == 0) return {};
-  const auto row0 = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, 0));
-  const auto rowN = reinterpret_cast<std::uintptr_t>(RowAddress(buffer, rows - 1));
-  return ByteRange{row0 < rowN ? row0 : rowN, (row0 < rowN ? rowN : row0) + length};
-}
-
-inline bool Overlap(const ByteRange& a, const ByteRange& b) {
-  return a.first < b.last && b.first < a.last;
-}
-
-template <typename Pixel>
-bool SharesBytes(const PixelBuffer& a, const PixelBuffer& b) {
-  return Overlap(RowsRange(a, a.height, std::size_t(a.width) * sizeof(Pixel)),
-                 RowsRange(b, b.height, std::size_t(b.width) * sizeof(Pixel)));
-}
-
-// The base of the output's pixels: the source's pixels that land in the
+// The backdrop of the output's pixels: the source's pixels that land in the
 // output (columns [first, last) of rows that the source holds), transparent
 // zero elsewhere. With no source, or in "Grid Only", all of it is zero.
 template <typename Pixel>
-class FrameBase {
+class Backdrop {
  public:
-  FrameBase(const PixelBuffer* source, const PixelBuffer& output, const LayerPlacement& p,
-            const ByteKernels& kernels)
+  Backdrop(const PixelBuffer* source, const PixelBuffer& output, const LayerPlacement& p,
+           const Kernels& kernels)
       : kernels_(kernels),
         source_(HasPixels(source) ? source : nullptr),
         sourceX_(p.sourceX),
@@ -129,19 +106,11 @@ class FrameBase {
     return {PixelRow<Pixel>(*source_, std::int32_t(sourceRow)) + (from - sourceX_), from, until};
   }
 
-  const ByteKernels& kernels_;
+  const Kernels& kernels_;
   const PixelBuffer* source_;
   std::int64_t sourceX_, sourceY_;
   std::int64_t first_ = 0, last_ = 0, width_ = 0;
   bool shared_ = false;
 };
-
-// True when one output row reaches into the pixels of another: then the order
-// in which rows are written matters and only the literal order is right.
-template <typename Pixel>
-bool RowsShareBytes(const PixelBuffer& output) {
-  return output.height > 1 &&
-         std::llabs(output.rowbytes) < std::int64_t{output.width} * std::int64_t{sizeof(Pixel)};
-}
 
 }  // namespace tessaline

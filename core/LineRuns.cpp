@@ -1,12 +1,12 @@
-#include "core/LineLayout.h"
+#include "core/LineRuns.h"
 
 #include <algorithm>
 #include <bit>
 
 namespace tessaline {
 
-bool LineLayout::Build(const GridSettings& s, std::int32_t width, std::int32_t height, double cx,
-                       double cy) {
+bool LineRuns::Build(const GridSettings& s, std::int32_t width, std::int32_t height, double cx,
+                     double cy) {
   width_ = width;
   height_ = height;
   opacity_ = s.opacity;
@@ -27,7 +27,7 @@ bool LineLayout::Build(const GridSettings& s, std::int32_t width, std::int32_t h
   return true;
 }
 
-std::int32_t LineLayout::RowsAlike(std::int32_t first, std::int32_t limit) const {
+std::int32_t LineRuns::RowsAlike(std::int32_t first, std::int32_t limit) const {
   const std::int32_t most = first + std::min(limit, height_ - first);
   const std::int32_t k = touchedRows_.FirstEndingAfter(first);
   if (k == touchedRows_.size()) return most;
@@ -38,7 +38,7 @@ std::int32_t LineLayout::RowsAlike(std::int32_t first, std::int32_t limit) const
 // The weights of every covered column of the window, as the vertical stamp
 // computes them per pixel, grouped into runs of equal weight (bitwise). A
 // line that covers no column of the frame is left out.
-void LineLayout::AddVertical(double x, int style) {
+void LineRuns::AddVertical(double x, int style) {
   if (!fits_) return;
   if (verticalCount_ == kMaxAxisLines) {
     fits_ = false;
@@ -73,7 +73,7 @@ void LineLayout::AddVertical(double x, int style) {
   if (line.runCount > 0) verticals_[verticalCount_++] = line;
 }
 
-void LineLayout::AddHorizontal(double y, int style) {
+void LineRuns::AddHorizontal(double y, int style) {
   if (!fits_) return;
   if (horizontalCount_ == kMaxAxisLines) {
     fits_ = false;
@@ -86,7 +86,7 @@ void LineLayout::AddHorizontal(double y, int style) {
 // The columns that any vertical line blends, as sorted, disjoint spans, and
 // the runs of each span's lines in drawing order. The vertical center line
 // comes first of all lines and is left out of the spans.
-void LineLayout::FindTouchedColumns() {
+void LineRuns::FindTouchedColumns() {
   touched_.Gather(verticals_, verticalCount_, [](const VerticalLine& v) {
     return IndexSpan{v.first, v.end};
   });

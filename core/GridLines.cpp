@@ -1,4 +1,4 @@
-#include "core/LineOrder.h"
+#include "core/GridLines.h"
 
 namespace tessaline {
 

@@ -2,13 +2,13 @@
 // Where the lines of one frame lie: the columns each vertical line covers,
 // grouped into runs of one weight, the rows each horizontal line may touch,
 // and the spans of columns and rows they touch, with the order in which they
-// are drawn (LineOrder). Nothing here depends on the pixels' depth.
+// are drawn (GridLines). Nothing here depends on the pixels' depth.
 #include <array>
 #include <cstdint>
 
+#include "core/GridLines.h"
 #include "core/GridSettings.h"
 #include "core/IndexSpans.h"
-#include "core/LineOrder.h"
 #include "core/LineStamp.h"
 
 namespace tessaline {
@@ -16,7 +16,7 @@ namespace tessaline {
 // Both center lines and up to kMaxLineCount lines on each side of them.
 inline constexpr std::int32_t kMaxAxisLines = 1 + 2 * kMaxLineCount;
 
-class LineLayout {
+class LineRuns {
  public:
   // A line's positive coverage is a single run of columns (coverage rises to
   // a peak and falls again): a full-coverage run with at most one partly

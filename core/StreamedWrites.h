@@ -18,7 +18,7 @@ namespace tessaline {
 // in memory for other threads only after Finish().
 class StreamedWrites {
  public:
-  explicit StreamedWrites(const ByteKernels& kernels) : k_(kernels) {}
+  explicit StreamedWrites(const Kernels& kernels) : k_(kernels) {}
   StreamedWrites(const StreamedWrites&) = delete;
   StreamedWrites& operator=(const StreamedWrites&) = delete;
 
@@ -85,7 +85,7 @@ class StreamedWrites {
     held_ = 0;
   }
 
-  const ByteKernels& k_;
+  const Kernels& k_;
   alignas(64) std::byte line_[64];
   std::byte* at_ = nullptr;  // where line_ goes: the start of a cache line
   std::size_t held_ = 0;     // the bytes of line_ written so far

@@ -1,5 +1,5 @@
 #pragma once
-// The drawing of a frame's lines (LineLayout) into any tile of the frame:
+// The drawing of a frame's lines (LineRuns) into any tile of the frame:
 // some of its rows, some of its columns.
 //
 // Blending a tile's pixels with every line that touches them, in drawing
@@ -8,18 +8,20 @@
 // pixels commute, and a pixel's result depends only on the sequence of blends
 // applied to it, with the weights the stamps compute and the same arithmetic.
 //
-// Blend is the span blend of the arithmetic: SpanBlend<Pixel>, or for floats
-// on processors with AVX-512, SpanBlendAvx512. The blends of the runs and
-// rows are made ready once where they can be (BlendCache); 8-bit ones are
-// tables, for rows only where one weight meets many pixels.
+// The runs and rows are blended by SpanBlend, with the kernels of the
+// level in force; their blends are made ready once where they can be
+// (BlendCache), and 8-bit ones are tables (TableBlend8), for rows only where
+// one weight meets many pixels.
 #include <algorithm>
 #include <cstdint>
 #include <type_traits>
 
 #include "core/BlendCache.h"
 #include "core/GridSettings.h"
-#include "core/LineLayout.h"
+#include "core/Kernels.h"
+#include "core/LineRuns.h"
 #include "core/LineStamp.h"
+#include "core/PixelBlend.h"
 #include "core/SpanBlend.h"
 
 namespace tessaline {
@@ -39,30 +41,32 @@ struct Tile {
   std::int32_t Columns() const { return endColumn - firstColumn; }
 };
 
-template <typename Pixel, typename Blend>
-class LinePlan {
+template <typename Pixel>
+class TileDrawer {
  public:
   static constexpr std::int32_t kMaxTileRows = 64;
 
-  // The lines of a frame whose grid center is (cx, cy), and their blends.
-  // False when they do not fit the plan's storage.
-  bool Build(const GridSettings& s, std::int32_t width, std::int32_t height, double cx, double cy) {
+  // The lines of a frame whose grid center is (cx, cy), and their blends
+  // with `kernels`. False when they do not fit the drawer's storage.
+  bool Build(const GridSettings& s, std::int32_t width, std::int32_t height, double cx, double cy,
+             const Kernels& kernels) {
+    kernels_ = &kernels;
     uniformBackground_ = s.blendMode == kBlendGridOnly;
     stretchShift_ = -1;
-    if (!layout_.Build(s, width, height, cx, cy)) return false;
+    if (!runs_.Build(s, width, height, cx, cy)) return false;
     // The center line's runs first, then the others in drawing order.
-    const std::int32_t center = layout_.CenterRuns();
-    for (std::int32_t i = 0; i < layout_.RunCount(); ++i) {
-      const std::int32_t r = i < center ? i : layout_.RunInOrder(i - center);
-      const LineLayout::ColumnRun& run = layout_.Run(r);
-      const int blend = blends_.Find(run.weight, run.style, *layout_.Style(run.style).color);
+    const std::int32_t center = runs_.CenterRuns();
+    for (std::int32_t i = 0; i < runs_.RunCount(); ++i) {
+      const std::int32_t r = i < center ? i : runs_.RunInOrder(i - center);
+      const LineRuns::ColumnRun& run = runs_.Run(r);
+      const int blend = blends_.Find(run.weight, run.style, *runs_.Style(run.style).color, kernels);
       ops_[i] = RunOp{run.first, run.count, std::int16_t(blend >= 0 ? blend : -1 - r)};
     }
     blends_.KeepFound();
     return true;
   }
 
-  const LineLayout& Layout() const { return layout_; }
+  const LineRuns& Runs() const { return runs_; }
 
   // Columns [first, end) of a row that vertical lines touch, widened to the
   // cache lines that hold them; the runs drawn in them are the center line's
@@ -72,7 +76,7 @@ class LinePlan {
     std::int16_t from, to;
     bool center;
   };
-  static_assert(LineLayout::kMaxColumnRuns <= INT16_MAX);
+  static_assert(LineRuns::kMaxColumnRuns <= INT16_MAX);
 
   static constexpr std::int32_t kMaxStretches = 96;
 
@@ -102,12 +106,8 @@ class LinePlan {
   template <typename Run>
   void ForEachRun(const Stretch& s, Run&& run) const {
     ForEachOps(s, [&](const RunOp* from, const RunOp* to) {
-      for (const RunOp* op = from; op != to; ++op) {
-        bool fills = false;
-        if constexpr (requires(const ReadyBlend& b) { b.Fills(); })
-          fills = op->blend >= 0 && blends_.Get(op->blend).Fills();
-        run(op->first, op->count, fills);
-      }
+      for (const RunOp* op = from; op != to; ++op)
+        run(op->first, op->count, op->blend >= 0 && blends_.Get(op->blend).Fills());
     });
   }
 
@@ -117,8 +117,8 @@ class LinePlan {
   bool SelectRows(std::int32_t firstRow, std::int32_t endRow) {
     blends_.Forget();
     rowLineCount_ = 0;
-    for (std::int32_t h = 0; h < layout_.HorizontalCount(); ++h) {
-      const IndexWindow& rows = layout_.Horizontal(h).rows;
+    for (std::int32_t h = 0; h < runs_.HorizontalCount(); ++h) {
+      const IndexWindow& rows = runs_.Horizontal(h).rows;
       if (rows.first < endRow && rows.last >= firstRow) rowLines_[rowLineCount_++] = h;
     }
     return rowLineCount_ > 0;
@@ -129,20 +129,21 @@ class LinePlan {
   // line, blends as a fill.
   bool RowFills(std::int32_t row, Pixel& value) {
     // (Float fills hold for finite pixels only, which a row is not checked for.)
-    if constexpr (kFillsFiniteOnly || !requires(const ReadyBlend& b) { b.Fills(); }) {
+    if constexpr (kFillsFiniteOnly) {
       return false;
     } else {
-      const LineLayout::HorizontalLine* last = nullptr;
+      const LineRuns::HorizontalLine* last = nullptr;
       double weight = 0.0;
       for (std::int32_t h = 0; h < rowLineCount_; ++h) {
-        const LineLayout::HorizontalLine& line = layout_.Horizontal(rowLines_[h]);
+        const LineRuns::HorizontalLine& line = runs_.Horizontal(rowLines_[h]);
         if (row >= line.rows.first && row <= line.rows.last && RowWeight(line, row, weight))
           last = &line;
       }
       // The horizontal center line comes before the outer vertical lines.
-      if (last == nullptr || (last->style == 0 && layout_.RunCount() > layout_.CenterRuns()))
+      if (last == nullptr || (last->style == 0 && runs_.RunCount() > runs_.CenterRuns()))
         return false;
-      const int found = blends_.Find(weight, last->style, *layout_.Style(last->style).color);
+      const int found =
+          blends_.Find(weight, last->style, *runs_.Style(last->style).color, *kernels_);
       if (found < 0 || !blends_.Get(found).Fills()) return false;
       value = Pixel{};
       blends_.Get(found).Apply(&value, 1);
@@ -156,23 +157,24 @@ class LinePlan {
   // horizontals.
   void Draw(const Tile<Pixel>& tile) {
     TileState state(tile, uniformBackground_);
-    const RunOp* const spanOps = ops_ + layout_.CenterRuns();
+    const RunOp* const spanOps = ops_ + runs_.CenterRuns();
     BlendRuns<false>(tile, ops_, spanOps);
     std::int32_t h = 0;
-    if (h < rowLineCount_ && layout_.Horizontal(rowLines_[h]).style == 0)
-      BlendHorizontal(state, layout_.Horizontal(rowLines_[h++]));
-    layout_.ForEachSpan(tile.firstColumn, tile.endColumn,
-                        [&](std::int32_t from, std::int32_t to, bool whole) {
-                          if (whole)
-                            BlendRuns<true>(tile, spanOps + from, spanOps + to);
-                          else
-                            BlendRuns<false>(tile, spanOps + from, spanOps + to);
-                        });
-    for (; h < rowLineCount_; ++h) BlendHorizontal(state, layout_.Horizontal(rowLines_[h]));
+    if (h < rowLineCount_ && runs_.Horizontal(rowLines_[h]).style == 0)
+      BlendHorizontal(state, runs_.Horizontal(rowLines_[h++]));
+    runs_.ForEachSpan(tile.firstColumn, tile.endColumn,
+                      [&](std::int32_t from, std::int32_t to, bool whole) {
+                        if (whole)
+                          BlendRuns<true>(tile, spanOps + from, spanOps + to);
+                        else
+                          BlendRuns<false>(tile, spanOps + from, spanOps + to);
+                      });
+    for (; h < rowLineCount_; ++h) BlendHorizontal(state, runs_.Horizontal(rowLines_[h]));
     if (uniformBackground_) FillBackground(state);
   }
 
  private:
+  using Blend = SpanBlend<Pixel>;
   static constexpr bool kTables = std::is_same_v<Pixel, Pixel8>;
   using ReadyBlend = std::conditional_t<kTables, TableBlend8, Blend>;
   // Filling a table costs about 256 pixel blends; below this many pixels a
@@ -228,9 +230,9 @@ class LinePlan {
           ApplyDown(tile, top, end - first, blend);
         continue;
       }
-      const LineLayout::ColumnRun& run = layout_.Run(-1 - op->blend);
+      const LineRuns::ColumnRun& run = runs_.Run(-1 - op->blend);
       ApplyDown(tile, top, end - first,
-                Blend(TermsOf(*layout_.Style(run.style).color, run.weight)));
+                Blend(TermsOf(*runs_.Style(run.style).color, run.weight), *kernels_));
     }
   }
 
@@ -247,11 +249,11 @@ class LinePlan {
 
   // As the horizontal stamp: the rows of the window with positive coverage,
   // one weight for the whole row.
-  void BlendHorizontal(TileState& state, const LineLayout::HorizontalLine& line) {
+  void BlendHorizontal(TileState& state, const LineRuns::HorizontalLine& line) {
     const Tile<Pixel>& tile = state.tile;
     const std::int32_t first = std::max(line.rows.first, tile.firstRow);
     const std::int32_t last = std::min(line.rows.last, tile.endRow - 1);
-    const LineStyle& ls = layout_.Style(line.style);
+    const LineStyle& ls = runs_.Style(line.style);
     for (std::int32_t r = first; r <= last; ++r) {
       double weight = 0.0;
       if (!RowWeight(line, r, weight)) continue;
@@ -263,20 +265,20 @@ class LinePlan {
         }
         blend.Apply(&state.background[r - tile.firstRow], 1);
         state.backgroundBlended[r - tile.firstRow] = true;
-        layout_.TouchedColumns().ForEach(
+        runs_.TouchedColumns().ForEach(
             tile.firstColumn, tile.endColumn,
             [&](std::int32_t, std::int32_t from, std::int32_t to) {
               blend.Apply(row + (from - tile.firstColumn), to - from);
             },
             [](std::int32_t, std::int32_t) {});
       };
-      const bool ready = !kTables || (uniformBackground_ ? layout_.TouchedPixels()
-                                                         : layout_.Width()) >= kMinTableRow;
-      const int cached = ready ? blends_.Find(weight, line.style, *ls.color) : -1;
+      const bool ready =
+          !kTables || (uniformBackground_ ? runs_.TouchedPixels() : runs_.Width()) >= kMinTableRow;
+      const int cached = ready ? blends_.Find(weight, line.style, *ls.color, *kernels_) : -1;
       if (cached >= 0)
         blendRow(blends_.Get(cached));
       else
-        blendRow(Blend(TermsOf(*ls.color, weight)));
+        blendRow(Blend(TermsOf(*ls.color, weight), *kernels_));
     }
   }
 
@@ -287,7 +289,7 @@ class LinePlan {
       if (!state.backgroundBlended[r - tile.firstRow]) continue;
       Pixel* row = tile.Row(r);
       const Pixel& value = state.background[r - tile.firstRow];
-      layout_.TouchedColumns().ForEach(
+      runs_.TouchedColumns().ForEach(
           tile.firstColumn, tile.endColumn, [](std::int32_t, std::int32_t, std::int32_t) {},
           [&](std::int32_t first, std::int32_t end) {
             FillPixels(row + (first - tile.firstColumn), end - first, value);
@@ -299,39 +301,39 @@ class LinePlan {
   // order: the center line's where it lies in the stretch, then its spans'.
   template <typename Each>
   void ForEachOps(const Stretch& s, Each&& each) const {
-    const RunOp* const spanOps = ops_ + layout_.CenterRuns();
+    const RunOp* const spanOps = ops_ + runs_.CenterRuns();
     if (s.center) each(ops_, spanOps);
     each(spanOps + s.from, spanOps + s.to);
   }
 
   // The weight of a horizontal line in `row`, as the horizontal stamp
   // computes it; false where the line does not cover the row.
-  bool RowWeight(const LineLayout::HorizontalLine& line, std::int32_t row, double& weight) const {
-    const LineStyle& ls = layout_.Style(line.style);
+  bool RowWeight(const LineRuns::HorizontalLine& line, std::int32_t row, double& weight) const {
+    const LineStyle& ls = runs_.Style(line.style);
     const double coverage = LineCoverage(row, line.position, ls.width);
     if (!(coverage > 0.0)) return false;
-    weight = (coverage * layout_.Opacity()) * ls.color->alpha;
+    weight = (coverage * runs_.Opacity()) * ls.color->alpha;
     return true;
   }
 
   void FindStretches(std::int32_t shift) {
-    const IndexSpans<kMaxAxisLines>& touched = layout_.TouchedColumns();
+    const IndexSpans<kMaxAxisLines>& touched = runs_.TouchedColumns();
     constexpr auto kLine = std::int32_t(64 / sizeof(Pixel));
-    const std::int32_t centerColumn = layout_.CenterRuns() > 0 ? layout_.Run(0).first : -1;
+    const std::int32_t centerColumn = runs_.CenterRuns() > 0 ? runs_.Run(0).first : -1;
     stretchCount_ = 0;
     for (std::int32_t k = 0; k < touched.size(); ++k) {
       const std::int32_t first = std::max((touched[k].first + shift) / kLine * kLine - shift, 0);
       const std::int32_t end =
-          std::min((touched[k].end + shift + kLine - 1) / kLine * kLine - shift, layout_.Width());
+          std::min((touched[k].end + shift + kLine - 1) / kLine * kLine - shift, runs_.Width());
       const bool center = touched[k].first <= centerColumn && centerColumn < touched[k].end;
       Stretch* last = stretchCount_ > 0 ? &stretches_[stretchCount_ - 1] : nullptr;
       if (last != nullptr && first <= last->end) {
         last->end = end;
-        last->to = std::int16_t(layout_.SpanRuns(k + 1));
+        last->to = std::int16_t(runs_.SpanRuns(k + 1));
         last->center = last->center || center;
       } else if (stretchCount_++ < kMaxStretches) {
-        stretches_[stretchCount_ - 1] = Stretch{first, end, std::int16_t(layout_.SpanRuns(k)),
-                                                std::int16_t(layout_.SpanRuns(k + 1)), center};
+        stretches_[stretchCount_ - 1] = Stretch{first, end, std::int16_t(runs_.SpanRuns(k)),
+                                                std::int16_t(runs_.SpanRuns(k + 1)), center};
       } else {
         break;
       }
@@ -339,11 +341,12 @@ class LinePlan {
     stretchShift_ = shift;
   }
 
-  LineLayout layout_;
+  LineRuns runs_;
+  const Kernels* kernels_ = nullptr;
   bool uniformBackground_ = false;
   Stretch stretches_[kMaxStretches];
   std::int32_t stretchCount_ = 0, stretchShift_ = -1;
-  RunOp ops_[LineLayout::kMaxColumnRuns];
+  RunOp ops_[LineRuns::kMaxColumnRuns];
   std::int32_t rowLineCount_ = 0;
   std::int32_t rowLines_[kMaxAxisLines];  // the horizontal lines of the selected rows
   BlendCache<ReadyBlend, kTables ? 12 : 32> blends_;
