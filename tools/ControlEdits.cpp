@@ -196,7 +196,7 @@ std::string ControlValueText(MiniHost& host, PF_ParamIndex index) {
       return std::to_string(value);
     }
     case PF_Param_COLOR:
-      return ColorText(host.Value(index));
+      return ColorText(std::uint32_t(host.Value(index)));
     default:
       return {};
   }

@@ -614,7 +614,10 @@ TEST_F(HostSession, LegacyRenderAndInDataTellTheLayerAndTheSourceOrigin) {
   EXPECT_TRUE(host.Log().guardFailures.empty());
 
   // Half resolution of a 17 x 13 layer: the full size in in_data, whatever the worlds.
-  Reconfigure(host, [](auto& c) { c.layerSize = {{17, 13}}, c.downsample = {{1, 2}, {1, 2}}; });
+  Reconfigure(host, [](auto& c) {
+    c.layerSize = {{17, 13}};
+    c.downsample = {{1, 2}, {1, 2}};
+  });
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
   EXPECT_EQ(g_seen.in.width, 17);
   EXPECT_EQ(g_seen.in.height, 13);
