@@ -17,6 +17,10 @@
 
 namespace tessaline {
 
+// How checkout_layer_pixels delivers an input with no pixels for the
+// checkout (an empty result_rect): the host may do either.
+enum class EmptyInput { kEmptyWorld, kNullWorld };
+
 // A world the host makes: rowbytes 0 packs the rows, negative is bottom-up
 // (widened as World does).
 struct WorldGeometry {
@@ -37,10 +41,6 @@ struct FollowingOutput {
   std::int32_t rowbytes = 0;
   friend bool operator==(const FollowingOutput&, const FollowingOutput&) = default;
 };
-
-// How checkout_layer_pixels delivers an input with no pixels for the
-// checkout (an empty result_rect): the host may do either.
-enum class EmptyInput { kEmptyWorld, kNullWorld };
 
 struct HostConfig {
   struct Point {
