@@ -5,8 +5,6 @@
 // One value, applied whole (MiniHost::Configure); a default one is an 8-bit
 // 160 x 90 frame at origin 0, 0 with the output following it, every suite
 // available.
-#include <array>
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <variant>

@@ -42,13 +42,11 @@
 // hosts may work at once on several threads, and one host may render on
 // several threads at once (SmartRender, RenderLegacy); the session commands
 // (setup, value changes, UI update) and configuration are for one thread.
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "host/HostSdk.h"
