@@ -4,8 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <deque>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -139,36 +140,23 @@ void Draw(const PF_EffectWorld& src, const PF_EffectWorld& out, const FrameSetti
   if (out.width > 0 && out.height > 0) {
     reinterpret_cast<Pixel*>(RowOf(out, 0))[0].red = Marker<Pixel>(s.gain);
   }
+  // The bytes of each stray write: past row 0's pixels, below the lowest row
+  // in memory, above the highest.
   const bool bottomUp = out.rowbytes < 0;
-  const std::int64_t stride = bottomUp ? -std::int64_t{out.rowbytes} : out.rowbytes;
-  switch (s.stray) {
-    case kIntoPadding:
-      RowOf(out, 0)[out.width * sizeof(Pixel)] ^= 0xFF;
-      break;
-    case kBelowRows:
-      RowOf(out, bottomUp ? out.height - 1 : 0)[-1] ^= 0xFF;
-      break;
-    case kAboveRows:
-      RowOf(out, bottomUp ? 0 : out.height - 1)[stride] ^= 0xFF;
-      break;
-    default:
-      break;
-  }
+  std::uint8_t* const lowest = RowOf(out, bottomUp ? out.height - 1 : 0);
+  std::uint8_t* const highest = RowOf(out, bottomUp ? 0 : out.height - 1);
+  std::uint8_t* const strays[] = {nullptr, RowOf(out, 0) + out.width * sizeof(Pixel), lowest - 1,
+                                  highest + std::abs(out.rowbytes)};
+  if (s.stray > kNoStray && s.stray <= kAboveRows) *strays[s.stray] ^= 0xFF;
 }
 
 PF_Err DrawAtDepth(PF_InData* in, const PF_EffectWorld& src, const PF_EffectWorld& out,
                    const FrameSettings& s) {
-  switch (FormatOf(in, out)) {
-    case PF_PixelFormat_ARGB128:
-      Draw<PF_PixelFloat>(src, out, s);
-      break;
-    case PF_PixelFormat_ARGB64:
-      Draw<PF_Pixel16>(src, out, s);
-      break;
-    default:
-      Draw<PF_Pixel>(src, out, s);
-      break;
-  }
+  const PF_PixelFormat format = FormatOf(in, out);
+  const auto draw = format == PF_PixelFormat_ARGB128  ? &Draw<PF_PixelFloat>
+                    : format == PF_PixelFormat_ARGB64 ? &Draw<PF_Pixel16>
+                                                      : &Draw<PF_Pixel>;
+  draw(src, out, s);
   return PF_Err_NONE;
 }
 
@@ -650,10 +638,8 @@ TEST_F(HostSession, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
 
   constexpr int kThreads = 4;
   constexpr int kFrames = 8;
-  std::vector<std::unique_ptr<World>> outputs;
-  for (int t = 0; t < kThreads; ++t) {
-    outputs.push_back(std::make_unique<World>(PixelDepth::k16, 33, 17, -(33 * 8 + 16)));
-  }
+  std::deque<World> outputs;  // bottom-up, padded
+  for (int t = 0; t < kThreads; ++t) outputs.emplace_back(PixelDepth::k16, 33, 17, -(33 * 8 + 16));
   std::vector<PF_Err> results(kThreads * kFrames, -1);
   MiniHost other(&FakeEffect);
   PF_Err otherResult = -1;
@@ -661,9 +647,9 @@ TEST_F(HostSession, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int f = 0; f < kFrames; ++f) {
-        outputs[t]->Clear();
-        results[t * kFrames + f] = host.SmartRender(frame, outputs[t].get());
-        if (outputs[t]->PackedPixels() != reference) results[t * kFrames + f] = -2;
+        outputs[t].Clear();
+        results[t * kFrames + f] = host.SmartRender(frame, &outputs[t]);
+        if (outputs[t].PackedPixels() != reference) results[t * kFrames + f] = -2;
       }
     });
   }
