@@ -382,14 +382,12 @@ TEST_F(HostSession, SupervisedChangeTakesOverOnlyTheFlaggedValues) {
 }
 
 TEST_F(HostSession, UnsupervisedChangesSendNothingAndWrongTargetsAreRefused) {
-  EXPECT_EQ(host.SetValue(kGain, 42.5), PF_Err_NONE);
-  EXPECT_EQ(host.SetValue(kShow, 0), PF_Err_NONE);
-  EXPECT_EQ(host.SetValue(kStray, 2), PF_Err_NONE);
-  EXPECT_EQ(host.SetValue(kTint, 0x11223344u), PF_Err_NONE);
-  EXPECT_EQ(host.Value(kGain), 42.5);
-  EXPECT_EQ(host.Value(kShow), 0);
-  EXPECT_EQ(host.Value(kStray), 2);
-  EXPECT_EQ(host.Value(kTint), 0x11223344u);
+  const std::pair<PF_ParamIndex, double> values[] = {
+      {kGain, 42.5}, {kShow, 0}, {kStray, 2}, {kTint, 0x11223344u}};
+  for (const auto& [index, value] : values) {
+    EXPECT_EQ(host.SetValue(index, value), PF_Err_NONE);
+    EXPECT_EQ(host.Value(index), value);
+  }
   EXPECT_EQ(host.Param(kTint)->u.cd.value.red, 0x33);  // as PackPixel packs it
 
   EXPECT_EQ(host.SetValue(0, 1.0), PF_Err_UNRECOGNIZED_PARAM_TYPE);  // the layer
