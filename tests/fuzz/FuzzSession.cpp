@@ -14,6 +14,7 @@
 #include "minihost/Rects.h"
 #include "tests/fuzz/SessionScript.h"
 #include "tests/support/HostRules.h"
+#include "tests/support/Reconfigure.h"
 #include "tests/support/ReferenceSettings.h"
 #include "tests/support/WorldReference.h"
 
@@ -81,6 +82,7 @@ using test::kAboutText;
 using test::kPresetOutFlags;
 using test::kPresetWrites;
 using test::kRenderCheckoutOrder;
+using test::Reconfigure;
 using test::ReferenceRender;
 using test::WholeRows;
 using test::WorldHoldsFormat;
@@ -169,23 +171,25 @@ class Session {
         const std::int32_t height = WorldSize(in);
         const std::int32_t rowbytes = in.I32() % 4097;
         if (op == kSetLayer)
-          host_.SetLayer(depth, width, height, rowbytes);
+          Reconfigure(host_, [&](auto& c) { c.input = {depth, width, height, rowbytes}; });
         else
-          host_.SetOutput(depth, width, height, rowbytes);
+          Reconfigure(host_, [&](auto& c) {
+            c.output = WorldGeometry{depth, width, height, rowbytes};
+          });
         return;
       }
       case kSetLayerSize: {
         const A_long width = in.I32();
-        return host_.SetLayerSize(width, in.I32());
+        return Reconfigure(host_, [&](auto& c) { c.layerSize = {{width, in.I32()}}; });
       }
       case kSetDownsample: {
         PF_RationalScale x{in.I32(), in.U32()};
         PF_RationalScale y{in.I32(), in.U32()};
-        return host_.SetDownsample(x, y);
+        return Reconfigure(host_, [&](auto& c) { c.downsample = {x, y}; });
       }
       case kSetTime: {
         const A_long t = in.I32(), step = in.I32();
-        return host_.SetTime(t, step, in.U32());
+        return Reconfigure(host_, [&](auto& c) { c.times = {t, step, in.U32()}; });
       }
       case kAddFault:
         return AddFault(in);
@@ -194,10 +198,10 @@ class Session {
         return host_.ClearFaults();
       case kSetSuites: {
         const std::uint8_t bits = in.U8();
-        host_.SetBasicSuiteAvailable(!Has(bits, 1));
-        host_.SetSuiteAvailable(HostSuite::kWorld, !Has(bits, 2));
-        host_.SetSuiteAvailable(HostSuite::kParamUtils, !Has(bits, 4));
-        return;
+        return Reconfigure(host_, [&](auto& c) {
+          c.basicSuite = !Has(bits, 1);
+          c.suites = {{!Has(bits, 2), !Has(bits, 4)}};  // world, param utils
+        });
       }
       case kSetNulls:
         nulls_ = in.U32();
@@ -223,11 +227,13 @@ class Session {
         const PF_LRect result{in.I32(), in.I32(), in.I32(), in.I32()};
         checkoutMax_ = PF_LRect{in.I32(), in.I32(), in.I32(), in.I32()};
         checkoutRectsSet_ = true;
-        return host_.SetCheckoutResultRects(result, checkoutMax_);
+        return Reconfigure(host_, [&](auto& c) { c.checkoutRects = {{result, checkoutMax_}}; });
       }
       case kSetInputOrigin: {
         const auto x = static_cast<std::int16_t>(in.U16());
-        return host_.SetInputOrigin(x, static_cast<std::int16_t>(in.U16()));
+        return Reconfigure(host_, [&](auto& c) {
+          c.inputOrigin = {x, static_cast<std::int16_t>(in.U16())};
+        });
       }
       case kSetOutputWindow: {
         WorldMargins m;
@@ -235,15 +241,16 @@ class Session {
         m.top = in.U8() % kMaxMargin;
         m.right = in.U8() % kMaxMargin;
         m.bottom = in.U8() % kMaxMargin;
-        return host_.SetOutputWindow(m, in.I32() % 4097);
+        return Reconfigure(host_, [&](auto& c) { c.output = FollowingOutput{m, in.I32() % 4097}; });
       }
       case kFillLayer: {
         const auto kind = FillKind(in.U8() % kFillKindCount);
         return FillLayer(kind, in.U8());
       }
       case kSetEmptyInput:
-        return host_.SetEmptyInput(in.U8() % 2 == 0 ? EmptyInput::kEmptyWorld
-                                                    : EmptyInput::kNullWorld);
+        return Reconfigure(host_, [&](auto& c) {
+          c.emptyInput = in.U8() % 2 == 0 ? EmptyInput::kEmptyWorld : EmptyInput::kNullWorld;
+        });
       case kOpCount:
         return;
     }
@@ -415,11 +422,11 @@ class Session {
   bool EntryNull(ParamIndex i) const { return Has(nullParams_, 1u << i); }
 
   PF_Err Send(PF_Cmd cmd, Records& r, PF_LayerDef* output, void* extra) {
-    mark_ = host_.Calls().size();
-    uiMark_ = host_.UiUpdates().size();
-    paramMark_ = host_.ParamCheckouts().size();
-    layerMark_ = host_.LayerCheckouts().size();
-    addMark_ = host_.Adds().size();
+    mark_ = host_.Log().calls.size();
+    uiMark_ = host_.Log().uiUpdates.size();
+    paramMark_ = host_.Log().paramCheckouts.size();
+    layerMark_ = host_.Log().layerCheckouts.size();
+    addMark_ = host_.Log().adds.size();
     layerBefore_ = WholeRows(host_.Layer());
     outputBefore_ = WholeRows(host_.Output());
     return host_.Send(cmd, r.inData, r.outData, r.paramList, output, extra);
@@ -427,7 +434,7 @@ class Session {
 
   // Host calls the effect made during the last command, the command excluded.
   std::vector<CallRecord> Calls() const {
-    std::vector<CallRecord> log = host_.Calls();
+    std::vector<CallRecord> log = host_.Log().calls;
     std::vector<CallRecord> calls;
     for (std::size_t i = mark_ + 1; i < log.size(); ++i) calls.push_back(log[i]);
     return calls;
@@ -447,16 +454,16 @@ class Session {
   }
 
   void CheckHostBalance() {
-    SESSION_CHECK_EQ(host_.CheckoutBalance(), 0);
-    SESSION_CHECK_EQ(host_.SuiteImbalance(), 0);
-    SESSION_CHECK_EQ(host_.BadEffectRefs(), 0);
+    SESSION_CHECK_EQ(host_.Log().CheckoutBalance(), 0);
+    SESSION_CHECK_EQ(host_.Log().SuiteImbalance(), 0);
+    SESSION_CHECK_EQ(host_.Log().badEffectRefs, 0);
     // The host checks the guards of both worlds after every command; the
     // padding is judged here, against the reference's copy of the rows.
     // A render told the output has wider pixels than it was made with fills
     // what the host counts as padding or foreign pixels within the rows'
     // strides; CheckRender judged those bytes.
     std::size_t failures = 0;
-    const std::vector<GuardFailure> all = host_.GuardFailures();
+    const std::vector<GuardFailure> all = host_.Log().guardFailures;
     for (std::size_t i = guardsJudged_; i < all.size(); ++i) {
       const GuardFailure& f = all[i];
       if (f.output && widerPixels_ && f.report.before == 0 && f.report.after == 0) {
@@ -520,7 +527,7 @@ class Session {
     constexpr A_long kUnset = -12345;  // num_params is written only on success
     r.out.num_params = kUnset;
     const PF_Err err = Send(PF_Cmd_PARAMS_SETUP, r, nullptr, nullptr);
-    const std::vector<AddParamRecord> adds = Since(host_.Adds(), addMark_);
+    const std::vector<AddParamRecord> adds = Since(host_.Log().adds, addMark_);
     if (r.inData == nullptr || r.outData == nullptr || r.in.inter.add_param == nullptr) {
       SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
       CheckNoCalls();
@@ -563,7 +570,7 @@ class Session {
     SESSION_CHECK(calls[at].call == HostCall::kAcquireSuite);
     SESSION_CHECK_EQ(calls[at].arg, std::int32_t(HostSuite::kParamUtils));
     const bool delivered = calls[at].result == kSPNoError &&
-                           host_.SuiteAcquires(HostSuite::kParamUtils) > acquiresBefore_;
+                           host_.Log().acquires[HostSuite::kParamUtils] > acquiresBefore_;
     ++at;
     if (!delivered) {
       SESSION_CHECK_EQ(calls.size(), at);
@@ -571,7 +578,7 @@ class Session {
     }
     std::int32_t count = r.copies[kOuterColorCount].u.pd.value;
     count = count > 4 ? 4 : count < 1 ? 1 : count;
-    const std::vector<UpdateParamUIRecord> updates = Since(host_.UiUpdates(), uiMark_);
+    const std::vector<UpdateParamUIRecord> updates = Since(host_.Log().uiUpdates, uiMark_);
     PF_Err result = PF_Err_NONE;
     std::size_t n = 0;
     for (std::int32_t index = kUseColor1; index <= kColor4 && result == PF_Err_NONE; ++index, ++n) {
@@ -604,7 +611,7 @@ class Session {
   void UpdateUI() {
     Records r;
     Prepare(r);
-    acquiresBefore_ = host_.SuiteAcquires(HostSuite::kParamUtils);
+    acquiresBefore_ = host_.Log().acquires[HostSuite::kParamUtils];
     const PF_Err err = Send(PF_Cmd_UPDATE_PARAMS_UI, r, nullptr, nullptr);
     if (!ColorSlotRecordsPresent(r)) {
       SESSION_CHECK_EQ(err, PF_Err_NONE);
@@ -639,7 +646,7 @@ class Session {
     Records r;
     Prepare(r);
     PF_UserChangedParamExtra extra{index};
-    acquiresBefore_ = host_.SuiteAcquires(HostSuite::kParamUtils);
+    acquiresBefore_ = host_.Log().acquires[HostSuite::kParamUtils];
     const PF_OutFlags flagsBefore = r.out.out_flags;
     void* extraArg = Has(nulls_, kNullExtra) ? nullptr : &extra;
     const PF_Err err = Send(PF_Cmd_USER_CHANGED_PARAM, r, nullptr, extraArg);
@@ -701,7 +708,8 @@ class Session {
       return;
     }
     // The nineteen check-outs in order, at the command's times, up to the first failure.
-    const std::vector<ParamCheckoutRecord> checkouts = Since(host_.ParamCheckouts(), paramMark_);
+    const std::vector<ParamCheckoutRecord> checkouts =
+        Since(host_.Log().paramCheckouts, paramMark_);
     PF_Err expected = PF_Err_NONE;
     for (std::size_t i = 0; i < checkouts.size(); ++i) {
       SESSION_CHECK_EQ(expected, PF_Err_NONE);
@@ -712,7 +720,7 @@ class Session {
       SESSION_CHECK_EQ(checkouts[i].time_scale, r.in.time_scale);
       expected = checkouts[i].result;
     }
-    const std::vector<LayerCheckoutRecord> layers = Since(host_.LayerCheckouts(), layerMark_);
+    const std::vector<LayerCheckoutRecord> layers = Since(host_.Log().layerCheckouts, layerMark_);
     if (expected == PF_Err_NONE) {
       SESSION_CHECK_EQ(checkouts.size(), kRenderCheckoutOrder.size());
       SESSION_CHECK_EQ(layers.size(), 1);
@@ -776,7 +784,9 @@ class Session {
 
   // The input's max_result_rect as checkout_layer answers it: its extent
   // unless set.
-  PF_LRect CheckoutMax() const { return checkoutRectsSet_ ? checkoutMax_ : host_.InputExtent(); }
+  PF_LRect CheckoutMax() const {
+    return checkoutRectsSet_ ? checkoutMax_ : host_.Config().InputExtent();
+  }
 
   void SmartRender(std::uint8_t slot) {
     Records r;

@@ -16,7 +16,7 @@ const std::vector<std::int32_t> kSlotControls = {12, 13, 14, 15, 16, 17, 18, 19}
 // Disabled bits sent for 12 to 19, in call order.
 std::vector<bool> DisabledSent(const PluginHost& host) {
   std::vector<bool> disabled;
-  for (const UpdateParamUIRecord& u : host.UiUpdates())
+  for (const UpdateParamUIRecord& u : host.Log().uiUpdates)
     disabled.push_back((u.def.ui_flags & PF_PUI_DISABLED) != 0);
   return disabled;
 }
@@ -41,22 +41,22 @@ TEST(UpdateColorSlotUI, GreysOutTheSlotsBeyondTheCount) {
     host.Param(kOuterColorCount)->u.pd.value = c.count;
     host.ClearLog();
     ASSERT_EQ(host.UpdateParamsUI(), PF_Err_NONE);
-    EXPECT_EQ(host.ArgsOf(HostCall::kUpdateParamUI), kSlotControls) << c.count;
+    EXPECT_EQ(host.Log().ArgsOf(HostCall::kUpdateParamUI), kSlotControls) << c.count;
     EXPECT_EQ(DisabledSent(host), c.disabled) << c.count;
-    EXPECT_EQ(host.SuiteImbalance(), 0);
-    EXPECT_EQ(host.SuiteReleases(HostSuite::kParamUtils), 1);
+    EXPECT_EQ(host.Log().SuiteImbalance(), 0);
+    EXPECT_EQ(host.Log().releases[HostSuite::kParamUtils], 1);
   }
 }
 
 TEST(UpdateColorSlotUI, SendsTheWholeDefinitionWithOnlyTheDisabledBitDecided) {
   PluginHost host;
-  host.SetCheckbox(kUseColor2, 0);  // off, but within the count: stays enabled
+  host.SetValue(kUseColor2, 0);  // off, but within the count: stays enabled
   host.Param(kOuterColorCount)->u.pd.value = 2;
   host.Param(kColor2)->ui_flags = PF_PUI_ECW_SEPARATOR | PF_PUI_DISABLED;
   host.Param(kUseColor4)->ui_flags = PF_PUI_INVISIBLE;
   host.ClearLog();
   ASSERT_EQ(host.UpdateParamsUI(), PF_Err_NONE);
-  const std::vector<UpdateParamUIRecord> updates = host.UiUpdates();
+  const std::vector<UpdateParamUIRecord> updates = host.Log().uiUpdates;
   ASSERT_EQ(updates.size(), 8u);
   EXPECT_EQ(updates[2].def.ui_flags, 0);  // "Use Color 2"
   EXPECT_EQ(updates[2].def.u.bd.value, 0);
@@ -74,9 +74,9 @@ TEST(UpdateColorSlotUI, StopsAtTheFirstRefusalAndStillReleasesTheSuite) {
   host.AddFault(Fault{.call = HostCall::kUpdateParamUI, .error = 513, .arg = kUseColor2});
   host.ClearLog();
   EXPECT_EQ(host.UpdateParamsUI(), 513);
-  EXPECT_EQ(host.ArgsOf(HostCall::kUpdateParamUI), (std::vector<std::int32_t>{12, 13, 14}));
-  EXPECT_EQ(host.SuiteReleases(HostSuite::kParamUtils), 1);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kUpdateParamUI), (std::vector<std::int32_t>{12, 13, 14}));
+  EXPECT_EQ(host.Log().releases[HostSuite::kParamUtils], 1);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
 }
 
 TEST(UpdateColorSlotUI, WithoutTheSuitesNothingHappens) {
@@ -92,13 +92,12 @@ TEST(UpdateColorSlotUI, WithoutTheSuitesNothingHappens) {
   };
   for (const Case& c : cases) {
     PluginHost host;
-    host.SetBasicSuiteAvailable(c.basic);
-    host.SetSuiteAvailable(HostSuite::kParamUtils, c.paramUtils);
+    host.Configure({.basicSuite = c.basic, .suites = {true, c.paramUtils}});
     if (c.fault.call == HostCall::kAcquireSuite) host.AddFault(c.fault);
     host.ClearLog();
     EXPECT_EQ(host.UpdateParamsUI(), PF_Err_NONE);
-    EXPECT_EQ(host.Count(HostCall::kUpdateParamUI), 0);
-    EXPECT_EQ(host.Count(HostCall::kReleaseSuite), 0);
+    EXPECT_EQ(host.Log().Count(HostCall::kUpdateParamUI), 0);
+    EXPECT_EQ(host.Log().Count(HostCall::kReleaseSuite), 0);
   }
 }
 
@@ -116,8 +115,8 @@ TEST(UpdateColorSlotUI, MissingRecordsAreLeftAlone) {
     EXPECT_EQ(host.Send(PF_Cmd_UPDATE_PARAMS_UI, &in, nullptr, params.data(), nullptr, nullptr),
               PF_Err_NONE);
   }
-  EXPECT_EQ(host.Count(HostCall::kUpdateParamUI), 0);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().Count(HostCall::kUpdateParamUI), 0);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "core/ParamIndex.h"
 #include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
+#include "tests/support/Reconfigure.h"
 #include "tests/support/ReferenceSettings.h"
 #include "tests/support/WorldReference.h"
 
@@ -30,6 +31,7 @@ using test::FillPattern;
 using test::kPresetOutFlags;
 using test::kRenderCheckoutOrder;
 using test::PluginHost;
+using test::Reconfigure;
 using test::ReferenceRender;
 using test::WholeRows;
 using test::WorldCopy;
@@ -98,15 +100,15 @@ std::vector<double> Values(const MiniHost& host) {
   for (std::int32_t p = 0; p < host.ParamCount(); ++p) {
     switch (const_cast<MiniHost&>(host).Param(p)->param_type) {
       case PF_Param_FLOAT_SLIDER:
-        values.push_back(host.FloatValue(p));
+        values.push_back(host.Value(p));
         break;
       case PF_Param_COLOR:
-        values.push_back(host.ColorValue(p));
+        values.push_back(host.Value(p));
         break;
       case PF_Param_SLIDER:
       case PF_Param_POPUP:
       case PF_Param_CHECKBOX:
-        values.push_back(host.IntValue(p));
+        values.push_back(host.Value(p));
         break;
       default:
         values.push_back(0.0);
@@ -119,8 +121,8 @@ std::vector<double> Values(const MiniHost& host) {
 void SetFrame(MiniHost& host, PixelDepth depth) {
   const std::int32_t width = 48, height = 27;
   const std::int32_t rowbytes = width * PixelSize(depth) + 16;
-  host.SetLayer(depth, width, height, rowbytes);
-  host.SetOutput(depth, width, height, rowbytes);
+  Reconfigure(host, [&](auto& c) { c.input = {depth, width, height, rowbytes}; });
+  Reconfigure(host, [&](auto& c) { c.output = c.input; });
   FillPattern(host.Layer());
 }
 
@@ -138,7 +140,7 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
     StepResult& r = results[i];
     if (step.kind == StepKind::kRender && !frameReady) continue;
     r.ran = true;
-    r.firstCall = host.Calls().size();
+    r.firstCall = host.Log().calls.size();
     r.disabledBefore = DisabledSlots(host);
     std::unique_ptr<WorldCopy> shadow;
     GridSettings settings = frameSettings;
@@ -150,7 +152,7 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
         r.err = host.ParamsSetup();
         break;
       case StepKind::kChangePreset:
-        r.err = host.SetPopup(kPreset, kThirds);
+        r.err = host.SetValue(kPreset, kThirds);
         break;
       case StepKind::kUpdateUI:
         r.err = host.UpdateParamsUI();
@@ -178,15 +180,15 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
         r.err = host.RenderLegacy();
         break;
     }
-    r.endCall = host.Calls().size();
+    r.endCall = host.Log().calls.size();
     const bool withheld = withholdsInput && host.FaultsFired() > 0 && fired == 0;
     fired = host.FaultsFired();
-    r.outFlags = host.LastOutData().out_flags;
+    r.outFlags = host.Log().lastOut.out_flags;
     r.disabled = DisabledSlots(host);
     r.values = Values(host);
     if (shadow != nullptr) {
       r.output = WholeRows(host.Output());
-      const std::vector<CallRecord> log = host.Calls();
+      const std::vector<CallRecord> log = host.Log().calls;
       r.format = ExpectedPixelFormat(std::span(log).subspan(r.firstCall, r.endCall - r.firstCall),
                                      *host.Output().def(), host.Output().pixelFormat());
       const PixelBuffer source = test::BufferOf(*host.Layer().def());
@@ -236,7 +238,7 @@ class HostFailure : public ::testing::Test {
     PluginHost host;
     host.ClearLog();
     clean_ = RunSession(host);
-    cleanLog_ = host.Calls();
+    cleanLog_ = host.Log().calls;
   }
   static inline std::vector<StepResult> clean_;
   static inline std::vector<CallRecord> cleanLog_;
@@ -288,7 +290,7 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
     host.AddFault(Fault{.call = inj.call, .nth = inj.nth, .effect = inj.effect, .error = error});
     const std::vector<StepResult> results = RunSession(
         host, inj.call == HostCall::kCheckoutLayerPixels && inj.effect != FaultEffect::kFail);
-    const std::vector<CallRecord> log = host.Calls();
+    const std::vector<CallRecord> log = host.Log().calls;
     ASSERT_EQ(host.FaultsFired(), 1);
     ++perKind[std::size_t(inj.call)];
 
@@ -299,11 +301,11 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
     const StepResult& ref = clean_[at];
 
     // Nothing is left behind, whatever failed.
-    EXPECT_EQ(host.CheckoutBalance(), 0);
-    EXPECT_EQ(host.SuiteImbalance(), 0);
-    EXPECT_EQ(host.PreRenderDataKept(), host.PreRenderDataDeleted());
-    EXPECT_EQ(host.BadEffectRefs(), 0);
-    EXPECT_TRUE(host.GuardFailures().empty());
+    EXPECT_EQ(host.Log().CheckoutBalance(), 0);
+    EXPECT_EQ(host.Log().SuiteImbalance(), 0);
+    EXPECT_EQ(host.Log().preRenderKept, host.Log().preRenderDeleted);
+    EXPECT_EQ(host.Log().badEffectRefs, 0);
+    EXPECT_TRUE(host.Log().guardFailures.empty());
 
     // Before the fault, the session is the clean one.
     for (std::size_t i = 0; i < at; ++i) {
@@ -459,12 +461,13 @@ TEST(HostReportsAnotherDepth, WorldThatCannotHoldThePixelsIsRefused) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     PluginHost host;
-    host.SetLayer(c.depth, 33, 17, c.rowbytes);
-    host.SetOutput(c.depth, 33, 17, c.rowbytes);
+    Reconfigure(host, [&](auto& h) { h.input = {c.depth, 33, 17, c.rowbytes}; });
+    Reconfigure(host, [&](auto& h) { h.output = h.input; });
     FillPattern(host.Layer());
     host.Output().setPixelFormat(c.reported);
     host.Output().def()->world_flags = c.flags;
-    if (c.reported == PF_PixelFormat_INVALID) host.SetSuiteAvailable(HostSuite::kWorld, false);
+    if (c.reported == PF_PixelFormat_INVALID)
+      Reconfigure(host, [](auto& h) { h.suites[HostSuite::kWorld] = false; });
     const std::vector<std::uint8_t> before = WholeRows(host.Output());
     for (const bool legacy : {false, true}) {
       const PF_Err err = legacy ? host.RenderLegacy() : host.RenderSmart();

@@ -11,6 +11,7 @@
 #include "minihost/Rects.h"
 #include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
+#include "tests/support/Reconfigure.h"
 
 // The pre-render record is the one allocation of a render; this test binary
 // can make the non-throwing allocation fail to see how pre-render copes.
@@ -34,26 +35,27 @@ using test::DrawnColumns;
 using test::DrawnRows;
 using test::FillPattern;
 using test::PluginHost;
+using test::Reconfigure;
 
 const std::vector<std::int32_t> kSettingsOrder(test::kRenderCheckoutOrder.begin(),
                                                test::kRenderCheckoutOrder.end());
 
 TEST(SmartPreRender, ChecksOutTheSettingsControlsAtTheFrameTime) {
   PluginHost host;
-  host.SetTime(2002, 1001, 30000);
+  host.Configure({.times = {2002, 1001, 30000}});
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
   std::vector<std::int32_t> indices;
-  for (const ParamCheckoutRecord& c : host.ParamCheckouts()) {
+  for (const ParamCheckoutRecord& c : host.Log().paramCheckouts) {
     indices.push_back(c.index);
     EXPECT_EQ(c.what_time, 2002);
     EXPECT_EQ(c.time_step, 1001);
     EXPECT_EQ(c.time_scale, 30000u);
   }
   EXPECT_EQ(indices, kSettingsOrder);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
-  EXPECT_EQ(host.CheckoutBalance(), 0);
-  EXPECT_EQ(host.PreRenderDataKept(), 1);
-  EXPECT_EQ(host.PreRenderDataDeleted(), 1);
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
+  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
+  EXPECT_EQ(host.Log().preRenderKept, 1);
+  EXPECT_EQ(host.Log().preRenderDeleted, 1);
 }
 
 TEST(SmartPreRender, FailedCheckoutChecksInOnlyWhatWasCheckedOut) {
@@ -61,9 +63,10 @@ TEST(SmartPreRender, FailedCheckoutChecksInOnlyWhatWasCheckedOut) {
   host.AddFault(Fault{.call = HostCall::kCheckoutParam, .error = 517, .arg = kCenterLineColor});
   SmartFrame frame;
   EXPECT_EQ(host.SmartPreRender(&frame), 517);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCheckoutParam), (std::vector<std::int32_t>{1, 4, 5, 6, 7, 10}));
-  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), (std::vector<std::int32_t>{1, 4, 5, 6, 7}));
-  EXPECT_EQ(host.Count(HostCall::kCheckoutLayer), 0);
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckoutParam),
+            (std::vector<std::int32_t>{1, 4, 5, 6, 7, 10}));
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckinParam), (std::vector<std::int32_t>{1, 4, 5, 6, 7}));
+  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutLayer), 0);
   EXPECT_FALSE(frame.pending());
   EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
 }
@@ -75,8 +78,8 @@ TEST(SmartPreRender, FailedAllocationChecksInEverythingAndSkipsTheLayer) {
   const PF_Err err = host.SmartPreRender(&frame);
   gFailNothrowNew = false;
   EXPECT_EQ(err, PF_Err_OUT_OF_MEMORY);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutLayer), 0);
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
+  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutLayer), 0);
   EXPECT_FALSE(frame.pending());
 }
 
@@ -87,8 +90,8 @@ TEST(SmartPreRender, FailedLayerCheckoutFreesTheRecord) {
   EXPECT_EQ(host.SmartPreRender(&frame), 513);
   EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
   EXPECT_EQ(frame.preRenderOutput().delete_pre_render_data_func, nullptr);
-  EXPECT_EQ(host.CheckoutBalance(), 0);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
+  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
   EXPECT_FALSE(frame.pending());
 }
 
@@ -98,10 +101,10 @@ TEST(SmartPreRender, AsksForTheInputLayerWithTheWholeFrame) {
   request.rect = PF_LRect{3, 4, 100, 80};
   request.field = PF_Field_UPPER;
   request.channel_mask = 7;
-  host.SetOutputRequest(request);
+  host.Configure({.outputRequest = request});
   SmartFrame frame;
   ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
-  const std::vector<LayerCheckoutRecord> layers = host.LayerCheckouts();
+  const std::vector<LayerCheckoutRecord> layers = host.Log().layerCheckouts;
   ASSERT_EQ(layers.size(), 1u);
   EXPECT_EQ(layers[0].index, 0);
   EXPECT_EQ(layers[0].checkout_id, 0);
@@ -150,10 +153,9 @@ TEST(SmartPreRender, ResultRectanglesFollowTheLayerAndTheRequest) {
     SCOPED_TRACE(::testing::Message() << "layer " << c.layerWidth << " x " << c.layerHeight
                                       << ", request right " << c.request.right);
     PluginHost host;
-    host.SetCheckoutResultRects(PF_LRect{}, c.inputMax);
     PF_RenderRequest request{};
     request.rect = c.request;
-    host.SetOutputRequest(request);
+    host.Configure({.outputRequest = request, .checkoutRects = {{PF_LRect{}, c.inputMax}}});
     // The layer size and factors in in_data are what the host reports, usable or not.
     PF_InData in = host.MakeInData();
     in.width = c.layerWidth;
@@ -189,24 +191,24 @@ TEST(SmartPreRender, MissingRecordsAnswerBadCallbackParam) {
   PF_PreRenderExtra extra{&input, &output, &cb};
   EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, nullptr, nullptr, nullptr, nullptr, &extra), 516);
   EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, nullptr), 516);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutParam), 0);
+  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutParam), 0);
 }
 
 TEST(SmartRender, GridOnlyNeverFetchesTheInputPixels) {
   PluginHost host;
-  host.SetPopup(kBlendMode, kBlendGridOnly);
+  host.SetValue(kBlendMode, kBlendGridOnly);
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutLayerPixels), 0);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutOutput), 1);
+  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutLayerPixels), 0);
+  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutOutput), 1);
 }
 
 TEST(SmartRender, EveryCompositingModeFetchesTheInputPixels) {
   for (std::int32_t mode : {1, 3, 0, -4}) {
     PluginHost host;
     FillPattern(host.Layer());
-    host.SetPopup(kBlendMode, mode);
+    host.SetValue(kBlendMode, mode);
     ASSERT_EQ(host.RenderSmart(), PF_Err_NONE) << mode;
-    EXPECT_EQ(host.ArgsOf(HostCall::kCheckoutLayerPixels), std::vector<std::int32_t>{0});
+    EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckoutLayerPixels), std::vector<std::int32_t>{0});
     const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
     host.Output().Clear();
     ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
@@ -231,9 +233,9 @@ TEST(SmartRender, HostFailuresAreReturnedAndNothingIsDrawn) {
     EXPECT_EQ(host.RenderSmart(), c.expected);
     for (std::uint8_t byte : host.Output().PackedPixels()) ASSERT_EQ(byte, 0);
     if (c.fault.call == HostCall::kCheckoutLayerPixels) {
-      EXPECT_EQ(host.Count(HostCall::kCheckoutOutput), 0);
+      EXPECT_EQ(host.Log().Count(HostCall::kCheckoutOutput), 0);
     }
-    EXPECT_EQ(host.PreRenderDataDeleted(), host.PreRenderDataKept());
+    EXPECT_EQ(host.Log().preRenderDeleted, host.Log().preRenderKept);
   }
 }
 
@@ -255,8 +257,8 @@ TEST(SmartRender, MissingRecordsAnswerBadCallbackParam) {
   EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, nullptr, &out, nullptr, nullptr, &extra), 516);
   EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, nullptr, nullptr, nullptr, &extra), 516);
   EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, &out, nullptr, nullptr, nullptr), 516);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutOutput), 0);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutLayerPixels), 0);
+  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutOutput), 0);
+  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutLayerPixels), 0);
 }
 
 // The depth drawn is told by the bytes: an 8-bit pass writes width * 4 bytes
@@ -291,29 +293,28 @@ TEST(ChoosePixelFormat, FallsBackToWorldFlagsAndTreatsUnknownFormatsAsEightBit) 
   for (const DepthCase& c : cases) {
     for (bool smart : {true, false}) {
       PluginHost host;
-      host.SetPopup(kBlendMode, kBlendGridOnly);
-      host.SetOutput(c.world, 40, 30);
-      host.SetSuiteAvailable(HostSuite::kWorld, c.worldSuite);
+      host.SetValue(kBlendMode, kBlendGridOnly);
+      host.Configure({.output = WorldGeometry{c.world, 40, 30}, .suites = {{c.worldSuite, true}}});
       if (c.formatFails) host.AddFault(Fault{.call = HostCall::kGetPixelFormat});
       if (c.reported != 0) host.Output().setPixelFormat(c.reported);
       ASSERT_EQ(smart ? host.RenderSmart() : host.RenderLegacy(), PF_Err_NONE);
 
       PluginHost expected;
-      expected.SetPopup(kBlendMode, kBlendGridOnly);
-      expected.SetOutput(c.drawn, 40, 30, host.Output().rowbytes());
+      expected.SetValue(kBlendMode, kBlendGridOnly);
+      expected.Configure({.output = WorldGeometry{c.drawn, 40, 30, host.Output().rowbytes()}});
       ASSERT_EQ(expected.RenderSmart(), PF_Err_NONE);
       const std::int32_t rowBytes = 40 * PixelSize(c.drawn);
       EXPECT_EQ(FirstBytesOfRows(host.Output(), rowBytes),
                 FirstBytesOfRows(expected.Output(), rowBytes))
           << "world depth " << int(c.world) << " smart " << smart;
-      EXPECT_EQ(host.SuiteImbalance(), 0);
+      EXPECT_EQ(host.Log().SuiteImbalance(), 0);
     }
   }
 }
 
 TEST(LegacyRender, RendersWithoutInDataChoosingTheDepthFromWorldFlags) {
   PluginHost host;
-  host.SetFrame(PixelDepth::k16, 50, 40);
+  host.Configure({.input = {PixelDepth::k16, 50, 40}});
   FillPattern(host.Layer());
   ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
   const std::vector<std::uint8_t> expected = host.Output().PackedPixels();
@@ -322,7 +323,7 @@ TEST(LegacyRender, RendersWithoutInDataChoosingTheDepthFromWorldFlags) {
   EXPECT_EQ(host.Send(PF_Cmd_RENDER, nullptr, &out, host.Params(), host.Output().def(), nullptr),
             PF_Err_NONE);
   EXPECT_EQ(host.Output().PackedPixels(), expected);
-  EXPECT_EQ(host.Count(HostCall::kAcquireSuite), 1);  // only the first render asked
+  EXPECT_EQ(host.Log().Count(HostCall::kAcquireSuite), 1);  // only the first render asked
 }
 
 TEST(LegacyRender, MissingRecordsDrawNothing) {
@@ -350,18 +351,18 @@ TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
   for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
     for (std::int32_t mode : {kBlendCompositeOverSource, kBlendGridOnly}) {
       PluginHost host;
-      host.SetFrame(depth, 123, 77);
+      host.Configure({.input = {depth, 123, 77}});
       FillPattern(host.Layer());
-      host.SetPopup(kPreset, 2);  // "Fine Draft"
-      host.SetFloat(kOpacity, 60.0);
-      host.SetColor(kColor2, 0x40FF8080u);  // half-transparent
-      host.SetPopup(kBlendMode, mode);
+      host.SetValue(kPreset, 2);  // "Fine Draft"
+      host.SetValue(kOpacity, 60.0);
+      host.SetValue(kColor2, 0x40FF8080u);  // half-transparent
+      host.SetValue(kBlendMode, mode);
       ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
       const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
       host.Output().Clear();
       ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
       EXPECT_EQ(host.Output().PackedPixels(), smart) << int(depth) << " mode " << mode;
-      EXPECT_TRUE(host.GuardFailures().empty());
+      EXPECT_TRUE(host.Log().guardFailures.empty());
     }
   }
 }
@@ -371,12 +372,12 @@ TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
 TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
   for (bool smart : {true, false}) {
     PluginHost host;
-    host.SetFrame(PixelDepth::k8, 960, 540);  // the frame at half resolution
-    host.SetLayerSize(1920, 1080);
-    host.SetPopup(kResolution, 3);  // "1920x1080 Full HD"
-    host.SetPopup(kPreset, 6);      // "Thirds"
-    host.SetPopup(kBlendMode, kBlendGridOnly);
-    host.SetDownsample(PF_RationalScale{1, 2}, PF_RationalScale{1, 2});
+    host.Configure({.input = {PixelDepth::k8, 960, 540},  // the frame at half resolution
+                    .layerSize = {{1920, 1080}},
+                    .downsample = {{1, 2}, {1, 2}}});
+    host.SetValue(kResolution, 3);  // "1920x1080 Full HD"
+    host.SetValue(kPreset, 6);      // "Thirds"
+    host.SetValue(kBlendMode, kBlendGridOnly);
     ASSERT_EQ(smart ? host.RenderSmart() : host.RenderLegacy(), PF_Err_NONE);
     // Width 3 halved: 1.5 pixels, three quarters of columns 319 and 320 (and
     // 479, 480 for the center line, 639, 640).
@@ -388,12 +389,12 @@ TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
 
 TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
   PluginHost host;
-  host.SetFrame(PixelDepth::k8, 480, 270);
-  host.SetLayerSize(1920, 1080);
-  host.SetPopup(kResolution, 3);
-  host.SetPopup(kPreset, 12);  // "Margin Frame"
-  host.SetPopup(kBlendMode, kBlendGridOnly);
-  host.SetDownsample(PF_RationalScale{1, 4}, PF_RationalScale{1, 4});
+  host.Configure({.input = {PixelDepth::k8, 480, 270},
+                  .layerSize = {{1920, 1080}},
+                  .downsample = {{1, 4}, {1, 4}}});
+  host.SetValue(kResolution, 3);
+  host.SetValue(kPreset, 12);  // "Margin Frame"
+  host.SetValue(kBlendMode, kBlendGridOnly);
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
   // 5 % and 10 % of 480 and 270: 24 / 48 and 13.5 / 27 from each edge.
   const std::vector<std::int32_t> columns = DrawnColumns(host.Output(), 100);
@@ -419,17 +420,17 @@ TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
   };
   for (const Case& c : cases) {
     PluginHost host;
-    host.SetFrame(PixelDepth::k8, test::AtResolution(c.width, c.x),
-                  test::AtResolution(c.height, c.y));
-    host.SetLayerSize(c.width, c.height);
-    host.SetPopup(kBlendMode, kBlendGridOnly);
-    host.SetSlider(kXCount, 1);
-    host.SetSlider(kYCount, 1);
-    host.SetFloat(kXSpacing, 50);
-    host.SetFloat(kYSpacing, 50);
-    host.SetFloat(kLineWidth, 2);
-    host.SetFloat(kCenterLineWidth, 2);
-    host.SetDownsample(c.x, c.y);
+    host.Configure({.input = {PixelDepth::k8, test::AtResolution(c.width, c.x),
+                              test::AtResolution(c.height, c.y)},
+                    .layerSize = {{c.width, c.height}},
+                    .downsample = {c.x, c.y}});
+    host.SetValue(kBlendMode, kBlendGridOnly);
+    host.SetValue(kXCount, 1);
+    host.SetValue(kYCount, 1);
+    host.SetValue(kXSpacing, 50);
+    host.SetValue(kYSpacing, 50);
+    host.SetValue(kLineWidth, 2);
+    host.SetValue(kCenterLineWidth, 2);
     ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
     EXPECT_EQ(DrawnColumns(host.Output(), 10), c.columns) << c.x.num << "/" << c.x.den;
     EXPECT_EQ(DrawnRows(host.Output(), 10), c.rows) << c.x.num << "/" << c.x.den;
@@ -454,15 +455,15 @@ std::vector<std::uint8_t> Region(const World& world, const PF_LRect& r) {
 
 // A 64 x 40 layer with controls that put lines near every edge.
 void SetScene(MiniHost& host, PixelDepth depth, std::int32_t mode) {
-  host.SetFrame(depth, 64, 40);
+  Reconfigure(host, [&](auto& c) { c.input = {depth, 64, 40}; });
   FillPattern(host.Layer());
-  host.SetPopup(kBlendMode, mode);
-  host.SetFloat(kXSpacing, 9.5);
-  host.SetFloat(kYSpacing, 7.25);
-  host.SetSlider(kXCount, 8);
-  host.SetSlider(kYCount, 8);
-  host.SetFloat(kLineWidth, 2.5);
-  host.SetFloat(kOpacity, 70);
+  host.SetValue(kBlendMode, mode);
+  host.SetValue(kXSpacing, 9.5);
+  host.SetValue(kYSpacing, 7.25);
+  host.SetValue(kXCount, 8);
+  host.SetValue(kYCount, 8);
+  host.SetValue(kLineWidth, 2.5);
+  host.SetValue(kOpacity, 70);
 }
 
 // An earlier effect grew the input by (left, top, right, bottom) transparent
@@ -472,12 +473,14 @@ void GrowInput(MiniHost& host, const WorldMargins& grow) {
   const std::vector<std::uint8_t> pixels = layer.PackedPixels();
   const std::int32_t width = layer.width(), height = layer.height();
   const std::size_t rowBytes = std::size_t(width) * std::size_t(layer.pixelSize());
-  host.SetLayerSize(width, height);
-  host.SetLayer(layer.depth(), width + grow.left + grow.right, height + grow.top + grow.bottom);
+  Reconfigure(host, [&](auto& c) { c.layerSize = {{width, height}}; });
+  Reconfigure(host, [&](auto& c) {
+    c.input = {layer.depth(), width + grow.left + grow.right, height + grow.top + grow.bottom};
+  });
   for (std::int32_t r = 0; r < height; ++r)
     std::memcpy(host.Layer().RowAddress(r + grow.top) + std::size_t(grow.left) * (rowBytes / width),
                 pixels.data() + rowBytes * std::size_t(r), rowBytes);
-  host.SetInputOrigin(-grow.left, -grow.top);
+  Reconfigure(host, [&](auto& c) { c.inputOrigin = {-grow.left, -grow.top}; });
 }
 
 // The host guide's own test: an effect before this one that grows the buffer
@@ -498,7 +501,7 @@ TEST(LayerPlacement, AnEarlierEffectGrowingTheBufferMovesNothing) {
         if (!smart) grown.Output().SetOrigin(-30, 0);  // the legacy output is the input's buffer
         EXPECT_EQ(grown.Output().width(), 94);
         EXPECT_EQ(Region(grown.Output(), layerRect), Region(plain.Output(), layerRect));
-        EXPECT_TRUE(grown.GuardFailures().empty());
+        EXPECT_TRUE(grown.Log().guardFailures.empty());
       }
     }
   }
@@ -519,19 +522,19 @@ TEST(LayerPlacement, AHostLeavingTheSizesOutGetsTheFullHostsFrame) {
                                           << ", grown by " << grow.left << ", " << grow.top);
         PluginHost full;
         MiniHost sparse(&EffectMain);
-        sparse.SetSparseHost(!smart);
+        sparse.Configure({.sparseHost = !smart});
         ASSERT_EQ(sparse.GlobalSetup(), PF_Err_NONE);
         ASSERT_EQ(sparse.ParamsSetup(), PF_Err_NONE);
         for (MiniHost* host : {static_cast<MiniHost*>(&full), &sparse}) {
           SetScene(*host, depth, kBlendCompositeOverSource);
           GrowInput(*host, grow);
         }
-        sparse.SetLayerSize(0, 0);
-        sparse.SetDownsample(PF_RationalScale{0, 0}, PF_RationalScale{0, 0});
+        Reconfigure(sparse, [](auto& c) { c.layerSize = {{0, 0}}; });
+        Reconfigure(sparse, [](auto& c) { c.downsample = {{0, 0}, {0, 0}}; });
         ASSERT_EQ(full.Render(smart ? RenderPath::kSmart : RenderPath::kLegacy), PF_Err_NONE);
         ASSERT_EQ(sparse.Render(smart ? RenderPath::kSmart : RenderPath::kLegacy), PF_Err_NONE);
         EXPECT_EQ(sparse.Output().PackedPixels(), full.Output().PackedPixels());
-        EXPECT_TRUE(sparse.GuardFailures().empty());
+        EXPECT_TRUE(sparse.Log().guardFailures.empty());
       }
     }
   }
@@ -560,27 +563,27 @@ TEST(LayerPlacement, TilesOfPartialRequestsMakeTheWholeFrame) {
         for (PluginHost* host : {&whole, &tiled}) {
           SetScene(*host, depth, mode);
           GrowInput(*host, input.grow);
-          host->SetInputOrigin(input.x, input.y);
+          Reconfigure(*host, [&](auto& c) { c.inputOrigin = {input.x, input.y}; });
         }
         PF_RenderRequest all{};
         all.rect = input.max;
-        whole.SetOutputRequest(all);
+        Reconfigure(whole, [&](auto& c) { c.outputRequest = all; });
         ASSERT_EQ(whole.RenderSmart(), PF_Err_NONE);
-        tiled.SetOutputWindow(WorldMargins{3, 2, 5, 1}, -8000);
+        Reconfigure(tiled, [](auto& c) { c.output = FollowingOutput{{3, 2, 5, 1}, -8000}; });
         for (const PF_LRect& tile : tiles) {
           PF_RenderRequest request{};
           request.rect = tile;
           request.channel_mask = PF_ChannelMask_ARGB;
-          tiled.SetOutputRequest(request);
+          Reconfigure(tiled, [&](auto& c) { c.outputRequest = request; });
           ASSERT_EQ(tiled.RenderSmart(), PF_Err_NONE);
-          const PF_PreRenderOutput out = tiled.LastPreRenderOutput();
+          const PF_PreRenderOutput out = tiled.Log().lastPreRender;
           const PF_LRect drawn = IntersectRects(tile, input.max);
           EXPECT_EQ(std::memcmp(&out.max_result_rect, &input.max, sizeof input.max), 0);
           EXPECT_EQ(std::memcmp(&out.result_rect, &drawn, sizeof drawn), 0);
           if (IsEmptyRect(drawn)) continue;
           EXPECT_EQ(Region(tiled.Output(), drawn), Region(whole.Output(), drawn));
         }
-        EXPECT_TRUE(tiled.GuardFailures().empty());
+        EXPECT_TRUE(tiled.Log().guardFailures.empty());
       }
     }
   }
@@ -593,11 +596,11 @@ TEST(LayerPlacement, AnEmptyInputIsATransparentLayer) {
     PluginHost empty, gridOnly;
     SetScene(empty, PixelDepth::k16, kBlendCompositeOverSource);
     SetScene(gridOnly, PixelDepth::k16, kBlendGridOnly);
-    empty.SetEmptyInput(delivery);
-    empty.SetInputOrigin(1000, 1000);  // the input lies away from the layer
+    Reconfigure(empty, [&](auto& c) { c.emptyInput = delivery; });
+    Reconfigure(empty, [](auto& c) { c.inputOrigin = {1000, 1000}; });  // away from the layer
     PF_RenderRequest request{};
     request.rect = PF_LRect{0, 0, 64, 40};
-    empty.SetOutputRequest(request);
+    Reconfigure(empty, [&](auto& c) { c.outputRequest = request; });
     ASSERT_EQ(empty.RenderSmart(), PF_Err_NONE);
     ASSERT_EQ(empty.Output().width(), 64);
     ASSERT_EQ(gridOnly.RenderSmart(), PF_Err_NONE);

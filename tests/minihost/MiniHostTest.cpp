@@ -4,15 +4,20 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <deque>
 #include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "tests/support/Reconfigure.h"
+
 namespace tessaline {
 namespace {
+
+using test::Reconfigure;
 
 // ---- A small effect that uses every host service the plug-in uses ---------
 
@@ -135,36 +140,23 @@ void Draw(const PF_EffectWorld& src, const PF_EffectWorld& out, const FrameSetti
   if (out.width > 0 && out.height > 0) {
     reinterpret_cast<Pixel*>(RowOf(out, 0))[0].red = Marker<Pixel>(s.gain);
   }
+  // The bytes of each stray write: past row 0's pixels, below the lowest row
+  // in memory, above the highest.
   const bool bottomUp = out.rowbytes < 0;
-  const std::int64_t stride = bottomUp ? -std::int64_t{out.rowbytes} : out.rowbytes;
-  switch (s.stray) {
-    case kIntoPadding:
-      RowOf(out, 0)[out.width * sizeof(Pixel)] ^= 0xFF;
-      break;
-    case kBelowRows:
-      RowOf(out, bottomUp ? out.height - 1 : 0)[-1] ^= 0xFF;
-      break;
-    case kAboveRows:
-      RowOf(out, bottomUp ? 0 : out.height - 1)[stride] ^= 0xFF;
-      break;
-    default:
-      break;
-  }
+  std::uint8_t* const lowest = RowOf(out, bottomUp ? out.height - 1 : 0);
+  std::uint8_t* const highest = RowOf(out, bottomUp ? 0 : out.height - 1);
+  std::uint8_t* const strays[] = {nullptr, RowOf(out, 0) + out.width * sizeof(Pixel), lowest - 1,
+                                  highest + std::abs(out.rowbytes)};
+  if (s.stray > kNoStray && s.stray <= kAboveRows) *strays[s.stray] ^= 0xFF;
 }
 
 PF_Err DrawAtDepth(PF_InData* in, const PF_EffectWorld& src, const PF_EffectWorld& out,
                    const FrameSettings& s) {
-  switch (FormatOf(in, out)) {
-    case PF_PixelFormat_ARGB128:
-      Draw<PF_PixelFloat>(src, out, s);
-      break;
-    case PF_PixelFormat_ARGB64:
-      Draw<PF_Pixel16>(src, out, s);
-      break;
-    default:
-      Draw<PF_Pixel>(src, out, s);
-      break;
-  }
+  const PF_PixelFormat format = FormatOf(in, out);
+  const auto draw = format == PF_PixelFormat_ARGB128  ? &Draw<PF_PixelFloat>
+                    : format == PF_PixelFormat_ARGB64 ? &Draw<PF_Pixel16>
+                                                      : &Draw<PF_Pixel>;
+  draw(src, out, s);
   return PF_Err_NONE;
 }
 
@@ -176,7 +168,7 @@ struct Seen {
   PF_EffectWorld input{};
   PF_EffectWorld output{};
 };
-Seen g_seen;
+thread_local Seen g_seen;  // renders on several threads each see their own
 
 PF_Err PreRender(PF_InData* in, PF_PreRenderExtra* extra) {
   if (in == nullptr || extra == nullptr || extra->input == nullptr || extra->output == nullptr ||
@@ -301,14 +293,13 @@ void ExpectMarkedCopy(const World& layer, const World& output, double gain) {
   EXPECT_EQ(wrong, 0);
 }
 
-std::vector<std::pair<HostCall, std::int32_t>> CallsAndArgs(const MiniHost& host) {
-  std::vector<std::pair<HostCall, std::int32_t>> out;
-  for (const CallRecord& r : host.Calls()) out.emplace_back(r.call, r.arg);
-  return out;
-}
-
 bool SameRect(const PF_LRect& a, const PF_LRect& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Where a world handed out lies in layer coordinates.
+PF_LRect RectOf(const PF_EffectWorld& w) {
+  return PF_LRect{w.origin_x, w.origin_y, w.origin_x + w.width, w.origin_y + w.height};
 }
 
 class HostSession : public ::testing::Test {
@@ -325,7 +316,7 @@ class HostSession : public ::testing::Test {
 TEST(MiniHostSetup, RecordsEveryAddAndBuildsTheValuesFromTheDefaults) {
   MiniHost host(&FakeEffect);
   ASSERT_EQ(host.ParamsSetup(), PF_Err_NONE);
-  const std::vector<AddParamRecord> adds = host.Adds();
+  const std::vector<AddParamRecord> adds = host.Log().adds;
   ASSERT_EQ(adds.size(), 5u);
   for (std::size_t i = 0; i < adds.size(); ++i) {
     EXPECT_EQ(adds[i].index, -1);
@@ -335,84 +326,77 @@ TEST(MiniHostSetup, RecordsEveryAddAndBuildsTheValuesFromTheDefaults) {
   EXPECT_EQ(adds[0].name, "Mode");
   EXPECT_EQ(adds[0].text, kModeChoices);
   EXPECT_EQ(adds[2].text, "visible");
-  EXPECT_EQ(host.LastOutData().num_params, kFakeParamCount);
+  EXPECT_EQ(host.Log().lastOut.num_params, kFakeParamCount);
 
   ASSERT_EQ(host.ParamCount(), kFakeParamCount);
   EXPECT_EQ(host.Params()[kFakeParamCount], nullptr);
   const PF_ParamDef& layer = *host.Params()[0];
   EXPECT_EQ(layer.param_type, PF_Param_LAYER);
   EXPECT_EQ(layer.u.ld.data, host.Layer().def()->data);
-  EXPECT_EQ(layer.u.ld.width, host.Layer().width());
-  EXPECT_EQ(host.FloatValue(kGain), 10.0);  // the default, not the value passed
-  EXPECT_EQ(host.IntValue(kMode), 1);
-  EXPECT_EQ(host.IntValue(kShow), 1);
-  EXPECT_EQ(host.ColorValue(kTint), 0x0000FFFFu);
+  EXPECT_EQ(host.Value(kGain), 10.0);  // the default, not the value passed
+  EXPECT_EQ(host.Value(kMode), 1);
+  EXPECT_EQ(host.Value(kShow), 1);
+  EXPECT_EQ(host.Value(kTint), 0x0000FFFFu);
   EXPECT_STREQ(host.Param(kMode)->u.pd.u.namesptr, kModeChoices);
   EXPECT_NE(host.Param(kMode)->u.pd.u.namesptr, kModeChoices);  // the host's own copy
 
   EXPECT_EQ(host.FindParam("Gain"), kGain);
   EXPECT_EQ(host.FindParam("Nope"), -1);
-  EXPECT_EQ(host.FindParam(""), -1);
   EXPECT_EQ(host.ParamName(kTint), "Tint");
   EXPECT_EQ(host.Choices(kMode), (std::vector<std::string>{"Copy", "Mark", "Grey Tint"}));
   EXPECT_EQ(host.Choices(kShow), std::vector<std::string>{"visible"});
 
-  // A new layer reaches the layer parameter; a second setup registers afresh.
-  host.SetLayer(PixelDepth::k16, 9, 3);
-  EXPECT_EQ(host.Param(0)->u.ld.data, host.Layer().def()->data);
+  // A second setup registers afresh, with the layer as it is now.
+  host.Configure({.input = {PixelDepth::k16, 9, 3}});
   ASSERT_EQ(host.ParamsSetup(), PF_Err_NONE);
   EXPECT_EQ(host.ParamCount(), kFakeParamCount);
-  EXPECT_EQ(host.Adds().size(), 10u);
+  EXPECT_EQ(host.Log().adds.size(), 10u);
   EXPECT_EQ(host.Param(0)->u.ld.width, 9);
 
   EXPECT_EQ(host.About(), PF_Err_NONE);
-  EXPECT_EQ(host.AboutText(), "Fake\rfor the host's tests");
+  EXPECT_EQ(host.Log().AboutText(), "Fake\rfor the host's tests");
 }
 
 TEST_F(HostSession, SupervisedChangeTakesOverOnlyTheFlaggedValues) {
-  ASSERT_EQ(host.SetPopup(kMode, 3), PF_Err_NONE);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCommand), std::vector<std::int32_t>{PF_Cmd_USER_CHANGED_PARAM});
-  EXPECT_EQ(host.IntValue(kMode), 3);
-  EXPECT_EQ(host.FloatValue(kGain), 300.0);
+  ASSERT_EQ(host.SetValue(kMode, 3), PF_Err_NONE);
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCommand),
+            std::vector<std::int32_t>{PF_Cmd_USER_CHANGED_PARAM});
+  EXPECT_EQ(host.Value(kMode), 3);
+  EXPECT_EQ(host.Value(kGain), 300.0);
   EXPECT_EQ(host.Param(kGain)->uu.change_flags, PF_ChangeFlag_NONE);
-  EXPECT_EQ(host.IntValue(kShow), 1);  // written without the flag: undone
-  EXPECT_EQ(host.LastTakenOver(), std::vector<PF_ParamIndex>{kGain});
-  EXPECT_EQ(host.LastIgnoredWrites(), std::vector<PF_ParamIndex>{kShow});
-  EXPECT_EQ(host.LastOutData().out_flags, PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER);
+  EXPECT_EQ(host.Value(kShow), 1);  // written without the flag: undone
+  EXPECT_EQ(host.Log().takenOver, std::vector<PF_ParamIndex>{kGain});
+  EXPECT_EQ(host.Log().ignoredWrites, std::vector<PF_ParamIndex>{kShow});
+  EXPECT_EQ(host.Log().lastOut.out_flags, PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER);
 
-  const std::vector<UpdateParamUIRecord> updates = host.UiUpdates();
+  const std::vector<UpdateParamUIRecord> updates = host.Log().uiUpdates;
   ASSERT_EQ(updates.size(), 1u);
   EXPECT_EQ(updates[0].index, kTint);
-  EXPECT_EQ(updates[0].def.param_type, PF_Param_COLOR);
   EXPECT_EQ(updates[0].def.ui_flags, PF_PUI_DISABLED);
   EXPECT_TRUE(host.IsDisabled(kTint));
-  EXPECT_EQ(host.SuiteAcquires(HostSuite::kParamUtils), 1);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
 
-  ASSERT_EQ(host.SetPopup(kMode, 2), PF_Err_NONE);
+  ASSERT_EQ(host.SetValue(kMode, 2), PF_Err_NONE);
   EXPECT_FALSE(host.IsDisabled(kTint));
-  EXPECT_EQ(host.FloatValue(kGain), 200.0);
+  EXPECT_EQ(host.Value(kGain), 200.0);
 }
 
 TEST_F(HostSession, UnsupervisedChangesSendNothingAndWrongTargetsAreRefused) {
-  EXPECT_EQ(host.SetFloat(kGain, 42.5), PF_Err_NONE);
-  EXPECT_EQ(host.SetCheckbox(kShow, 0), PF_Err_NONE);
-  EXPECT_EQ(host.SetSlider(kStray, 2), PF_Err_NONE);
-  EXPECT_EQ(host.SetColor(kTint, 0x11223344u), PF_Err_NONE);
-  EXPECT_EQ(host.FloatValue(kGain), 42.5);
-  EXPECT_EQ(host.IntValue(kShow), 0);
-  EXPECT_EQ(host.IntValue(kStray), 2);
-  const PF_Pixel tint = host.Param(kTint)->u.cd.value;
-  EXPECT_EQ(tint.alpha, 0x44);
-  EXPECT_EQ(tint.red, 0x33);
-  EXPECT_EQ(tint.green, 0x22);
-  EXPECT_EQ(tint.blue, 0x11);
+  const std::pair<PF_ParamIndex, double> values[] = {
+      {kGain, 42.5}, {kShow, 0}, {kStray, 2}, {kTint, 0x11223344u}};
+  for (const auto& [index, value] : values) {
+    EXPECT_EQ(host.SetValue(index, value), PF_Err_NONE);
+    EXPECT_EQ(host.Value(index), value);
+  }
+  EXPECT_EQ(host.Param(kTint)->u.cd.value.red, 0x33);  // as PackPixel packs it
 
-  EXPECT_EQ(host.SetFloat(kMode, 1.0), PF_Err_UNRECOGNIZED_PARAM_TYPE);
-  EXPECT_EQ(host.SetPopup(kFakeParamCount, 1), PF_Err_INVALID_INDEX);
-  EXPECT_EQ(host.SetPopup(-1, 1), PF_Err_INVALID_INDEX);
-  EXPECT_EQ(host.IntValue(kMode), 1);
-  EXPECT_EQ(host.Count(HostCall::kCommand), 0);
+  EXPECT_EQ(host.SetValue(0, 1.0), PF_Err_UNRECOGNIZED_PARAM_TYPE);  // the layer
+  EXPECT_EQ(host.SetValue(kMode, 1.5), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.SetValue(kTint, -1.0), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.SetValue(kFakeParamCount, 1), PF_Err_INVALID_INDEX);
+  EXPECT_EQ(host.SetValue(-1, 1), PF_Err_INVALID_INDEX);
+  EXPECT_EQ(host.Value(kMode), 1);
+  EXPECT_EQ(host.Log().Count(HostCall::kCommand), 0);
 }
 
 // ---- Rendering -------------------------------------------------------------
@@ -420,7 +404,7 @@ TEST_F(HostSession, UnsupervisedChangesSendNothingAndWrongTargetsAreRefused) {
 TEST_F(HostSession, SmartRenderAtEveryDepthServesTheFrameAndReleasesItsDataOnce) {
   ForEachDepth([&]<typename Pixel>(PixelDepth depth) {
     SCOPED_TRACE(int(depth));
-    host.SetFrame(depth, 7, 5);
+    host.Configure({.input = {depth, 7, 5}});
     FillSample<Pixel>(host.Layer());
     host.ClearLog();
     ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
@@ -441,23 +425,23 @@ TEST_F(HostSession, SmartRenderAtEveryDepthServesTheFrameAndReleasesItsDataOnce)
         {C::kGetPixelFormat, 0},
         {C::kReleaseSuite, std::int32_t(HostSuite::kWorld)},
         {C::kDeletePreRenderData, 0}};
-    EXPECT_EQ(CallsAndArgs(host), expected);
-    EXPECT_EQ(host.CheckoutBalance(), 0);
-    EXPECT_EQ(host.SuiteImbalance(), 0);
-    EXPECT_EQ(host.PreRenderDataKept(), 1);
-    EXPECT_EQ(host.PreRenderDataDeleted(), 1);
-    EXPECT_TRUE(host.GuardFailures().empty());
+    const CallLog log = host.Log();
+    std::vector<std::pair<HostCall, std::int32_t>> calls;
+    for (const CallRecord& r : log.calls) calls.emplace_back(r.call, r.arg);
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(log.preRenderKept, 1);
+    EXPECT_TRUE(log.guardFailures.empty());
 
-    const std::vector<ParamCheckoutRecord> params = host.ParamCheckouts();
+    const std::vector<ParamCheckoutRecord>& params = log.paramCheckouts;
     ASSERT_EQ(params.size(), 2u);
     EXPECT_EQ(params[0].what_time, 1001);
     EXPECT_EQ(params[0].time_step, 1001);
     EXPECT_EQ(params[0].time_scale, 30000u);
-    const std::vector<LayerCheckoutRecord> layers = host.LayerCheckouts();
+    const std::vector<LayerCheckoutRecord>& layers = log.layerCheckouts;
     ASSERT_EQ(layers.size(), 1u);
     EXPECT_EQ(layers[0].checkout_id, 0);
     EXPECT_TRUE(SameRect(layers[0].request.rect, PF_LRect{0, 0, 7, 5}));
-    EXPECT_TRUE(SameRect(host.LastPreRenderOutput().result_rect, PF_LRect{0, 0, 7, 5}));
+    EXPECT_TRUE(SameRect(log.lastPreRender.result_rect, PF_LRect{0, 0, 7, 5}));
   });
 }
 
@@ -468,16 +452,16 @@ TEST_F(HostSession, LegacyRenderWritesThroughEveryStrideAtEveryDepth) {
         SCOPED_TRACE(::testing::Message()
                      << int(depth) << " padding " << padding << " sign " << sign);
         const std::int32_t rowbytes = sign * (6 * std::int32_t(sizeof(Pixel)) + padding);
-        host.SetLayer(depth, 6, 4, -rowbytes);
-        host.SetOutput(depth, 6, 4, rowbytes);
+        host.Configure(
+            {.input = {depth, 6, 4, -rowbytes}, .output = WorldGeometry{depth, 6, 4, rowbytes}});
         FillSample<Pixel>(host.Layer());
-        ASSERT_EQ(host.SetFloat(kGain, 77.0), PF_Err_NONE);
+        ASSERT_EQ(host.SetValue(kGain, 77.0), PF_Err_NONE);
         ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
         ExpectMarkedCopy<Pixel>(host.Layer(), host.Output(), 77.0);
       }
     }
   });
-  EXPECT_TRUE(host.GuardFailures().empty());
+  EXPECT_TRUE(host.Log().guardFailures.empty());
 }
 
 TEST_F(HostSession, StrayWritesShowInTheGuardCheckAfterTheCommand) {
@@ -495,16 +479,15 @@ TEST_F(HostSession, StrayWritesShowInTheGuardCheckAfterTheCommand) {
       for (const bool window : {false, true}) {
         SCOPED_TRACE(::testing::Message()
                      << "stray " << c.stray << " rowbytes " << rowbytes << " window " << window);
-        host.SetFrame(PixelDepth::k8, 4, 3);
-        if (window) {
-          host.SetOutputWindow(WorldMargins{1, 1, 1, 1}, rowbytes < 0 ? -40 : 40);
-        } else {
-          host.SetOutput(PixelDepth::k8, 4, 3, rowbytes);
-        }
-        ASSERT_EQ(host.SetSlider(kStray, c.stray), PF_Err_NONE);
+        using Output = decltype(HostConfig::output);
+        host.Configure(
+            {.input = {PixelDepth::k8, 4, 3},
+             .output = window ? Output{FollowingOutput{{1, 1, 1, 1}, rowbytes < 0 ? -40 : 40}}
+                              : Output{WorldGeometry{PixelDepth::k8, 4, 3, rowbytes}}});
+        ASSERT_EQ(host.SetValue(kStray, c.stray), PF_Err_NONE);
         host.ClearLog();
         ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
-        const std::vector<GuardFailure> failures = host.GuardFailures();
+        const std::vector<GuardFailure> failures = host.Log().guardFailures;
         ASSERT_EQ(failures.size(), 1u);
         EXPECT_EQ(failures[0].cmd, PF_Cmd_SMART_RENDER);
         EXPECT_TRUE(failures[0].output);
@@ -531,12 +514,7 @@ TEST_F(HostSession, SmartRenderHandsViewsOfTheInputAndOutputsAtTheResultRect) {
       {"whole layer", {0, 0, 8, 6}, {0, 0, 8, 6}, {0, 0, 8, 6}, {0, 0, 8, 6}, {0, 0, 8, 6}},
       {"grown left", {-3, 0, 8, 6}, {-3, 0, 8, 6}, {-3, 0, 8, 6}, {-3, 0, 8, 6}, {-3, 0, 8, 6}},
       {"grown, a tile", {-3, -1, 8, 6}, {2, 1, 5, 4}, {2, 1, 5, 4}, {-3, -1, 8, 6}, {2, 1, 5, 4}},
-      {"offset, wider request",
-       {4, 2, 12, 8},
-       {0, 0, 8, 6},
-       {4, 2, 8, 6},
-       {4, 2, 12, 8},
-       {4, 2, 8, 6}},
+      {"offset, wider", {4, 2, 12, 8}, {0, 0, 8, 6}, {4, 2, 8, 6}, {4, 2, 12, 8}, {4, 2, 8, 6}},
       {"request beside", {0, 0, 8, 6}, {20, 0, 30, 6}, none, {0, 0, 8, 6}, none},
       {"empty request", {0, 0, 8, 6}, none, none, {0, 0, 8, 6}, none},
       {"empty input", {5, 5, 5, 5}, {0, 0, 8, 6}, none, none, none},
@@ -545,12 +523,13 @@ TEST_F(HostSession, SmartRenderHandsViewsOfTheInputAndOutputsAtTheResultRect) {
     for (const Case& c : cases) {
       SCOPED_TRACE(::testing::Message()
                    << c.name << (delivery == EmptyInput::kNullWorld ? " null" : ""));
-      host.SetFrame(PixelDepth::k16, c.input.right - c.input.left, c.input.bottom - c.input.top);
-      host.SetInputOrigin(c.input.left, c.input.top);
-      host.SetEmptyInput(delivery);
       PF_RenderRequest request{};
       request.rect = c.request;
-      host.SetOutputRequest(request);
+      host.Configure(
+          {.input = {PixelDepth::k16, c.input.right - c.input.left, c.input.bottom - c.input.top},
+           .inputOrigin = {c.input.left, c.input.top},
+           .emptyInput = delivery,
+           .outputRequest = request});
       g_seen = Seen{};
       const bool empty = c.view.right == 0 && c.view.left == 0;
       const PF_Err err = host.RenderSmart();
@@ -562,10 +541,7 @@ TEST_F(HostSession, SmartRenderHandsViewsOfTheInputAndOutputsAtTheResultRect) {
       EXPECT_EQ(g_seen.inputNull, empty && delivery == EmptyInput::kNullWorld);
       const PF_EffectWorld& in = g_seen.input;
       if (!g_seen.inputNull) {
-        EXPECT_EQ(in.origin_x, c.view.left);
-        EXPECT_EQ(in.origin_y, c.view.top);
-        EXPECT_EQ(in.width, c.view.right - c.view.left);
-        EXPECT_EQ(in.height, c.view.bottom - c.view.top);
+        EXPECT_TRUE(SameRect(RectOf(in), c.view));
         EXPECT_EQ(in.rowbytes, host.Layer().rowbytes());
       }
       if (!empty) {
@@ -577,20 +553,16 @@ TEST_F(HostSession, SmartRenderHandsViewsOfTheInputAndOutputsAtTheResultRect) {
       // The output covers the effect's result_rect and is Output().
       const PF_EffectWorld& out = g_seen.output;
       EXPECT_EQ(out.data, host.Output().def()->data);
-      EXPECT_EQ(out.origin_x, c.result.left);
-      EXPECT_EQ(out.origin_y, c.result.top);
-      EXPECT_EQ(out.width, c.result.right - c.result.left);
-      EXPECT_EQ(out.height, c.result.bottom - c.result.top);
-      EXPECT_EQ(host.Output().depth(), PixelDepth::k16);
-      EXPECT_TRUE(host.GuardFailures().empty());
+      EXPECT_TRUE(SameRect(RectOf(out), c.result));
+      EXPECT_TRUE(host.Log().guardFailures.empty());
     }
   }
 }
 
 TEST_F(HostSession, LegacyRenderAndInDataTellTheLayerAndTheSourceOrigin) {
-  host.SetFrame(PixelDepth::k8, 10, 7);
-  host.SetInputOrigin(-2, -1);
-  host.SetOutputWindow(WorldMargins{3, 1, 0, 2}, 0);
+  host.Configure({.input = {PixelDepth::k8, 10, 7},
+                  .output = FollowingOutput{{3, 1, 0, 2}},
+                  .inputOrigin = {-2, -1}});
   FillSample<PF_Pixel>(host.Layer());
   ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
   EXPECT_EQ(g_seen.in.pre_effect_source_origin_x, 2);
@@ -598,32 +570,64 @@ TEST_F(HostSession, LegacyRenderAndInDataTellTheLayerAndTheSourceOrigin) {
   EXPECT_EQ(g_seen.in.width, 10);  // the input's size until the layer's is set
   EXPECT_EQ(g_seen.input.data, host.Layer().def()->data);
   // The output has the input's geometry, origins are for smart check-outs only.
-  EXPECT_EQ(g_seen.output.width, 10);
-  EXPECT_EQ(g_seen.output.height, 7);
-  EXPECT_EQ(g_seen.output.origin_x, 0);
+  EXPECT_TRUE(SameRect(RectOf(g_seen.output), PF_LRect{0, 0, 10, 7}));
   ExpectMarkedCopy<PF_Pixel>(host.Layer(), host.Output(), 10.0);
-  EXPECT_TRUE(host.GuardFailures().empty());
+  EXPECT_TRUE(host.Log().guardFailures.empty());
 
   // Half resolution of a 17 x 13 layer: the full size in in_data, whatever the worlds.
-  host.SetLayerSize(17, 13);
-  host.SetDownsample(PF_RationalScale{1, 2}, PF_RationalScale{1, 2});
+  Reconfigure(host, [](auto& c) {
+    c.layerSize = {{17, 13}};
+    c.downsample = {{1, 2}, {1, 2}};
+  });
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
   EXPECT_EQ(g_seen.in.width, 17);
   EXPECT_EQ(g_seen.in.height, 13);
   EXPECT_EQ(g_seen.output.origin_x, -2);
-  host.ResetLayerSize();
+  Reconfigure(host, [](auto& c) { c.layerSize.reset(); });
   EXPECT_EQ(host.MakeInData().width, 10);
 
   // An output the host cannot make: no render command is sent.
-  host.SetCheckoutResultRects(PF_LRect{0, 0, 1 << 20, 1 << 20}, PF_LRect{0, 0, 1 << 20, 1 << 20});
+  const PF_LRect huge{0, 0, 1 << 20, 1 << 20};
+  Reconfigure(host, [&](auto& c) { c.checkoutRects = {{huge, huge}}; });
   host.ClearLog();
   EXPECT_EQ(host.RenderSmart(), PF_Err_OUT_OF_MEMORY);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCommand), std::vector<std::int32_t>{PF_Cmd_SMART_PRE_RENDER});
-  EXPECT_EQ(host.PreRenderDataDeleted(), 1);
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCommand),
+            std::vector<std::int32_t>{PF_Cmd_SMART_PRE_RENDER});
+  EXPECT_EQ(host.Log().preRenderDeleted, 1);
+}
+
+TEST(MiniHostConfig, WorldsAreMadeAfreshOnlyWhenTheirGeometryChanges) {
+  MiniHost host(&FakeEffect);
+  const WorldGeometry fixed{PixelDepth::kFloat, 5, 4};
+  const WorldGeometry input{PixelDepth::k16, 9, 3};
+  const WorldGeometry small{PixelDepth::k8, 9, 2};
+  struct Step {
+    const char* name;
+    HostConfig config;
+    bool newLayer, newOutput;
+    WorldGeometry output;  // its depth and size
+  };
+  const Step steps[] = {
+      {"times only", {.times = {1, 2, 3}}, false, false, {}},
+      {"input", {.input = input}, true, true, input},
+      {"fixed output", {.input = input, .output = fixed}, false, true, fixed},
+      {"input beside it", {.input = small, .output = fixed}, true, false, fixed},
+      {"a window", {.input = small, .output = FollowingOutput{{1, 0, 0, 0}}}, false, true, small},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.name);
+    host.Layer().RowAddress(0)[0] = host.Output().RowAddress(0)[0] = std::byte{1};
+    host.Configure(s.config);
+    EXPECT_EQ(host.Layer().RowAddress(0)[0] == std::byte{0}, s.newLayer);
+    EXPECT_EQ(host.Output().RowAddress(0)[0] == std::byte{0}, s.newOutput);
+    EXPECT_EQ(host.Param(0)->u.ld.data, host.Layer().def()->data);
+    const World& out = host.Output();
+    EXPECT_TRUE((WorldGeometry{out.depth(), out.width(), out.height()} == s.output));
+  }
 }
 
 TEST_F(HostSession, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
-  host.SetFrame(PixelDepth::k16, 33, 17);
+  host.Configure({.input = {PixelDepth::k16, 33, 17}});
   FillSample<PF_Pixel16>(host.Layer());
   SmartFrame frame;
   ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
@@ -632,10 +636,8 @@ TEST_F(HostSession, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
 
   constexpr int kThreads = 4;
   constexpr int kFrames = 8;
-  std::vector<std::unique_ptr<World>> outputs;
-  for (int t = 0; t < kThreads; ++t) {
-    outputs.push_back(std::make_unique<World>(PixelDepth::k16, 33, 17, -(33 * 8 + 16)));
-  }
+  std::deque<World> outputs;  // bottom-up, padded
+  for (int t = 0; t < kThreads; ++t) outputs.emplace_back(PixelDepth::k16, 33, 17, -(33 * 8 + 16));
   std::vector<PF_Err> results(kThreads * kFrames, -1);
   MiniHost other(&FakeEffect);
   PF_Err otherResult = -1;
@@ -643,9 +645,9 @@ TEST_F(HostSession, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int f = 0; f < kFrames; ++f) {
-        outputs[t]->Clear();
-        results[t * kFrames + f] = host.SmartRender(frame, outputs[t].get());
-        if (outputs[t]->PackedPixels() != reference) results[t * kFrames + f] = -2;
+        outputs[t].Clear();
+        results[t * kFrames + f] = host.SmartRender(frame, &outputs[t]);
+        if (outputs[t].PackedPixels() != reference) results[t * kFrames + f] = -2;
       }
     });
   }
@@ -660,13 +662,13 @@ TEST_F(HostSession, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
 
   EXPECT_EQ(std::count(results.begin(), results.end(), PF_Err_NONE), kThreads * kFrames);
   EXPECT_EQ(otherResult, PF_Err_NONE);
-  EXPECT_EQ(host.Count(HostCall::kCommand), 2 + kThreads * kFrames);
-  EXPECT_EQ(host.PreRenderDataDeleted(), 1);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
-  EXPECT_EQ(host.BadEffectRefs(), 0);
-  EXPECT_EQ(other.Count(HostCall::kCommand), 1 + 2 * kFrames);
-  EXPECT_EQ(other.PreRenderDataDeleted(), kFrames);
-  EXPECT_TRUE(host.GuardFailures().empty());
+  EXPECT_EQ(host.Log().Count(HostCall::kCommand), 2 + kThreads * kFrames);
+  EXPECT_EQ(host.Log().preRenderDeleted, 1);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().badEffectRefs, 0);
+  EXPECT_EQ(other.Log().Count(HostCall::kCommand), 1 + 2 * kFrames);
+  EXPECT_EQ(other.Log().preRenderDeleted, kFrames);
+  EXPECT_TRUE(host.Log().guardFailures.empty());
 }
 
 // ---- Faults ----------------------------------------------------------------
@@ -701,17 +703,17 @@ TEST_F(HostSession, EachFaultHitsItsCallAndTheFrameIsStillCleanedUp) {
     host.AddFault(c.fault);
     EXPECT_EQ(host.RenderSmart(), c.result);
     EXPECT_EQ(host.FaultsFired(), 1);
-    EXPECT_EQ(host.Count(c.counted), c.count);
-    EXPECT_EQ(host.CheckoutBalance(), 0);
-    EXPECT_EQ(host.SuiteImbalance(), 0);
-    EXPECT_EQ(host.PreRenderDataKept(), host.PreRenderDataDeleted());
-    if (c.fault.effect == E::kFail) {
-      const std::vector<CallRecord> log = host.Calls();
-      const auto hit = std::find_if(log.begin(), log.end(), [&](const CallRecord& r) {
-        return r.call == c.fault.call && r.result == c.fault.error;
-      });
-      EXPECT_NE(hit, log.end());
-    }
+    const CallLog log = host.Log();
+    EXPECT_EQ(log.Count(c.counted), c.count);
+    EXPECT_EQ(log.CheckoutBalance(), 0);
+    EXPECT_EQ(log.SuiteImbalance(), 0);
+    EXPECT_EQ(log.preRenderKept, log.preRenderDeleted);
+    // A failing fault's error is the result logged for its call.
+    EXPECT_EQ(std::any_of(log.calls.begin(), log.calls.end(),
+                          [&](const CallRecord& r) {
+                            return r.call == c.fault.call && r.result == c.fault.error;
+                          }),
+              c.fault.effect == E::kFail);
   }
 }
 
@@ -719,12 +721,11 @@ TEST(MiniHostFaults, AnAddFailsOnItsNthCallOnlyAndRepeatingFaultsKeepFailing) {
   MiniHost host(&FakeEffect);
   host.AddFault(Fault{HostCall::kAddParam, 3, FaultEffect::kFail, 7});
   EXPECT_EQ(host.ParamsSetup(), 7);
-  const std::vector<AddParamRecord> adds = host.Adds();
+  const std::vector<AddParamRecord> adds = host.Log().adds;
   ASSERT_EQ(adds.size(), 3u);
-  EXPECT_EQ(adds[1].result, PF_Err_NONE);
   EXPECT_EQ(adds[2].result, 7);
   EXPECT_EQ(host.ParamCount(), 3);  // the layer and the two controls added
-  EXPECT_EQ(host.LastOutData().num_params, 1);
+  EXPECT_EQ(host.Log().lastOut.num_params, 1);
   EXPECT_EQ(host.ParamsSetup(), PF_Err_NONE);  // the fault hit its one call
   EXPECT_EQ(host.ParamCount(), kFakeParamCount);
 
@@ -732,7 +733,7 @@ TEST(MiniHostFaults, AnAddFailsOnItsNthCallOnlyAndRepeatingFaultsKeepFailing) {
   EXPECT_EQ(host.RenderSmart(), 8);  // calls 1 and 2
   EXPECT_EQ(host.RenderSmart(), 8);  // call 3
   EXPECT_EQ(host.FaultsFired(), 3);
-  EXPECT_EQ(host.CheckoutBalance(), 0);
+  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
 }
 
 // ---- Suites and raw commands -----------------------------------------------
@@ -769,9 +770,8 @@ PF_Err ProbeEffect(PF_Cmd, PF_InData* in, PF_OutData*, PF_ParamDef**, PF_LayerDe
 }
 
 TEST(MiniHostSuites, ServesKnownSuitesOnlyAndReportsEachWorldsFormat) {
-  MiniHost host(&ProbeEffect);
-  host.SetOutput(PixelDepth::kFloat, 4, 4);
-  host.SetLayer(PixelDepth::k16, 4, 4);
+  MiniHost host(&ProbeEffect, {.input = {PixelDepth::k16, 4, 4},
+                               .output = WorldGeometry{PixelDepth::kFloat, 4, 4}});
   Probe p;
   auto send = [&](PF_LayerDef* world) {
     PF_InData in = host.MakeInData();
@@ -786,11 +786,10 @@ TEST(MiniHostSuites, ServesKnownSuitesOnlyAndReportsEachWorldsFormat) {
   EXPECT_EQ(p.format, PF_Err_NONE);
   EXPECT_EQ(p.pixelFormat, PF_PixelFormat_ARGB128);
   EXPECT_EQ(p.release, kSPNoError);
-  EXPECT_EQ(host.ArgsOf(HostCall::kAcquireSuite),
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kAcquireSuite),
             (std::vector<std::int32_t>{kUnknownSuite, kUnknownSuite, 0}));
-  EXPECT_EQ(host.SuiteAcquires(HostSuite::kWorld), 1);
-  EXPECT_EQ(host.SuiteReleases(HostSuite::kWorld), 1);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().acquires[HostSuite::kWorld], 1);
+  EXPECT_EQ(host.Log().releases[HostSuite::kWorld], 1);
 
   send(&host.Param(0)->u.ld);  // a copy of the layer's record
   EXPECT_EQ(p.pixelFormat, PF_PixelFormat_ARGB64);
@@ -804,13 +803,13 @@ TEST(MiniHostSuites, ServesKnownSuitesOnlyAndReportsEachWorldsFormat) {
   host.AddFault(Fault{HostCall::kGetPixelFormat, 1, FaultEffect::kFail, 21});
   send(host.Output().def());
   EXPECT_EQ(p.format, 21);
-  host.SetSuiteAvailable(HostSuite::kWorld, false);
+  Reconfigure(host, [](auto& c) { c.suites[HostSuite::kWorld] = false; });
   send(host.Output().def());
   EXPECT_EQ(p.world, kSuiteNotFoundError);
-  host.SetBasicSuiteAvailable(false);
+  Reconfigure(host, [](auto& c) { c.basicSuite = false; });
   send(host.Output().def());
   EXPECT_FALSE(p.basicSuite);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
 }
 
 // The commands the effect received: in_data and extra as given.
@@ -828,9 +827,7 @@ PF_Err RecordingEffect(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef**
 }
 
 TEST(MiniHostSparse, LeavesInDataSparseAndRendersThroughTheLegacyCommandOnly) {
-  MiniHost host(&RecordingEffect);
-  host.SetSparseHost(true);
-  host.SetSuiteAvailable(HostSuite::kParamUtils, false);
+  MiniHost host(&RecordingEffect, {.suites = {{true, false}}, .sparseHost = true});
   g_sent.clear();
   ASSERT_EQ(host.About(), PF_Err_NONE);
   ASSERT_EQ(host.GlobalSetup(), PF_Err_NONE);
@@ -838,10 +835,10 @@ TEST(MiniHostSparse, LeavesInDataSparseAndRendersThroughTheLegacyCommandOnly) {
   ASSERT_EQ(host.UpdateParamsUI(), PF_Err_NONE);  // the suite: no error and no table
   ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
   EXPECT_EQ(host.RenderSmart(), PF_Err_INVALID_CALLBACK);
-  EXPECT_EQ(host.ArgsOf(HostCall::kAcquireSuite),
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kAcquireSuite),
             (std::vector<std::int32_t>{std::int32_t(HostSuite::kParamUtils),
                                        std::int32_t(HostSuite::kWorld)}));
-  EXPECT_EQ(host.SuiteReleases(HostSuite::kParamUtils), 0);
+  EXPECT_EQ(host.Log().releases[HostSuite::kParamUtils], 0);
   ASSERT_EQ(g_sent.size(), 5u);
   for (const Sent& s : g_sent) {
     SCOPED_TRACE(s.cmd);
@@ -849,27 +846,13 @@ TEST(MiniHostSparse, LeavesInDataSparseAndRendersThroughTheLegacyCommandOnly) {
     const bool early = s.cmd == PF_Cmd_ABOUT || s.cmd == PF_Cmd_GLOBAL_SETUP;
     EXPECT_EQ(in.effect_ref, early ? nullptr : host.EffectRef());
     EXPECT_EQ(s.extra, &host);
-    const std::int64_t fields[] = {in.width,
-                                   in.height,
-                                   in.version.major,
-                                   in.version.minor,
-                                   in.appl_id,
-                                   in.current_time,
-                                   in.time_step,
-                                   in.total_time,
-                                   in.local_time_step,
-                                   in.time_scale,
-                                   in.extent_hint.left,
-                                   in.extent_hint.top,
-                                   in.extent_hint.right,
-                                   in.extent_hint.bottom,
-                                   in.downsample_x.num,
-                                   in.downsample_x.den,
-                                   in.downsample_y.num,
-                                   in.downsample_y.den,
-                                   in.pixel_aspect_ratio.num,
-                                   in.pixel_aspect_ratio.den};
-    EXPECT_TRUE(std::all_of(std::begin(fields), std::end(fields), [](auto v) { return v == 0; }));
+    const auto zero = [](auto... v) { return ((v == 0) && ...); };
+    EXPECT_TRUE(zero(in.width, in.height, in.version.major, in.version.minor, in.appl_id,
+                     in.current_time, in.time_step, in.total_time, in.local_time_step,
+                     in.time_scale, in.extent_hint.left, in.extent_hint.top, in.extent_hint.right,
+                     in.extent_hint.bottom, in.downsample_x.num, in.downsample_x.den,
+                     in.downsample_y.num, in.downsample_y.den, in.pixel_aspect_ratio.num,
+                     in.pixel_aspect_ratio.den));
   }
 }
 
@@ -877,7 +860,7 @@ TEST_F(HostSession, RawCommandsPassRecordsAsGivenAndForeignEffectRefsAreCaught) 
   EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, nullptr, nullptr, nullptr, nullptr, nullptr),
             PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(host.Send(-1, nullptr, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
-  const std::vector<CallRecord> log = host.Calls();
+  const std::vector<CallRecord> log = host.Log().calls;
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0].arg, PF_Cmd_SMART_RENDER);
   EXPECT_EQ(log[0].result, PF_Err_BAD_CALLBACK_PARAM);
@@ -892,14 +875,14 @@ TEST_F(HostSession, RawCommandsPassRecordsAsGivenAndForeignEffectRefsAreCaught) 
   PF_PreRenderExtra extra{&input, &output, &cb};
   EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, &extra),
             PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(host.BadEffectRefs(), 1);
-  EXPECT_EQ(host.CheckoutBalance(), 0);
+  EXPECT_EQ(host.Log().badEffectRefs, 1);
+  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
 
   // Outside a command no callback serves anyone.
   PF_ParamDef def{};
   EXPECT_EQ(in.inter.checkout_param(host.EffectRef(), kGain, 0, 1, 1, &def),
             PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutParam), 1);
+  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutParam), 1);
 }
 
 }  // namespace

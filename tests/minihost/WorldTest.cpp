@@ -30,79 +30,79 @@ std::uint8_t PixelByte(std::int32_t r, std::int64_t b) {
   return std::uint8_t(1 + r * 37 + b);
 }
 
-TEST(World, RowsLieWhereTheStrideSaysAtEveryDepthAndStride) {
+// Calls f(world, depth, geometry) for a world of every depth and geometry.
+template <typename F>
+void ForEachWorld(F&& f) {
   for (const PixelDepth depth : kDepths) {
     for (const Geometry& g : kGeometries) {
       SCOPED_TRACE(::testing::Message() << "depth " << int(depth) << " padding " << g.paddingBytes
                                         << (g.bottomUp ? " bottom-up" : ""));
       World world(depth, kWidth, kHeight, RowbytesFor(depth, g));
-      const PF_EffectWorld& def = *world.def();
-      EXPECT_EQ(def.rowbytes, RowbytesFor(depth, g));
-      EXPECT_EQ(def.width, kWidth);
-      EXPECT_EQ(def.height, kHeight);
-      EXPECT_EQ((def.world_flags & PF_WorldFlag_DEEP) != 0, depth == PixelDepth::k16);
-      EXPECT_EQ(world.pixelFormat(), PixelFormatOf(depth));
-      EXPECT_EQ(static_cast<void*>(def.data), world.RowAddress(0));
-
-      // Rows step by rowbytes from data; bottom-up worlds keep row 0 highest.
-      auto* data = reinterpret_cast<std::byte*>(def.data);
-      for (std::int32_t r = 0; r < kHeight; ++r) {
-        EXPECT_EQ(world.RowAddress(r), data + std::int64_t{r} * def.rowbytes);
-      }
-      EXPECT_EQ(world.RowAddress(kHeight - 1) < world.RowAddress(0), g.bottomUp);
-
-      // Writing every pixel byte through the record touches no guard.
-      const std::int64_t rowPixels = std::int64_t{kWidth} * PixelSize(depth);
-      std::vector<std::uint8_t> expected;
-      for (std::int32_t r = 0; r < kHeight; ++r) {
-        auto* row = reinterpret_cast<std::uint8_t*>(data + std::int64_t{r} * def.rowbytes);
-        for (std::int64_t b = 0; b < rowPixels; ++b) {
-          row[b] = PixelByte(r, b);
-          expected.push_back(PixelByte(r, b));
-        }
-      }
-      EXPECT_TRUE(world.CheckGuards().Intact()) << world.CheckGuards().Describe();
-      EXPECT_EQ(world.PackedPixels(), expected);
+      f(world, depth, g);
     }
   }
 }
 
-TEST(World, GuardCheckReportsEachZoneApart) {
-  for (const PixelDepth depth : kDepths) {
-    for (const Geometry& g : kGeometries) {
-      SCOPED_TRACE(::testing::Message() << "depth " << int(depth) << " padding " << g.paddingBytes
-                                        << (g.bottomUp ? " bottom-up" : ""));
-      World world(depth, kWidth, kHeight, RowbytesFor(depth, g));
-      const std::int64_t stride = std::abs(world.rowbytes());
-      std::byte* lowest = world.RowAddress(g.bottomUp ? kHeight - 1 : 0);
-      std::byte* highest = world.RowAddress(g.bottomUp ? 0 : kHeight - 1);
+TEST(World, RowsLieWhereTheStrideSaysAtEveryDepthAndStride) {
+  ForEachWorld([](World& world, PixelDepth depth, const Geometry& g) {
+    const PF_EffectWorld& def = *world.def();
+    EXPECT_EQ(def.rowbytes, RowbytesFor(depth, g));
+    EXPECT_EQ(def.width, kWidth);
+    EXPECT_EQ(def.height, kHeight);
+    EXPECT_EQ((def.world_flags & PF_WorldFlag_DEEP) != 0, depth == PixelDepth::k16);
+    EXPECT_EQ(world.pixelFormat(), PixelFormatOf(depth));
+    EXPECT_EQ(static_cast<void*>(def.data), world.RowAddress(0));
 
-      lowest[-1] ^= std::byte{0xFF};
-      GuardReport r = world.CheckGuards();
-      EXPECT_EQ(r.before, 1);
-      EXPECT_EQ(r.firstBefore, World::kGuardBytes - 1);
-      EXPECT_FALSE(r.Intact());
-      world.RearmGuards();
-
-      highest[stride] ^= std::byte{0xFF};
-      r = world.CheckGuards();
-      EXPECT_EQ(r.after, 1);
-      EXPECT_EQ(r.firstAfter, 0);
-      EXPECT_FALSE(r.Intact());
-      world.RearmGuards();
-
-      if (g.paddingBytes > 0) {
-        world.RowAddress(2)[kWidth * PixelSize(depth)] ^= std::byte{0xFF};
-        r = world.CheckGuards();
-        EXPECT_EQ(r.padding, 1);
-        EXPECT_EQ(r.firstPaddingRow, 2);
-        EXPECT_EQ(r.firstPaddingByte, kWidth * PixelSize(depth));
-        EXPECT_FALSE(r.Intact());
-        world.RearmGuards();
-      }
-      EXPECT_TRUE(world.CheckGuards().Intact());
+    // Rows step by rowbytes from data; bottom-up worlds keep row 0 highest.
+    auto* data = reinterpret_cast<std::byte*>(def.data);
+    for (std::int32_t r = 0; r < kHeight; ++r) {
+      EXPECT_EQ(world.RowAddress(r), data + std::int64_t{r} * def.rowbytes);
     }
-  }
+    EXPECT_EQ(world.RowAddress(kHeight - 1) < world.RowAddress(0), g.bottomUp);
+
+    // Writing every pixel byte through the record touches no guard.
+    const std::int64_t rowPixels = std::int64_t{kWidth} * PixelSize(depth);
+    std::vector<std::uint8_t> expected;
+    for (std::int32_t r = 0; r < kHeight; ++r) {
+      auto* row = reinterpret_cast<std::uint8_t*>(data + std::int64_t{r} * def.rowbytes);
+      for (std::int64_t b = 0; b < rowPixels; ++b) {
+        row[b] = PixelByte(r, b);
+        expected.push_back(PixelByte(r, b));
+      }
+    }
+    EXPECT_TRUE(world.CheckGuards().Intact()) << world.CheckGuards().Describe();
+    EXPECT_EQ(world.PackedPixels(), expected);
+  });
+}
+
+TEST(World, GuardCheckReportsEachZoneApart) {
+  ForEachWorld([](World& world, PixelDepth depth, const Geometry& g) {
+    const std::int64_t stride = std::abs(world.rowbytes());
+    std::byte* lowest = world.RowAddress(g.bottomUp ? kHeight - 1 : 0);
+    std::byte* highest = world.RowAddress(g.bottomUp ? 0 : kHeight - 1);
+
+    lowest[-1] ^= std::byte{0xFF};
+    GuardReport r = world.CheckGuards();
+    EXPECT_EQ(r.before, 1);
+    EXPECT_EQ(r.firstBefore, World::kGuardBytes - 1);
+    world.RearmGuards();
+
+    highest[stride] ^= std::byte{0xFF};
+    r = world.CheckGuards();
+    EXPECT_EQ(r.after, 1);
+    EXPECT_EQ(r.firstAfter, 0);
+    world.RearmGuards();
+
+    if (g.paddingBytes > 0) {
+      world.RowAddress(2)[kWidth * PixelSize(depth)] ^= std::byte{0xFF};
+      r = world.CheckGuards();
+      EXPECT_EQ(r.padding, 1);
+      EXPECT_EQ(r.firstPaddingRow, 2);
+      EXPECT_EQ(r.firstPaddingByte, kWidth * PixelSize(depth));
+      world.RearmGuards();
+    }
+    EXPECT_TRUE(world.CheckGuards().Intact());
+  });
 }
 
 TEST(World, RowsCopiedPastTheirPixelsOrToAnotherRowShowInThePadding) {
