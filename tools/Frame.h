@@ -80,37 +80,28 @@ std::int64_t FrameBytes(PixelDepth depth, std::int32_t width, std::int32_t heigh
 // 2 GiB a preview frame may have"); empty when the frame is within both.
 std::string BeyondFrameLimits(PixelDepth depth, std::int64_t width, std::int64_t height);
 
-// Channel type and full scale of each pixel type.
+// The depth of each pixel type, and its full scale as a double.
 template <typename Pixel>
-struct PixelTraits;
+inline constexpr PixelDepth kDepthOf = PixelDepth::kFloat;
 template <>
-struct PixelTraits<Pixel8> {
-  static constexpr PixelDepth kDepth = PixelDepth::k8;
-  static constexpr double kFull = 255.0;
-};
+inline constexpr PixelDepth kDepthOf<Pixel8> = PixelDepth::k8;
 template <>
-struct PixelTraits<Pixel16> {
-  static constexpr PixelDepth kDepth = PixelDepth::k16;
-  static constexpr double kFull = 32768.0;
-};
-template <>
-struct PixelTraits<PixelFloat> {
-  static constexpr PixelDepth kDepth = PixelDepth::kFloat;
-  static constexpr double kFull = 1.0;
-};
+inline constexpr PixelDepth kDepthOf<Pixel16> = PixelDepth::k16;
+template <typename Pixel>
+inline constexpr double kFullOf = PixelTraits<Pixel>::kFullScale;
 
-// A channel value from v in full-scale units (0 to kFull): integers are
-// rounded to the nearest, halves away from zero, and limited to 0 to kFull;
+// A channel value from v in full-scale units (0 to full scale): integers are
+// rounded to the nearest, halves away from zero, and limited to 0 to full scale;
 // floats are kept as they are.
 template <typename Pixel>
 auto ToChannel(double v) {
-  using Channel = decltype(Pixel{}.alpha);
+  using Channel = typename PixelTraits<Pixel>::Channel;
   if constexpr (std::is_floating_point_v<Channel>) {
     return Channel(v);
   } else {
     const double r = std::round(v);
     if (!(r > 0.0)) return Channel(0);
-    return r >= PixelTraits<Pixel>::kFull ? Channel(PixelTraits<Pixel>::kFull) : Channel(r);
+    return r >= kFullOf<Pixel> ? PixelTraits<Pixel>::kFullScale : Channel(r);
   }
 }
 

@@ -19,14 +19,14 @@ template <typename Pixel, typename Channel>
 double Limited(Channel c) {
   const double v = double(c);
   if (!(v > 0.0)) return 0.0;
-  return v < PixelTraits<Pixel>::kFull ? v : PixelTraits<Pixel>::kFull;
+  return v < kFullOf<Pixel> ? v : kFullOf<Pixel>;
 }
 
 template <typename Pixel>
 Frame FromRgba(const RgbaImage& image, PixelDepth depth) {
   Frame frame(depth, image.width, image.height);
   const double max = SampleMax(image.bits);
-  const double full = PixelTraits<Pixel>::kFull;
+  const double full = kFullOf<Pixel>;
   const auto channel = [&](std::uint16_t v) { return ToChannel<Pixel>(double(v) * full / max); };
   const std::uint16_t* s = image.samples.data();
   for (std::int32_t r = 0; r < frame.height(); ++r) {
@@ -49,7 +49,7 @@ RgbaImage ToRgba(const FrameView& frame) {
   image.bits = frame.depth == PixelDepth::k8 ? 8 : 16;
   image.samples.resize(std::size_t(frame.width) * std::size_t(frame.height) * 4);
   const double max = SampleMax(image.bits);
-  const double full = PixelTraits<Pixel>::kFull;
+  const double full = kFullOf<Pixel>;
   std::uint16_t* s = image.samples.data();
   for (std::int32_t r = 0; r < frame.height; ++r) {
     const Pixel* row = frame.Row<Pixel>(r);

@@ -96,9 +96,9 @@ Rgb SampleBackground(double x, double y, double w, double h) {
 
 template <typename Pixel>
 Frame Generate(SourceKind kind, FrameSize size) {
-  Frame frame(PixelTraits<Pixel>::kDepth, size.width, size.height);
+  Frame frame(kDepthOf<Pixel>, size.width, size.height);
   if (kind == SourceKind::kTransparent) return frame;
-  const double full = PixelTraits<Pixel>::kFull;
+  const double full = kFullOf<Pixel>;
   const auto opaque = [&](const Rgb& c) {
     return Pixel{ToChannel<Pixel>(full), ToChannel<Pixel>(c.r * full), ToChannel<Pixel>(c.g * full),
                  ToChannel<Pixel>(c.b * full)};

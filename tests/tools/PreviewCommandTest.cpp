@@ -217,10 +217,9 @@ TEST(PreviewCommand, RawSourcesPassThroughExactly) {
       for (std::int32_t row = 0; row < 6; ++row) {
         for (std::int32_t col = 0; col < 12; ++col) {
           const double v = double(random() % 1000) / 999.0;
-          source.Row<Pixel>(row)[col] = Pixel{ToChannel<Pixel>(PixelTraits<Pixel>::kFull),
-                                              ToChannel<Pixel>(v * PixelTraits<Pixel>::kFull),
-                                              ToChannel<Pixel>((1 - v) * PixelTraits<Pixel>::kFull),
-                                              ToChannel<Pixel>(v * PixelTraits<Pixel>::kFull)};
+          source.Row<Pixel>(row)[col] = Pixel{
+              ToChannel<Pixel>(kFullOf<Pixel>), ToChannel<Pixel>(v * kFullOf<Pixel>),
+              ToChannel<Pixel>((1 - v) * kFullOf<Pixel>), ToChannel<Pixel>(v * kFullOf<Pixel>)};
         }
       }
     });
