@@ -769,6 +769,25 @@ PF_Err ProbeEffect(PF_Cmd, PF_InData* in, PF_OutData*, PF_ParamDef**, PF_LayerDe
   return PF_Err_NONE;
 }
 
+// An effect that leaves a parameter checked out and a suite held, and
+// releases a suite it never acquired.
+PF_Err LeakyEffect(PF_Cmd, PF_InData* in, PF_OutData*, PF_ParamDef**, PF_LayerDef*, void*) {
+  PF_ParamDef def{};
+  const void* suite = nullptr;
+  in->inter.checkout_param(in->effect_ref, 0, 0, 1, 1, &def);  // the layer
+  in->pica_basicP->AcquireSuite(kPFWorldSuite, kPFWorldSuiteVersion2, &suite);
+  in->pica_basicP->ReleaseSuite(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3);
+  return PF_Err_NONE;
+}
+
+TEST(MiniHostSuites, TheLogCountsWhatAnEffectLeavesOut) {
+  MiniHost leaky(&LeakyEffect);
+  PF_InData in = leaky.MakeInData();
+  leaky.Send(PF_Cmd_RENDER, &in, nullptr, leaky.Params(), nullptr, nullptr);
+  EXPECT_EQ(leaky.Log().CheckoutBalance(), 1);
+  EXPECT_EQ(leaky.Log().SuiteImbalance(), 2);
+}
+
 TEST(MiniHostSuites, ServesKnownSuitesOnlyAndReportsEachWorldsFormat) {
   MiniHost host(&ProbeEffect, {.input = {PixelDepth::k16, 4, 4},
                                .output = WorldGeometry{PixelDepth::kFloat, 4, 4}});
