@@ -139,10 +139,10 @@ class Seed {
     return *this;
   }
   void Size(std::uint16_t v) {
-    if (v < 48)
+    if (v < kSmallSides)
       w_.U8(std::uint8_t(v));
     else
-      w_.U8(0xC0).U16(std::uint16_t(v - 48));
+      w_.U8(kLargeSide).U16(std::uint16_t(v - kSmallSides));
   }
 
   ScriptWriter w_;
