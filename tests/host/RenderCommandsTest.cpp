@@ -11,6 +11,7 @@
 #include "minihost/Rects.h"
 #include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
+#include "tests/support/PopupValues.h"
 
 // The pre-render record is the one allocation of a render; this test binary
 // can make the non-throwing allocation fail to see how pre-render copes.
@@ -35,81 +36,50 @@ using test::DrawnRows;
 using test::FillPattern;
 using test::PluginHost;
 
-const std::vector<std::int32_t> kSettingsOrder(test::kRenderCheckoutOrder.begin(),
-                                               test::kRenderCheckoutOrder.end());
-
-TEST(SmartPreRender, ChecksOutTheSettingsControlsAtTheFrameTime) {
-  PluginHost host;
-  host.SetTime(2002, 1001, 30000);
-  ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
-  std::vector<std::int32_t> indices;
-  for (const ParamCheckoutRecord& c : host.ParamCheckouts()) {
-    indices.push_back(c.index);
-    EXPECT_EQ(c.what_time, 2002);
-    EXPECT_EQ(c.time_step, 1001);
-    EXPECT_EQ(c.time_scale, 30000u);
+// Every pre-render keeps the check-out rules (HostRules.h) whatever fails,
+// and hands the host a frame only when nothing did.
+TEST(SmartPreRender, KeepsTheCheckoutRulesWhateverFails) {
+  struct Case {
+    const char* what;
+    Fault fault;
+    bool failAllocation;
+    PF_Err expected;
+  };
+  const Case cases[] = {
+      {"clean", {.call = HostCall::kCount}, false, PF_Err_NONE},
+      {"a control",
+       {.call = HostCall::kCheckoutParam, .error = 517, .arg = kCenterLineColor},
+       false,
+       517},
+      {"the allocation", {.call = HostCall::kCount}, true, PF_Err_OUT_OF_MEMORY},
+      {"the layer", {.call = HostCall::kCheckoutLayer, .error = 513}, false, 513},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PluginHost host;
+    host.SetTime(2002, 1001, 30000);
+    PF_RenderRequest request{};
+    request.rect = PF_LRect{3, 4, 100, 80};
+    request.field = PF_Field_UPPER;
+    request.channel_mask = 7;
+    host.SetOutputRequest(request);
+    if (c.fault.call != HostCall::kCount) host.AddFault(c.fault);
+    host.ClearLog();
+    SmartFrame frame;
+    gFailNothrowNew = c.failAllocation;
+    const PF_Err err = host.SmartPreRender(&frame);
+    gFailNothrowNew = false;
+    const test::Verdict v = test::JudgePreRender(host.Log(), host.MakeInData(), request);
+    EXPECT_EQ(v.breach, "");
+    EXPECT_EQ(err, v.expected);
+    EXPECT_EQ(err, c.expected);
+    EXPECT_EQ(frame.pending(), err == PF_Err_NONE);
+    if (err != PF_Err_NONE) {
+      EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
+      EXPECT_EQ(frame.preRenderOutput().delete_pre_render_data_func, nullptr);
+    }
+    EXPECT_EQ(host.CheckoutBalance(), 0);
   }
-  EXPECT_EQ(indices, kSettingsOrder);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
-  EXPECT_EQ(host.CheckoutBalance(), 0);
-  EXPECT_EQ(host.PreRenderDataKept(), 1);
-  EXPECT_EQ(host.PreRenderDataDeleted(), 1);
-}
-
-TEST(SmartPreRender, FailedCheckoutChecksInOnlyWhatWasCheckedOut) {
-  PluginHost host;
-  host.AddFault(Fault{.call = HostCall::kCheckoutParam, .error = 517, .arg = kCenterLineColor});
-  SmartFrame frame;
-  EXPECT_EQ(host.SmartPreRender(&frame), 517);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCheckoutParam), (std::vector<std::int32_t>{1, 4, 5, 6, 7, 10}));
-  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), (std::vector<std::int32_t>{1, 4, 5, 6, 7}));
-  EXPECT_EQ(host.Count(HostCall::kCheckoutLayer), 0);
-  EXPECT_FALSE(frame.pending());
-  EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
-}
-
-TEST(SmartPreRender, FailedAllocationChecksInEverythingAndSkipsTheLayer) {
-  PluginHost host;
-  SmartFrame frame;
-  gFailNothrowNew = true;
-  const PF_Err err = host.SmartPreRender(&frame);
-  gFailNothrowNew = false;
-  EXPECT_EQ(err, PF_Err_OUT_OF_MEMORY);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutLayer), 0);
-  EXPECT_FALSE(frame.pending());
-}
-
-TEST(SmartPreRender, FailedLayerCheckoutFreesTheRecord) {
-  PluginHost host;
-  host.AddFault(Fault{.call = HostCall::kCheckoutLayer, .error = 513});
-  SmartFrame frame;
-  EXPECT_EQ(host.SmartPreRender(&frame), 513);
-  EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
-  EXPECT_EQ(frame.preRenderOutput().delete_pre_render_data_func, nullptr);
-  EXPECT_EQ(host.CheckoutBalance(), 0);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
-  EXPECT_FALSE(frame.pending());
-}
-
-TEST(SmartPreRender, AsksForTheInputLayerWithTheWholeFrame) {
-  PluginHost host;
-  PF_RenderRequest request{};
-  request.rect = PF_LRect{3, 4, 100, 80};
-  request.field = PF_Field_UPPER;
-  request.channel_mask = 7;
-  host.SetOutputRequest(request);
-  SmartFrame frame;
-  ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
-  const std::vector<LayerCheckoutRecord> layers = host.LayerCheckouts();
-  ASSERT_EQ(layers.size(), 1u);
-  EXPECT_EQ(layers[0].index, 0);
-  EXPECT_EQ(layers[0].checkout_id, 0);
-  EXPECT_EQ(layers[0].request.field, PF_Field_FRAME);
-  EXPECT_EQ(layers[0].request.preserve_rgb_of_zero_alpha, 1);
-  EXPECT_EQ(layers[0].request.channel_mask, 7);
-  EXPECT_EQ(layers[0].request.rect.right, 100);
-  EXPECT_EQ(layers[0].what_time, 1001);
 }
 
 // max_result_rect: the layer at the render's resolution and whatever the
@@ -175,88 +145,57 @@ TEST(SmartPreRender, ResultRectanglesFollowTheLayerAndTheRequest) {
   }
 }
 
-TEST(SmartPreRender, MissingRecordsAnswerBadCallbackParam) {
-  PluginHost host;
-  PF_InData in = host.MakeInData();
-  PF_PreRenderInput input{};
-  PF_PreRenderOutput output{};
-  PF_PreRenderCallbacks cb = host.MakePreRenderCallbacks();
-  PF_PreRenderExtra extras[] = {
-      {nullptr, &output, &cb}, {&input, nullptr, &cb}, {&input, &output, nullptr}};
-  for (PF_PreRenderExtra& extra : extras) {
-    EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, &extra), 516);
-  }
-  PF_PreRenderExtra extra{&input, &output, &cb};
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, nullptr, nullptr, nullptr, nullptr, &extra), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, nullptr), 516);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutParam), 0);
-}
-
-TEST(SmartRender, GridOnlyNeverFetchesTheInputPixels) {
-  PluginHost host;
-  host.SetPopup(kBlendMode, kBlendGridOnly);
-  ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutLayerPixels), 0);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutOutput), 1);
-}
-
-TEST(SmartRender, EveryCompositingModeFetchesTheInputPixels) {
-  for (std::int32_t mode : {1, 3, 0, -4}) {
-    PluginHost host;
-    FillPattern(host.Layer());
-    host.SetPopup(kBlendMode, mode);
-    ASSERT_EQ(host.RenderSmart(), PF_Err_NONE) << mode;
-    EXPECT_EQ(host.ArgsOf(HostCall::kCheckoutLayerPixels), std::vector<std::int32_t>{0});
-    const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
-    host.Output().Clear();
-    ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
-    EXPECT_EQ(host.Output().PackedPixels(), smart) << mode;
-  }
-}
-
-TEST(SmartRender, HostFailuresAreReturnedAndNothingIsDrawn) {
+// Every smart render keeps the call rules (HostRules.h): the input's pixels
+// exactly when compositing, in every mode; a host failure comes back and
+// nothing is drawn; a frame drawn is the legacy render's.
+TEST(SmartRender, KeepsTheCallRulesInEveryModeAndFailure) {
+  constexpr Fault kNone{.call = HostCall::kCount};
   struct Case {
+    std::int32_t mode;
     Fault fault;
     PF_Err expected;
   };
   const Case cases[] = {
-      {{.call = HostCall::kCheckoutLayerPixels, .error = 515}, 515},
-      {{.call = HostCall::kCheckoutOutput, .error = 514}, 514},
-      {{.call = HostCall::kCheckoutOutput, .effect = FaultEffect::kNullResult}, 516},
-      {{.call = HostCall::kCheckoutOutput, .effect = FaultEffect::kNoData}, 516},
+      {kBlendGridOnly, kNone, PF_Err_NONE},
+      {1, kNone, PF_Err_NONE},
+      {3, kNone, PF_Err_NONE},
+      {0, kNone, PF_Err_NONE},
+      {-4, kNone, PF_Err_NONE},
+      {1, {.call = HostCall::kCheckoutLayerPixels, .error = 515}, 515},
+      {1, {.call = HostCall::kCheckoutOutput, .error = 514}, 514},
+      {kBlendGridOnly,
+       {.call = HostCall::kCheckoutOutput, .effect = FaultEffect::kNullResult},
+       516},
+      {1, {.call = HostCall::kCheckoutOutput, .effect = FaultEffect::kNoData}, 516},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "mode " << c.mode << ", fault on " << HostCallName(c.fault.call));
     PluginHost host;
-    host.AddFault(c.fault);
-    EXPECT_EQ(host.RenderSmart(), c.expected);
-    for (std::uint8_t byte : host.Output().PackedPixels()) ASSERT_EQ(byte, 0);
-    if (c.fault.call == HostCall::kCheckoutLayerPixels) {
-      EXPECT_EQ(host.Count(HostCall::kCheckoutOutput), 0);
+    FillPattern(host.Layer());
+    host.SetPopup(kBlendMode, c.mode);
+    if (c.fault.call != HostCall::kCount) host.AddFault(c.fault);
+    SmartFrame frame;
+    ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
+    host.ClearLog();
+    const PF_Err err = host.SmartRender(frame);
+    const bool delivered =
+        c.fault.call != HostCall::kCheckoutOutput || c.fault.effect != FaultEffect::kNullResult;
+    const test::Verdict v = test::JudgeSmartRender(host.Log(), c.mode != kBlendGridOnly, delivered);
+    EXPECT_EQ(v.breach, "");
+    if (v.expected != PF_Err_NONE) {
+      EXPECT_EQ(err, v.expected);
     }
-    EXPECT_EQ(host.PreRenderDataDeleted(), host.PreRenderDataKept());
+    EXPECT_EQ(err, c.expected);
+    const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
+    if (err != PF_Err_NONE) {
+      for (std::uint8_t byte : smart) ASSERT_EQ(byte, 0);
+      continue;
+    }
+    host.Output().Clear();
+    ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
+    EXPECT_EQ(host.Output().PackedPixels(), smart);
   }
-}
-
-TEST(SmartRender, MissingRecordsAnswerBadCallbackParam) {
-  PluginHost host;
-  SmartFrame frame;
-  ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
-  PF_InData in = host.MakeInData();
-  PF_OutData out = host.MakeOutData();
-  PF_SmartRenderInput input{};
-  input.pre_render_data = frame.data();
-  PF_SmartRenderInput noData{};
-  PF_SmartRenderCallbacks cb = host.MakeSmartRenderCallbacks();
-  PF_SmartRenderExtra extra{&input, &cb};
-  PF_SmartRenderExtra extras[] = {{nullptr, &cb}, {&input, nullptr}, {&noData, &cb}};
-  for (PF_SmartRenderExtra& e : extras) {
-    EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, &out, nullptr, nullptr, &e), 516);
-  }
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, nullptr, &out, nullptr, nullptr, &extra), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, nullptr, nullptr, nullptr, &extra), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, &out, nullptr, nullptr, nullptr), 516);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutOutput), 0);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutLayerPixels), 0);
 }
 
 // The depth drawn is told by the bytes: an 8-bit pass writes width * 4 bytes
@@ -325,34 +264,13 @@ TEST(LegacyRender, RendersWithoutInDataChoosingTheDepthFromWorldFlags) {
   EXPECT_EQ(host.Count(HostCall::kAcquireSuite), 1);  // only the first render asked
 }
 
-TEST(LegacyRender, MissingRecordsDrawNothing) {
-  PluginHost host;
-  FillPattern(host.Layer());
-  PF_InData in = host.MakeInData();
-  PF_OutData out = host.MakeOutData();
-  World& output = host.Output();
-  EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, nullptr, output.def(), nullptr), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, host.Params(), nullptr, nullptr), 516);
-  PF_EffectWorld noData = *output.def();
-  noData.data = nullptr;
-  EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, host.Params(), &noData, nullptr), 516);
-  // A params array with any record the render reads missing.
-  for (std::int32_t missing : {0, 1, 10, 13, 25}) {
-    std::vector<PF_ParamDef*> params(host.Params(), host.Params() + host.ParamCount());
-    params[missing] = nullptr;
-    EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, params.data(), output.def(), nullptr), 516)
-        << missing;
-  }
-  for (std::uint8_t byte : output.PackedPixels()) ASSERT_EQ(byte, 0);
-}
-
 TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
   for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
     for (std::int32_t mode : {kBlendCompositeOverSource, kBlendGridOnly}) {
       PluginHost host;
       host.SetFrame(depth, 123, 77);
       FillPattern(host.Layer());
-      host.SetPopup(kPreset, 2);  // "Fine Draft"
+      host.SetPopup(kPreset, test::Preset("Fine Draft"));
       host.SetFloat(kOpacity, 60.0);
       host.SetColor(kColor2, 0x40FF8080u);  // half-transparent
       host.SetPopup(kBlendMode, mode);
@@ -373,8 +291,8 @@ TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
     PluginHost host;
     host.SetFrame(PixelDepth::k8, 960, 540);  // the frame at half resolution
     host.SetLayerSize(1920, 1080);
-    host.SetPopup(kResolution, 3);  // "1920x1080 Full HD"
-    host.SetPopup(kPreset, 6);      // "Thirds"
+    host.SetPopup(kResolution, test::Resolution("1920x1080 Full HD"));
+    host.SetPopup(kPreset, test::Preset("Thirds"));
     host.SetPopup(kBlendMode, kBlendGridOnly);
     host.SetDownsample(PF_RationalScale{1, 2}, PF_RationalScale{1, 2});
     ASSERT_EQ(smart ? host.RenderSmart() : host.RenderLegacy(), PF_Err_NONE);
@@ -390,8 +308,8 @@ TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
   PluginHost host;
   host.SetFrame(PixelDepth::k8, 480, 270);
   host.SetLayerSize(1920, 1080);
-  host.SetPopup(kResolution, 3);
-  host.SetPopup(kPreset, 12);  // "Margin Frame"
+  host.SetPopup(kResolution, test::Resolution("1920x1080 Full HD"));
+  host.SetPopup(kPreset, test::Preset("Margin Frame"));
   host.SetPopup(kBlendMode, kBlendGridOnly);
   host.SetDownsample(PF_RationalScale{1, 4}, PF_RationalScale{1, 4});
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
