@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "core/ParamIndex.h"
@@ -134,7 +135,8 @@ class Session {
  private:
   // ---- Decoding -------------------------------------------------------------
 
-  void Step(ScriptReader& in, Op op) {
+  // The command of `op` with its operand: the changed index, the frame slot.
+  void Command(Op op, std::int32_t operand) {
     switch (op) {
       case kAbout:
         return About();
@@ -144,18 +146,37 @@ class Session {
         return ParamsSetup();
       case kUpdateUI:
         return UpdateUI();
-      case kUserChanged: {
-        const std::uint8_t b = in.U8();
-        return UserChanged(b == 0xFF ? in.I32() : std::int32_t(b % 32) - 1);
-      }
+      case kUserChanged:
+        return UserChanged(operand);
       case kSmartPreRender:
         if (renders_++ < kMaxRenders) PreRender();
         return;
-      case kSmartRender: {
-        const std::uint8_t slot = in.U8();
-        if (renders_++ < kMaxRenders) SmartRender(slot);
+      case kSmartRender:
+        if (renders_++ < kMaxRenders) SmartRender(std::uint8_t(operand));
         return;
+      case kLegacyRender:
+        if (renders_++ < kMaxRenders) LegacyRender();
+        return;
+      default:
+        return;
+    }
+  }
+
+  void Step(ScriptReader& in, Op op) {
+    switch (op) {
+      case kAbout:
+      case kGlobalSetup:
+      case kParamsSetup:
+      case kUpdateUI:
+      case kSmartPreRender:
+      case kLegacyRender:
+        return Command(op, 0);
+      case kUserChanged: {
+        const std::uint8_t b = in.U8();
+        return Command(op, b == 0xFF ? in.I32() : std::int32_t(b % 32) - 1);
       }
+      case kSmartRender:
+        return Command(op, in.U8());
       case kReleaseFrame: {
         const std::uint8_t slot = in.U8();
         if (!frames_.empty()) {
@@ -165,9 +186,6 @@ class Session {
         }
         return;
       }
-      case kLegacyRender:
-        if (renders_++ < kMaxRenders) LegacyRender();
-        return;
       case kRawCommand:
         return RawCommand(in.I32());
       case kSetControl:
@@ -324,7 +342,6 @@ class Session {
     PF_ParamDef& def = *host_.Param(index);
     std::int32_t integer = 0;
     double number = 0.0;
-    std::uint32_t word = 0;
     switch (kind) {
       case kValueRawDouble: {
         const std::uint64_t bits = in.U64();
@@ -347,26 +364,12 @@ class Session {
         number = integer;
         break;
     }
-    switch (def.param_type) {
-      case PF_Param_FLOAT_SLIDER:
-        def.u.fs_d.value = number;
-        break;
-      case PF_Param_SLIDER:
-        def.u.sd.value = integer;
-        break;
-      case PF_Param_POPUP:
-        def.u.pd.value = integer;
-        break;
-      case PF_Param_CHECKBOX:
-        def.u.bd.value = integer;
-        break;
-      case PF_Param_COLOR:
-        word = std::uint32_t(integer);
-        def.u.cd.value = UnpackPixel(word);
-        break;
-      default:  // the layer and the group markers carry no value
-        break;
-    }
+    // The layer and the group markers carry no value.
+    if (def.param_type == PF_Param_FLOAT_SLIDER) def.u.fs_d.value = number;
+    if (def.param_type == PF_Param_SLIDER) def.u.sd.value = integer;
+    if (def.param_type == PF_Param_POPUP) def.u.pd.value = integer;
+    if (def.param_type == PF_Param_CHECKBOX) def.u.bd.value = integer;
+    if (def.param_type == PF_Param_COLOR) def.u.cd.value = UnpackPixel(std::uint32_t(integer));
   }
 
   void AddFault(ScriptReader& in) {
@@ -725,25 +728,17 @@ class Session {
   }
 
   void RawCommand(std::int32_t selector) {
-    switch (static_cast<std::uint32_t>(selector)) {
-      case PF_Cmd_ABOUT:
-        return About();
-      case PF_Cmd_GLOBAL_SETUP:
-        return GlobalSetup();
-      case PF_Cmd_PARAMS_SETUP:
-        return ParamsSetup();
-      case PF_Cmd_RENDER:
-        return LegacyRender();
-      case PF_Cmd_USER_CHANGED_PARAM:
-        return UserChanged(kPreset);
-      case PF_Cmd_UPDATE_PARAMS_UI:
-        return UpdateUI();
-      case PF_Cmd_SMART_PRE_RENDER:
-        return PreRender();
-      case PF_Cmd_SMART_RENDER:
-        return SmartRender(0);
-      default:
-        break;
+    // The handled selectors as their steps would send them: a change of the preset.
+    static constexpr std::pair<PF_Cmd, Op> kHandled[] = {{PF_Cmd_ABOUT, kAbout},
+                                                         {PF_Cmd_GLOBAL_SETUP, kGlobalSetup},
+                                                         {PF_Cmd_PARAMS_SETUP, kParamsSetup},
+                                                         {PF_Cmd_RENDER, kLegacyRender},
+                                                         {PF_Cmd_USER_CHANGED_PARAM, kUserChanged},
+                                                         {PF_Cmd_UPDATE_PARAMS_UI, kUpdateUI},
+                                                         {PF_Cmd_SMART_PRE_RENDER, kSmartPreRender},
+                                                         {PF_Cmd_SMART_RENDER, kSmartRender}};
+    for (const auto& [cmd, op] : kHandled) {
+      if (cmd == selector) return Command(op, op == kUserChanged ? kPreset : 0);
     }
     // Every other selector is answered with success and touches nothing.
     CommandRecords r(host_, nulls_, nullParams_);

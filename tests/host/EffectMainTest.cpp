@@ -18,7 +18,6 @@ namespace {
 
 using test::DrawnColumns;
 using test::DrawnRows;
-using test::FillPattern;
 using test::PluginHost;
 
 TEST(EffectMain, IgnoredSelectorsTouchNothing) {
@@ -87,7 +86,7 @@ TEST(EffectMain, MissingRecordsPerCommand) {
       SCOPED_TRACE(::testing::Message() << "command " << needs.cmd << ", records " << records
                                         << ", entries " << entries);
       PluginHost host;
-      FillPattern(host.Layer());
+      test::FillPattern(host.Layer());
       SmartFrame frame;
       ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
       test::CommandRecords r(host, records, entries);

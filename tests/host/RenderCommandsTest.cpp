@@ -320,6 +320,15 @@ TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
   EXPECT_EQ(rows, (std::vector<std::int32_t>{13, 26, 27, 242, 243, 256}));
 }
 
+// Lines `count` a side at the spacings given, `width` wide.
+void SetGrid(MiniHost& host, double xSpacing, double ySpacing, std::int32_t count, double width) {
+  host.SetFloat(kXSpacing, xSpacing);
+  host.SetFloat(kYSpacing, ySpacing);
+  host.SetSlider(kXCount, count);
+  host.SetSlider(kYCount, count);
+  host.SetFloat(kLineWidth, width);
+}
+
 TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
   struct Case {
     PF_RationalScale x, y;
@@ -341,11 +350,7 @@ TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
                   test::AtResolution(c.height, c.y));
     host.SetLayerSize(c.width, c.height);
     host.SetPopup(kBlendMode, kBlendGridOnly);
-    host.SetSlider(kXCount, 1);
-    host.SetSlider(kYCount, 1);
-    host.SetFloat(kXSpacing, 50);
-    host.SetFloat(kYSpacing, 50);
-    host.SetFloat(kLineWidth, 2);
+    SetGrid(host, 50, 50, 1, 2);
     host.SetFloat(kCenterLineWidth, 2);
     host.SetDownsample(c.x, c.y);
     ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
@@ -375,11 +380,7 @@ void SetScene(MiniHost& host, PixelDepth depth, std::int32_t mode) {
   host.SetFrame(depth, 64, 40);
   FillPattern(host.Layer());
   host.SetPopup(kBlendMode, mode);
-  host.SetFloat(kXSpacing, 9.5);
-  host.SetFloat(kYSpacing, 7.25);
-  host.SetSlider(kXCount, 8);
-  host.SetSlider(kYCount, 8);
-  host.SetFloat(kLineWidth, 2.5);
+  SetGrid(host, 9.5, 7.25, 8, 2.5);
   host.SetFloat(kOpacity, 70);
 }
 
