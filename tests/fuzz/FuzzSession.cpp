@@ -89,7 +89,6 @@ using test::kAboutText;
 using test::kGlobalSetupOut;
 using test::kPresetOutFlags;
 using test::kPresetWrites;
-using test::MissesNeeded;
 using test::NeededBy;
 using test::ReferenceRender;
 using test::Verdict;
@@ -408,9 +407,8 @@ class Session {
 
   // A command that missed a record it needs answered as the contract says,
   // called nothing and changed nothing.
-  bool JudgedMissing(PF_Cmd cmd, const CommandRecords& r, std::uint32_t nulls,
-                     std::uint32_t nullEntries, PF_Err err) const {
-    if (!MissesNeeded(cmd, nulls, nullEntries)) return false;
+  bool JudgedMissing(PF_Cmd cmd, const CommandRecords& r, PF_Err err) const {
+    if (!r.Misses(cmd)) return false;
     SESSION_CHECK_EQ(err, NeededBy(cmd)->answer);
     SESSION_CHECK(CallsOf(log_).empty());
     SESSION_CHECK(std::memcmp(&r.out, &outBefore_, sizeof outBefore_) == 0);
@@ -501,10 +499,9 @@ class Session {
   // ---- Commands ---------------------------------------------------------------
 
   void About() {
-    const std::uint32_t nulls = nulls_, entries = nullParams_;
-    CommandRecords r(host_, nulls, entries);
+    CommandRecords r(host_, nulls_, nullParams_);
     const PF_Err err = Send(PF_Cmd_ABOUT, r);
-    if (JudgedMissing(PF_Cmd_ABOUT, r, nulls, entries, err)) return;
+    if (JudgedMissing(PF_Cmd_ABOUT, r, err)) return;
     SESSION_CHECK_EQ(err, PF_Err_NONE);
     SESSION_CHECK(std::strcmp(r.out.return_msg, kAboutText) == 0);
     SESSION_CHECK(CallsOf(log_).empty());
@@ -512,10 +509,9 @@ class Session {
   }
 
   void GlobalSetup() {
-    const std::uint32_t nulls = nulls_, entries = nullParams_;
-    CommandRecords r(host_, nulls, entries);
+    CommandRecords r(host_, nulls_, nullParams_);
     const PF_Err err = Send(PF_Cmd_GLOBAL_SETUP, r);
-    if (JudgedMissing(PF_Cmd_GLOBAL_SETUP, r, nulls, entries, err)) return;
+    if (JudgedMissing(PF_Cmd_GLOBAL_SETUP, r, err)) return;
     SESSION_CHECK_EQ(err, PF_Err_NONE);
     SESSION_CHECK_EQ(r.out.my_version, kGlobalSetupOut.my_version);
     SESSION_CHECK_EQ(r.out.out_flags, kGlobalSetupOut.out_flags);
@@ -526,12 +522,11 @@ class Session {
   }
 
   void ParamsSetup() {
-    const std::uint32_t nulls = nulls_, entries = nullParams_;
-    CommandRecords r(host_, nulls, entries);
+    CommandRecords r(host_, nulls_, nullParams_);
     constexpr A_long kUnset = -12345;  // num_params is written only on success
     r.out.num_params = kUnset;
     const PF_Err err = Send(PF_Cmd_PARAMS_SETUP, r);
-    if (!JudgedMissing(PF_Cmd_PARAMS_SETUP, r, nulls, entries, err)) {
+    if (!JudgedMissing(PF_Cmd_PARAMS_SETUP, r, err)) {
       Require(JudgeParamsSetup(log_), err);
       SESSION_CHECK_EQ(r.out.num_params, err == PF_Err_NONE ? kParamCount : kUnset);
       CheckWorldsUntouched();
@@ -548,21 +543,19 @@ class Session {
   }
 
   void UpdateUI() {
-    const std::uint32_t nulls = nulls_, entries = nullParams_;
-    CommandRecords r(host_, nulls, entries);
+    CommandRecords r(host_, nulls_, nullParams_);
     const PF_Err err = Send(PF_Cmd_UPDATE_PARAMS_UI, r);
-    if (JudgedMissing(PF_Cmd_UPDATE_PARAMS_UI, r, nulls, entries, err)) return;
+    if (JudgedMissing(PF_Cmd_UPDATE_PARAMS_UI, r, err)) return;
     Require(JudgeColorSlotUI(log_, r.in, r.params.data()), err);
     CheckParamsUnchanged(r, {});
     CheckWorldsUntouched();
   }
 
   void UserChanged(std::int32_t index) {
-    const std::uint32_t nulls = nulls_, entries = nullParams_;
-    CommandRecords r(host_, nulls, entries);
+    CommandRecords r(host_, nulls_, nullParams_);
     r.changed.param_index = index;
     const PF_Err err = Send(PF_Cmd_USER_CHANGED_PARAM, r);
-    if (JudgedMissing(PF_Cmd_USER_CHANGED_PARAM, r, nulls, entries, err)) return;
+    if (JudgedMissing(PF_Cmd_USER_CHANGED_PARAM, r, err)) return;
     const bool applies =
         (index == kPreset || index == kResolution) && r.copies[kPreset].u.pd.value != kPresetCustom;
     CheckParamsUnchanged(
@@ -577,11 +570,10 @@ class Session {
   }
 
   void PreRender() {
-    const std::uint32_t nulls = nulls_, entries = nullParams_;
-    CommandRecords r(host_, nulls, entries);
+    CommandRecords r(host_, nulls_, nullParams_);
     r.preInput.output_request = request_;
     const PF_Err err = Send(PF_Cmd_SMART_PRE_RENDER, r);
-    if (JudgedMissing(PF_Cmd_SMART_PRE_RENDER, r, nulls, entries, err)) return;
+    if (JudgedMissing(PF_Cmd_SMART_PRE_RENDER, r, err)) return;
     Require(JudgePreRender(log_, r.in, request_), err);
     CheckWorldsUntouched();
     const PF_PreRenderOutput& output = r.preOutput;
@@ -619,9 +611,8 @@ class Session {
 
   void SmartRender(std::uint8_t slot) {
     if (frames_.empty()) nulls_ |= kNullPreRenderData;
-    const std::uint32_t nulls = nulls_, entries = nullParams_;
     const PendingFrame* frame =
-        Has(nulls, kNullPreRenderData) ? nullptr : &frames_[slot % frames_.size()];
+        Has(nulls_, kNullPreRenderData) ? nullptr : &frames_[slot % frames_.size()];
     // The host makes the output the frame's result_rect asks for, origin and all.
     if (frame != nullptr) {
       const PF_LRect& rect = frame->resultRect;
@@ -632,7 +623,7 @@ class Session {
         return;
       }
     }
-    CommandRecords r(host_, nulls, entries);
+    CommandRecords r(host_, nulls_, nullParams_);
     r.SetPreRenderData(frame != nullptr ? frame->data : nullptr);
     g_delivered = Delivered{};
     g_delivered.host = r.smartCb;
@@ -641,7 +632,7 @@ class Session {
     if (r.smartCb.checkout_output != nullptr) r.smartCb.checkout_output = &SeeOutput;
     const Shadow shadow(host_.Output());
     const PF_Err err = Send(PF_Cmd_SMART_RENDER, r);
-    if (JudgedMissing(PF_Cmd_SMART_RENDER, r, nulls, entries, err)) return;
+    if (JudgedMissing(PF_Cmd_SMART_RENDER, r, err)) return;
     const GridSettings& s = frame->expected;
     const bool compositing = s.blendMode != kBlendGridOnly;
     const Verdict v = JudgeSmartRender(log_, compositing, g_delivered.hasOutput);
@@ -695,11 +686,10 @@ class Session {
   }
 
   void LegacyRender() {
-    const std::uint32_t nulls = nulls_, entries = nullParams_;
-    CommandRecords r(host_, nulls, entries);
+    CommandRecords r(host_, nulls_, nullParams_);
     const Shadow shadow(host_.Output());
     const PF_Err err = Send(PF_Cmd_RENDER, r);
-    if (JudgedMissing(PF_Cmd_RENDER, r, nulls, entries, err)) return;
+    if (JudgedMissing(PF_Cmd_RENDER, r, err)) return;
     GridSettings s = reference::ResolveSettings(r.params.data());
     if (r.InData() != nullptr) {
       reference::ScaleToDownsample(s, r.in.downsample_x, r.in.downsample_y);

@@ -15,7 +15,7 @@ namespace tessaline::test {
 class CommandRecords {
  public:
   CommandRecords(MiniHost& host, std::uint32_t nulls, std::uint32_t nullEntries)
-      : host_(host), nulls_(nulls) {
+      : host_(host), nulls_(nulls), nullEntries_(nullEntries) {
     in = host.MakeInData();
     if (Null(kNullCheckoutParam)) in.inter.checkout_param = nullptr;
     if (Null(kNullCheckinParam)) in.inter.checkin_param = nullptr;
@@ -46,6 +46,8 @@ class CommandRecords {
   CommandRecords& operator=(const CommandRecords&) = delete;
 
   bool Null(Record r) const { return (nulls_ & r) != 0; }
+  // Whether `cmd` misses a record it needs (kNeededRecords).
+  bool Misses(PF_Cmd cmd) const { return MissesNeeded(cmd, nulls_, nullEntries_); }
 
   // The smart render's frame, unless asked to be null.
   void SetPreRenderData(void* data) {
@@ -101,6 +103,7 @@ class CommandRecords {
  private:
   MiniHost& host_;
   std::uint32_t nulls_;
+  std::uint32_t nullEntries_;
 };
 
 }  // namespace tessaline::test
