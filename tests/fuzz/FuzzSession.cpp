@@ -395,8 +395,8 @@ class Session {
   PF_Err Send(PF_Cmd cmd, CommandRecords& r) { return Send(cmd, r, r.Output(cmd), r.Extra(cmd)); }
   PF_Err Send(PF_Cmd cmd, CommandRecords& r, PF_LayerDef* output, void* extra) {
     host_.ClearLog();
-    layerBefore_ = Digest(host_.Layer());
-    outputBefore_ = Digest(host_.Output());
+    KeepPixels(host_.Layer(), layerBefore_);
+    KeepPixels(host_.Output(), outputBefore_);
     outBefore_ = r.out;
     preOutputBefore_ = r.preOutput;
     const PF_Err err = r.Send(cmd, output, extra);
@@ -426,27 +426,29 @@ class Session {
     SESSION_CHECK_EQ(err, v.expected);
   }
 
-  // Every byte of a world's rows, whole strides, folded into one word. The
-  // rows are the host's own memory, read in bounds: no need to instrument.
-  __attribute__((no_sanitize("address"))) static std::uint64_t Digest(const World& w) {
-    const std::size_t stride = std::size_t(std::llabs(w.rowbytes()));
-    std::uint64_t h = 0x9E3779B97F4A7C15u;
-    for (std::int32_t r = 0; r < w.height(); ++r) {
-      const std::byte* row = w.RowAddress(r);
-      std::size_t i = 0;
-      for (std::uint64_t word; i + 8 <= stride; i += 8) {
-        std::memcpy(&word, row + i, 8);
-        h = (h ^ word) * 0x100000001B3u;
-      }
-      for (; i < stride; ++i) h = (h ^ std::uint64_t(row[i])) * 0x100000001B3u;
+  // The pixels of a world, row after row. The bytes around them (the
+  // padding, foreign pixels and guards) are the host's to check, after every
+  // command.
+  static void KeepPixels(const World& w, std::vector<std::byte>& kept) {
+    const std::size_t bytes = std::size_t(w.width()) * std::size_t(w.pixelSize());
+    kept.resize(bytes * std::size_t(w.height()));
+    for (std::int32_t r = 0; r < w.height() && bytes > 0; ++r)
+      std::memcpy(kept.data() + bytes * std::size_t(r), w.RowAddress(r), bytes);
+  }
+  static bool SamePixels(const World& w, const std::vector<std::byte>& kept) {
+    const std::size_t bytes = std::size_t(w.width()) * std::size_t(w.pixelSize());
+    if (kept.size() != bytes * std::size_t(w.height())) return false;
+    for (std::int32_t r = 0; r < w.height() && bytes > 0; ++r) {
+      if (std::memcmp(kept.data() + bytes * std::size_t(r), w.RowAddress(r), bytes) != 0)
+        return false;
     }
-    return h;
+    return true;
   }
 
-  void CheckLayerUntouched() const { SESSION_CHECK(Digest(host_.Layer()) == layerBefore_); }
+  void CheckLayerUntouched() const { SESSION_CHECK(SamePixels(host_.Layer(), layerBefore_)); }
   void CheckWorldsUntouched() const {
     CheckLayerUntouched();
-    SESSION_CHECK(Digest(host_.Output()) == outputBefore_);
+    SESSION_CHECK(SamePixels(host_.Output(), outputBefore_));
   }
 
   void CheckHostBalance() {
@@ -756,7 +758,7 @@ class Session {
       PF_LRect{0, 0, kSmallSides, kSmallSides / 2}, PF_Field_FRAME, PF_ChannelMask_ARGB, 0, {}, {}};
   bool checkoutRectsSet_ = false;
   PF_LRect checkoutMax_{};
-  std::uint64_t layerBefore_ = 0, outputBefore_ = 0;
+  std::vector<std::byte> layerBefore_, outputBefore_;  // reused: no allocation per command
   PF_OutData outBefore_{};
   PF_PreRenderOutput preOutputBefore_{};
 };

@@ -69,11 +69,11 @@ enum Op : std::uint8_t {
 
 // A world's side: a byte below kLargeSide, that % kSmallSides; else kSmallSides
 // + u16 % kLargeSides. Mostly small, now and then a few hundred pixels.
-inline constexpr std::uint8_t kLargeSide = 0xF0;
+inline constexpr std::uint8_t kLargeSide = 0xFC;
 inline constexpr std::int32_t kSmallSides = 24;
 inline constexpr std::int32_t kLargeSides = 296;
 // A stride: i32 % kStrides, widened by the host when short, negative bottom-up.
-inline constexpr std::int32_t kStrides = 1025;
+inline constexpr std::int32_t kStrides = 513;
 
 // Foreign pixels on each side of a window output, below this many.
 inline constexpr std::uint8_t kMaxMargin = 16;
