@@ -1,5 +1,7 @@
 #include "minihost/CallLog.h"
 
+#include <cstring>
+
 namespace tessaline {
 
 std::vector<std::int32_t> CallLog::ArgsOf(HostCall call) const {
@@ -12,8 +14,12 @@ std::vector<std::int32_t> CallLog::ArgsOf(HostCall call) const {
 
 std::int64_t CallLog::SuiteImbalance() const {
   std::int64_t n = unmatchedReleases;
-  for (const std::int64_t h : held) n += h;
+  for (const std::int64_t h : held.of) n += h;
   return n;
+}
+
+std::string CallLog::AboutText() const {
+  return std::string(lastOut.return_msg, strnlen(lastOut.return_msg, sizeof lastOut.return_msg));
 }
 
 }  // namespace tessaline

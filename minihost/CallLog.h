@@ -1,8 +1,9 @@
 #pragma once
 // What the in-process host saw of an effect: every call in order with its
-// result, the records of the calls that pass definitions, and the balances of
-// what was checked out, acquired and handed over. One value, so that it is
-// cleared by assigning a fresh one and read as a snapshot.
+// result, the records of the calls that pass definitions, the balances of
+// what was checked out, acquired and handed over, and what the last commands
+// left. One value, so that it is cleared by assigning a fresh one and read as
+// a snapshot.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -25,7 +26,7 @@ struct AddParamRecord {
   PF_ParamIndex index = 0;  // as passed; -1 appends
   PF_ParamDef def{};        // as passed; its string pointers are the effect's
   std::string name;         // the name field up to its terminator (at most 32 bytes)
-  std::string text;         // popup choices, or the checkbox's or button's label
+  std::string text;         // popup choices, or the checkbox's label
   PF_Err result = PF_Err_NONE;
 };
 
@@ -61,7 +62,7 @@ struct GuardFailure {
 };
 
 struct CallLog {
-  using PerSuite = std::array<std::int64_t, std::size_t(HostSuite::kCount)>;
+  using PerSuite = tessaline::PerSuite<std::int64_t>;
 
   std::vector<CallRecord> calls;
   std::array<std::int64_t, std::size_t(HostCall::kCount)> counts{};
@@ -81,6 +82,12 @@ struct CallLog {
   std::int64_t preRenderKept = 0;
   std::int64_t preRenderDeleted = 0;
   std::vector<GuardFailure> guardFailures;
+  // The out_data of the last command, and the last pre-render's output record.
+  PF_OutData lastOut{};
+  PF_PreRenderOutput lastPreRender{};
+  // Of the last change command: values taken over, and unflagged writes undone.
+  std::vector<PF_ParamIndex> takenOver;
+  std::vector<PF_ParamIndex> ignoredWrites;
 
   void Add(HostCall call, std::int32_t arg, PF_Err result) {
     calls.push_back(CallRecord{call, arg, result});
@@ -93,6 +100,8 @@ struct CallLog {
   std::int64_t CheckoutBalance() const { return checkoutsSucceeded - checkins; }
   // Suites delivered and not released, plus releases without an acquire.
   std::int64_t SuiteImbalance() const;
+  // The return_msg of the last command's out_data (About's text).
+  std::string AboutText() const;
 };
 
 }  // namespace tessaline

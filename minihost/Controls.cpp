@@ -1,75 +1,94 @@
 #include "minihost/Controls.h"
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <tuple>
+#include <type_traits>
+
 #include "host/PackedPixel.h"
 
 namespace tessaline {
 
 namespace {
 
-// Calls visit(member, value, dephault) with pointers to the union member of
-// the type and to each of its value fields with the field's default.
+// The value field of a parameter type and the default it starts from.
+template <PF_ParamType Type, auto Member, auto Value, auto Default>
+struct ValueField {
+  static constexpr PF_ParamType type = Type;
+  static auto& value(PF_ParamDefUnion& u) { return u.*Member.*Value; }
+  static const auto& value(const PF_ParamDefUnion& u) { return u.*Member.*Value; }
+  static const auto& dephault(const PF_ParamDefUnion& u) { return u.*Member.*Default; }
+};
+
+using U = PF_ParamDefUnion;
+using ValueFields = std::tuple<
+    ValueField<PF_Param_POPUP, &U::pd, &PF_PopupDef::value, &PF_PopupDef::dephault>,
+    ValueField<PF_Param_SLIDER, &U::sd, &PF_SliderDef::value, &PF_SliderDef::dephault>,
+    ValueField<PF_Param_FLOAT_SLIDER, &U::fs_d, &PF_FloatSliderDef::value,
+               &PF_FloatSliderDef::dephault>,
+    ValueField<PF_Param_CHECKBOX, &U::bd, &PF_CheckBoxDef::value, &PF_CheckBoxDef::dephault>,
+    ValueField<PF_Param_COLOR, &U::cd, &PF_ColorDef::value, &PF_ColorDef::dephault>>;
+
+// Calls visit(field) with the ValueField of the type; false for a type
+// without a value.
 template <typename Visit>
-void VisitValueFields(PF_ParamType type, Visit&& visit) {
-  switch (type) {
-    case PF_Param_POPUP:
-      visit(&PF_ParamDefUnion::pd, &PF_PopupDef::value, &PF_PopupDef::dephault);
-      break;
-    case PF_Param_SLIDER:
-      visit(&PF_ParamDefUnion::sd, &PF_SliderDef::value, &PF_SliderDef::dephault);
-      break;
-    case PF_Param_FIX_SLIDER:
-      visit(&PF_ParamDefUnion::fd, &PF_FixedSliderDef::value, &PF_FixedSliderDef::dephault);
-      break;
-    case PF_Param_FLOAT_SLIDER:
-      visit(&PF_ParamDefUnion::fs_d, &PF_FloatSliderDef::value, &PF_FloatSliderDef::dephault);
-      break;
-    case PF_Param_ANGLE:
-      visit(&PF_ParamDefUnion::ad, &PF_AngleDef::value, &PF_AngleDef::dephault);
-      break;
-    case PF_Param_CHECKBOX:
-      visit(&PF_ParamDefUnion::bd, &PF_CheckBoxDef::value, &PF_CheckBoxDef::dephault);
-      break;
-    case PF_Param_COLOR:
-      visit(&PF_ParamDefUnion::cd, &PF_ColorDef::value, &PF_ColorDef::dephault);
-      break;
-    case PF_Param_POINT:
-      visit(&PF_ParamDefUnion::td, &PF_PointDef::x_value, &PF_PointDef::x_dephault);
-      visit(&PF_ParamDefUnion::td, &PF_PointDef::y_value, &PF_PointDef::y_dephault);
-      break;
-    default:
-      break;
-  }
+bool VisitValueField(PF_ParamType type, Visit&& visit) {
+  return std::apply(
+      [&](auto... field) { return ((field.type == type && (visit(field), true)) || ...); },
+      ValueFields{});
 }
 
-// Points the definition's string at the host's own copy.
-void RepointText(PF_ParamDef& def, const std::string& text) {
-  if (TextOf(def) == nullptr) return;
+double Number(A_long v) {
+  return double(v);
+}
+double Number(PF_FpLong v) {
+  return v;
+}
+double Number(const PF_Pixel& p) {
+  return double(PackPixel(p));
+}
+
+// A whole number within [low, high], as an integer type.
+template <typename Int>
+bool Whole(double number, double low, double high, Int& out) {
+  if (!(number >= low && number <= high) || std::trunc(number) != number) return false;
+  out = Int(number);
+  return true;
+}
+bool FromNumber(double number, A_long& out) {
+  return Whole(number, std::numeric_limits<A_long>::min(), std::numeric_limits<A_long>::max(), out);
+}
+bool FromNumber(double number, PF_FpLong& out) {
+  out = number;
+  return true;
+}
+bool FromNumber(double number, PF_Pixel& out) {
+  std::uint32_t packed = 0;
+  if (!Whole(number, 0.0, double(std::numeric_limits<std::uint32_t>::max()), packed)) return false;
+  out = UnpackPixel(packed);
+  return true;
+}
+
+// The definition's text field (popup choices, checkbox label), or null.
+template <typename Def>  // PF_ParamDef, const or not
+auto TextField(Def& def)
+    -> std::conditional_t<std::is_const_v<Def>, const A_char* const*, const A_char**> {
   switch (def.param_type) {
     case PF_Param_POPUP:
-      def.u.pd.u.namesptr = text.c_str();
-      break;
+      return &def.u.pd.u.namesptr;
     case PF_Param_CHECKBOX:
-      def.u.bd.u.nameptr = text.c_str();
-      break;
+      return &def.u.bd.u.nameptr;
     default:
-      def.u.button_d.u.namesptr = text.c_str();
-      break;
+      return nullptr;
   }
 }
 
 }  // namespace
 
 const char* TextOf(const PF_ParamDef& def) {
-  switch (def.param_type) {
-    case PF_Param_POPUP:
-      return def.u.pd.u.namesptr;
-    case PF_Param_CHECKBOX:
-      return def.u.bd.u.nameptr;
-    case PF_Param_BUTTON:
-      return def.u.button_d.u.namesptr;
-    default:
-      return nullptr;
-  }
+  const A_char* const* field = TextField(def);
+  return field != nullptr ? *field : nullptr;
 }
 
 std::unique_ptr<Control> LayerControl(const PF_EffectWorld& layer) {
@@ -86,18 +105,17 @@ std::unique_ptr<Control> RegisteredControl(const AddParamRecord& added) {
   c->value = added.def;
   c->value.uu.change_flags = PF_ChangeFlag_NONE;
   c->uiFlags = added.def.ui_flags;
-  RepointText(c->value, c->text);
+  // Points the definition's string at the host's own copy.
+  if (const A_char** text = TextField(c->value); text != nullptr && *text != nullptr) {
+    *text = c->text.c_str();
+  }
   PF_ParamDefUnion& u = c->value.u;
-  VisitValueFields(c->value.param_type, [&u](auto member, auto value, auto dephault) {
-    (u.*member).*value = (u.*member).*dephault;
-  });
+  VisitValueField(c->value.param_type, [&u](auto f) { f.value(u) = f.dephault(u); });
   return c;
 }
 
 void TakeOverValue(PF_ParamDef& kept, const PF_ParamDef& written) {
-  VisitValueFields(kept.param_type, [&](auto member, auto value, auto) {
-    (kept.u.*member).*value = (written.u.*member).*value;
-  });
+  VisitValueField(kept.param_type, [&](auto f) { f.value(kept.u) = f.value(written.u); });
 }
 
 std::vector<std::string> ChoicesOf(const Control& c) {
@@ -114,25 +132,21 @@ std::vector<std::string> ChoicesOf(const Control& c) {
   return out;
 }
 
-std::int32_t IntValueOf(const PF_ParamDef& d) {
-  switch (d.param_type) {
-    case PF_Param_POPUP:
-      return d.u.pd.value;
-    case PF_Param_SLIDER:
-      return d.u.sd.value;
-    case PF_Param_CHECKBOX:
-      return d.u.bd.value;
-    default:
-      return 0;
-  }
+double ValueOf(const PF_ParamDef& def) {
+  double number = 0.0;
+  VisitValueField(def.param_type, [&](auto f) { number = Number(f.value(def.u)); });
+  return number;
 }
 
-double FloatValueOf(const PF_ParamDef& d) {
-  return d.param_type == PF_Param_FLOAT_SLIDER ? d.u.fs_d.value : double(IntValueOf(d));
-}
-
-std::uint32_t ColorValueOf(const PF_ParamDef& d) {
-  return d.param_type == PF_Param_COLOR ? PackPixel(d.u.cd.value) : 0;
+PF_Err WriteValue(PF_ParamDef& def, double value) {
+  bool held = false;
+  const bool typed = VisitValueField(def.param_type, [&](auto f) {
+    auto written = f.value(def.u);
+    held = FromNumber(value, written);
+    if (held) f.value(def.u) = written;
+  });
+  if (!typed) return PF_Err_UNRECOGNIZED_PARAM_TYPE;
+  return held ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM;
 }
 
 }  // namespace tessaline

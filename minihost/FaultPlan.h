@@ -3,6 +3,7 @@
 // the faults the host can inject into them: each fault is armed for the N-th
 // call of one kind (optionally only of one argument, such as a parameter index
 // or a suite), and makes that call fail or deliver nothing.
+#include <array>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -69,6 +70,14 @@ constexpr std::string_view HostCallName(HostCall call) {
 
 // The suites the host serves, beside the basic suite.
 enum class HostSuite : std::int32_t { kWorld = 0, kParamUtils = 1, kCount = 2 };
+
+// A value for each suite the host serves, indexed by HostSuite.
+template <typename T>
+struct PerSuite {
+  std::array<T, std::size_t(HostSuite::kCount)> of{};
+  T& operator[](HostSuite s) { return of[std::size_t(s)]; }
+  const T& operator[](HostSuite s) const { return of[std::size_t(s)]; }
+};
 
 // The argument logged for a suite name or version the host does not serve.
 inline constexpr std::int32_t kUnknownSuite = -1;

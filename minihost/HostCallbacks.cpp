@@ -165,11 +165,11 @@ struct MiniHost::Callbacks : Serving {
   // The input's answer to a request, remembered under its checkout id.
   static void AnswerCheckout(Scope& s, MiniHost& h, A_long checkout_id, const PF_RenderRequest& req,
                              PF_CheckoutResult& result) {
-    const PF_LRect extent = h.InputExtent();
+    const PF_LRect extent = h.config_.InputExtent();
+    const auto& set = h.config_.checkoutRects;
     result = PF_CheckoutResult{};
-    result.result_rect =
-        h.checkoutRectsSet_ ? h.checkoutResultRect_ : IntersectRects(extent, req.rect);
-    result.max_result_rect = h.checkoutRectsSet_ ? h.checkoutMaxResultRect_ : extent;
+    result.result_rect = set ? set->result : IntersectRects(extent, req.rect);
+    result.max_result_rect = set ? set->max : extent;
     result.par = PF_RationalScale{1, 1};
     result.ref_width = s.input->width();
     result.ref_height = s.input->height();
@@ -198,9 +198,10 @@ struct MiniHost::Callbacks : Serving {
                                [&](const LayerCheckout& c) { return c.id == checkout_id; });
           };
           // The pixels the input has of the checkout's result_rect.
-          const PF_LRect rect = IntersectRects(h.CheckoutRectFor(*s, checkout_id), h.InputExtent());
+          const PF_LRect rect =
+              IntersectRects(h.CheckoutRectFor(*s, checkout_id), h.config_.InputExtent());
           const auto view = [&] {
-            return InputView(*s->input, rect, h.inputOriginX_, h.inputOriginY_);
+            return InputView(*s->input, rect, h.config_.inputOrigin.x, h.config_.inputOrigin.y);
           };
           if (pixels == nullptr) {
             err = PF_Err_BAD_CALLBACK_PARAM;
@@ -210,7 +211,7 @@ struct MiniHost::Callbacks : Serving {
             err = PF_Err_INVALID_CALLBACK;
           } else if (!known()) {
             err = PF_Err_BAD_CALLBACK_PARAM;  // not checked out in this frame's pre-render
-          } else if (!IsEmptyRect(rect) || h.emptyInput_ == EmptyInput::kEmptyWorld) {
+          } else if (!IsEmptyRect(rect) || h.config_.emptyInput == EmptyInput::kEmptyWorld) {
             world = &s->inputViews.emplace_back(view());
           }
           if (pixels != nullptr) *pixels = world;

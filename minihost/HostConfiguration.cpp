@@ -3,19 +3,13 @@
 // in_data record built from them.
 #include <algorithm>
 #include <climits>
+#include <utility>
+#include <variant>
 
 #include "minihost/CommandScope.h"
 #include "minihost/MiniHost.h"
 
 namespace tessaline {
-
-namespace {
-
-PF_LRect Extent(const World& world) {
-  return PF_LRect{0, 0, world.width(), world.height()};
-}
-
-}  // namespace
 
 // ---- Records ----
 
@@ -25,24 +19,25 @@ void MiniHost::FillInData(PF_InData& in) const {
   in.version.major = A_short(PF_AE_PLUG_IN_VERSION);
   in.version.minor = A_short(PF_AE_PLUG_IN_SUBVERS);
   in.num_params = ParamCount();
-  in.current_time = currentTime_;
-  in.time_step = timeStep_;
+  const HostConfig& c = config_;
+  in.current_time = c.times.current;
+  in.time_step = c.times.step;
   // 300 frames, limited to 32 bits for any time step a test sets.
-  const std::int64_t total = std::int64_t{timeStep_} * 300;
+  const std::int64_t total = std::int64_t{c.times.step} * 300;
   in.total_time = A_long(std::clamp<std::int64_t>(total, INT32_MIN, INT32_MAX));
-  in.local_time_step = timeStep_;
-  in.time_scale = timeScale_;
+  in.local_time_step = c.times.step;
+  in.time_scale = c.times.scale;
   in.field = PF_Field_FRAME;
-  in.width = layerSizeSet_ ? layerWidth_ : layer_->width();
-  in.height = layerSizeSet_ ? layerHeight_ : layer_->height();
-  in.extent_hint = Extent(*layer_);
-  in.pre_effect_source_origin_x = -inputOriginX_;
-  in.pre_effect_source_origin_y = -inputOriginY_;
-  in.downsample_x = downsampleX_;
-  in.downsample_y = downsampleY_;
+  in.width = c.layerSize ? c.layerSize->width : layer_->width();
+  in.height = c.layerSize ? c.layerSize->height : layer_->height();
+  in.extent_hint = PF_LRect{0, 0, layer_->width(), layer_->height()};
+  in.pre_effect_source_origin_x = -c.inputOrigin.x;
+  in.pre_effect_source_origin_y = -c.inputOrigin.y;
+  in.downsample_x = c.downsample.x;
+  in.downsample_y = c.downsample.y;
   in.pixel_aspect_ratio = PF_RationalScale{1, 1};
-  in.pica_basicP = basicAvailable_ ? const_cast<SPBasicSuite*>(&basic_) : nullptr;
-  if (sparseHost_) {
+  in.pica_basicP = c.basicSuite ? const_cast<SPBasicSuite*>(&basic_) : nullptr;
+  if (c.sparseHost) {
     in.version = PF_SpecVersion{};
     in.appl_id = 0;
     in.current_time = in.time_step = in.total_time = in.local_time_step = 0;
@@ -60,9 +55,9 @@ PF_OutData MiniHost::MakeOutData() const {
 }
 
 PF_RenderRequest MiniHost::CurrentRequest() const {
-  if (requestSet_) return request_;
+  if (config_.outputRequest) return *config_.outputRequest;
   PF_RenderRequest request{};
-  request.rect = InputExtent();
+  request.rect = config_.InputExtent();
   request.field = PF_Field_FRAME;
   request.channel_mask = PF_ChannelMask_ARGB;
   return request;
@@ -70,53 +65,46 @@ PF_RenderRequest MiniHost::CurrentRequest() const {
 
 // ---- Configuration ----
 
-void MiniHost::SetLayer(PixelDepth depth, std::int32_t width, std::int32_t height,
-                        std::int32_t rowbytes) {
-  layer_ = std::make_unique<World>(depth, width, height, rowbytes);
-  controls_.front()->value.u.ld = *layer_->def();
-  if (outputFollows_) FollowFrame(depth, layer_->width(), layer_->height());
-}
-
-void MiniHost::SetOutput(PixelDepth depth, std::int32_t width, std::int32_t height,
-                         std::int32_t rowbytes) {
-  outputFollows_ = false;
-  output_ = std::make_unique<World>(depth, width, height, rowbytes);
-}
-
-void MiniHost::SetFrame(PixelDepth depth, std::int32_t width, std::int32_t height) {
-  outputFollows_ = true;
-  outputMargins_ = WorldMargins{};
-  outputRowbytes_ = 0;
-  inputOriginX_ = 0;
-  inputOriginY_ = 0;
-  output_.reset();
-  SetLayer(depth, width, height);
-}
-
-void MiniHost::SetOutputWindow(const WorldMargins& margins, std::int32_t rowbytes) {
-  outputFollows_ = true;
-  outputMargins_ = margins;
-  outputRowbytes_ = rowbytes;
-  output_.reset();
-  FollowFrame(layer_->depth(), layer_->width(), layer_->height());
+void MiniHost::Configure(const HostConfig& config) {
+  HostConfig previous;
+  {
+    std::lock_guard lock(mutex_);
+    previous = std::exchange(config_, config);
+  }
+  const WorldGeometry& in = config.input;
+  const bool newInput = layer_ == nullptr || in != previous.input;
+  if (newInput) {
+    layer_ = std::make_unique<World>(in.depth, in.width, in.height, in.rowbytes);
+    if (!controls_.empty()) controls_.front()->value.u.ld = *layer_->def();
+  }
+  const bool newOutput = output_ == nullptr || config.output != previous.output;
+  if (newOutput) output_.reset();
+  if (const auto* fixed = std::get_if<WorldGeometry>(&config.output)) {
+    if (newOutput) {
+      output_ = std::make_unique<World>(fixed->depth, fixed->width, fixed->height, fixed->rowbytes);
+    }
+  } else if (newInput || newOutput) {
+    FollowFrame(layer_->depth(), layer_->width(), layer_->height());
+  }
 }
 
 // Re-makes the output that follows the frame when its size or depth differs.
 void MiniHost::FollowFrame(PixelDepth depth, std::int32_t width, std::int32_t height) {
-  // SetFrame and SetOutputWindow drop the output they replace, so one that is
-  // left was made with the current margins and stride.
+  // Configure drops the output when the window changes, so one that is left
+  // was made with the current margins and stride.
   const World* o = output_.get();
   if (o != nullptr && o->depth() == depth && o->width() == width && o->height() == height) return;
-  output_ = std::make_unique<World>(depth, width, height, outputRowbytes_, outputMargins_);
+  const FollowingOutput& window = std::get<FollowingOutput>(config_.output);
+  output_ = std::make_unique<World>(depth, width, height, window.rowbytes, window.margins);
 }
 
 bool MiniHost::PlaceOutput(const PF_LRect& result_rect) {
-  if (outputFollows_) {
+  if (const auto* window = std::get_if<FollowingOutput>(&config_.output)) {
     const std::int64_t width =
         std::max<std::int64_t>(0, std::int64_t{result_rect.right} - result_rect.left);
     const std::int64_t height =
         std::max<std::int64_t>(0, std::int64_t{result_rect.bottom} - result_rect.top);
-    const WorldMargins& m = outputMargins_;
+    const WorldMargins& m = window->margins;
     const std::int64_t bytes =
         (width + m.left + m.right) * (height + m.top + m.bottom) * PixelSize(layer_->depth());
     if (width > INT32_MAX || height > INT32_MAX || bytes > kMaxOutputBytes) return false;
@@ -126,31 +114,6 @@ bool MiniHost::PlaceOutput(const PF_LRect& result_rect) {
   return true;
 }
 
-void MiniHost::SetInputOrigin(std::int32_t x, std::int32_t y) {
-  inputOriginX_ = x;
-  inputOriginY_ = y;
-}
-
-PF_LRect MiniHost::InputExtent() const {
-  if (layer_->width() <= 0 || layer_->height() <= 0) return PF_LRect{};
-  return PF_LRect{inputOriginX_, inputOriginY_, inputOriginX_ + layer_->width(),
-                  inputOriginY_ + layer_->height()};
-}
-
-void MiniHost::SetLayerSize(A_long width, A_long height) {
-  layerSizeSet_ = true;
-  layerWidth_ = width;
-  layerHeight_ = height;
-}
-
-void MiniHost::ResetLayerSize() {
-  layerSizeSet_ = false;
-}
-
-void MiniHost::SetEmptyInput(EmptyInput delivery) {
-  emptyInput_ = delivery;
-}
-
 // The result_rect answered for a checkout id: of the frame being rendered,
 // else of the last one sent without a frame, else the input's whole extent.
 PF_LRect MiniHost::CheckoutRectFor(const Scope& scope, A_long id) const {
@@ -158,49 +121,7 @@ PF_LRect MiniHost::CheckoutRectFor(const Scope& scope, A_long id) const {
   for (const LayerCheckout& c : made) {
     if (c.id == id) return c.rect;
   }
-  return InputExtent();
-}
-
-void MiniHost::SetTime(A_long current_time, A_long time_step, A_u_long time_scale) {
-  currentTime_ = current_time;
-  timeStep_ = time_step;
-  timeScale_ = time_scale;
-}
-
-void MiniHost::SetDownsample(PF_RationalScale x, PF_RationalScale y) {
-  downsampleX_ = x;
-  downsampleY_ = y;
-}
-
-void MiniHost::SetOutputRequest(const PF_RenderRequest& request) {
-  request_ = request;
-  requestSet_ = true;
-}
-
-void MiniHost::ResetOutputRequest() {
-  requestSet_ = false;
-}
-
-void MiniHost::SetCheckoutResultRects(const PF_LRect& result_rect,
-                                      const PF_LRect& max_result_rect) {
-  std::lock_guard lock(mutex_);
-  checkoutResultRect_ = result_rect;
-  checkoutMaxResultRect_ = max_result_rect;
-  checkoutRectsSet_ = true;
-}
-
-void MiniHost::ResetCheckoutResultRects() {
-  std::lock_guard lock(mutex_);
-  checkoutRectsSet_ = false;
-}
-
-void MiniHost::SetBasicSuiteAvailable(bool available) {
-  basicAvailable_ = available;
-}
-
-void MiniHost::SetSuiteAvailable(HostSuite suite, bool available) {
-  std::lock_guard lock(mutex_);
-  suiteAvailable_[std::size_t(suite)] = available;
+  return config_.InputExtent();
 }
 
 }  // namespace tessaline

@@ -28,27 +28,27 @@ struct MiniHost::Suites : Serving {
   static SPErr AcquireSuite(const char* name, std::int32_t version, const void** suite) {
     if (suite != nullptr) *suite = nullptr;
     const std::int32_t id = SuiteIdOf(name, version);
-    return Serve(Scope::Current(), HostCall::kAcquireSuite, id, kSuiteNotFoundError,
-                 [&](MiniHost& h, const Fault* f) {
-                   SPErr err = kSPNoError;
-                   const void* table = nullptr;
-                   if (f != nullptr) {
-                     if (f->effect != FaultEffect::kNullResult) err = f->error;
-                   } else if (suite == nullptr || id == kUnknownSuite ||
-                              !h.suiteAvailable_[std::size_t(id)]) {
-                     err = h.sparseHost_ ? kSPNoError : kSuiteNotFoundError;
-                   } else if (id == std::int32_t(HostSuite::kWorld)) {
-                     table = &h.worldSuite_;
-                   } else {
-                     table = &h.paramUtilsSuite_;
-                   }
-                   if (table != nullptr) {
-                     *suite = table;
-                     ++h.log_.acquires[std::size_t(id)];
-                     ++h.log_.held[std::size_t(id)];
-                   }
-                   return err;
-                 });
+    return Serve(
+        Scope::Current(), HostCall::kAcquireSuite, id, kSuiteNotFoundError,
+        [&](MiniHost& h, const Fault* f) {
+          SPErr err = kSPNoError;
+          const void* table = nullptr;
+          if (f != nullptr) {
+            if (f->effect != FaultEffect::kNullResult) err = f->error;
+          } else if (suite == nullptr || id == kUnknownSuite || !h.config_.suites[HostSuite(id)]) {
+            err = h.config_.sparseHost ? kSPNoError : kSuiteNotFoundError;
+          } else if (id == std::int32_t(HostSuite::kWorld)) {
+            table = &h.worldSuite_;
+          } else {
+            table = &h.paramUtilsSuite_;
+          }
+          if (table != nullptr) {
+            *suite = table;
+            ++h.log_.acquires[HostSuite(id)];
+            ++h.log_.held[HostSuite(id)];
+          }
+          return err;
+        });
   }
 
   static SPErr ReleaseSuite(const char* name, std::int32_t version) {
@@ -60,9 +60,9 @@ struct MiniHost::Suites : Serving {
                      err = kSuiteNotFoundError;
                      ++h.log_.unmatchedReleases;
                    } else {
-                     ++h.log_.releases[std::size_t(id)];
-                     if (h.log_.held[std::size_t(id)] > 0) {
-                       --h.log_.held[std::size_t(id)];
+                     ++h.log_.releases[HostSuite(id)];
+                     if (h.log_.held[HostSuite(id)] > 0) {
+                       --h.log_.held[HostSuite(id)];
                      } else {
                        ++h.log_.unmatchedReleases;
                        err = kSuiteNotFoundError;

@@ -18,10 +18,9 @@ void SmartFrame::Release() {
 
 // ---- MiniHost ----
 
-MiniHost::MiniHost(EffectEntry entry) : entry_(entry) {
+MiniHost::MiniHost(EffectEntry entry, const HostConfig& config) : entry_(entry) {
   InstallSuites();
-  layer_ = std::make_unique<World>(PixelDepth::k8, 160, 90);
-  output_ = std::make_unique<World>(PixelDepth::k8, 160, 90);
+  Configure(config);
   BuildParams();
 }
 
@@ -33,7 +32,7 @@ PF_Err MiniHost::Command(Scope& scope, PF_Cmd cmd, PF_ParamDef** params, PF_Laye
                          void* extra) {
   PF_InData in = MakeInData();
   PF_OutData out = MakeOutData();
-  if (sparseHost_) {
+  if (config_.sparseHost) {
     if (cmd == PF_Cmd_ABOUT || cmd == PF_Cmd_GLOBAL_SETUP) in.effect_ref = nullptr;
     if (extra == nullptr) extra = this;
   }
@@ -61,40 +60,22 @@ PF_Err MiniHost::UpdateParamsUI() {
   return Command(PF_Cmd_UPDATE_PARAMS_UI, Params());
 }
 
-template <typename Write>
-PF_Err MiniHost::SetValue(PF_ParamIndex index, PF_ParamType type, Write&& write) {
+PF_Err MiniHost::SetValue(PF_ParamIndex index, double value) {
   if (index < 0 || index >= ParamCount()) return PF_Err_INVALID_INDEX;
-  PF_ParamDef& record = controls_[std::size_t(index)]->value;
-  if (record.param_type != type) return PF_Err_UNRECOGNIZED_PARAM_TYPE;
-  write(record.u);
-  return UserChanged(index);
-}
-
-PF_Err MiniHost::SetFloat(PF_ParamIndex index, double value) {
-  return SetValue(index, PF_Param_FLOAT_SLIDER, [=](PF_ParamDefUnion& u) { u.fs_d.value = value; });
-}
-
-PF_Err MiniHost::SetSlider(PF_ParamIndex index, std::int32_t value) {
-  return SetValue(index, PF_Param_SLIDER, [=](PF_ParamDefUnion& u) { u.sd.value = value; });
-}
-
-PF_Err MiniHost::SetPopup(PF_ParamIndex index, std::int32_t value) {
-  return SetValue(index, PF_Param_POPUP, [=](PF_ParamDefUnion& u) { u.pd.value = value; });
-}
-
-PF_Err MiniHost::SetCheckbox(PF_ParamIndex index, std::int32_t value) {
-  return SetValue(index, PF_Param_CHECKBOX, [=](PF_ParamDefUnion& u) { u.bd.value = value; });
-}
-
-PF_Err MiniHost::SetColor(PF_ParamIndex index, std::uint32_t packed) {
-  return SetValue(index, PF_Param_COLOR,
-                  [=](PF_ParamDefUnion& u) { u.cd.value = UnpackPixel(packed); });
+  const PF_Err err = WriteValue(controls_[std::size_t(index)]->value, value);
+  return err != PF_Err_NONE ? err : UserChanged(index);
 }
 
 PF_Err MiniHost::UserChanged(PF_ParamIndex index) {
-  lastTakenOver_.clear();
-  lastIgnored_.clear();
+  std::vector<PF_ParamIndex> takenOver;
+  std::vector<PF_ParamIndex> ignored;
+  const auto keep = [&] {
+    std::lock_guard lock(mutex_);
+    log_.takenOver = std::move(takenOver);
+    log_.ignoredWrites = std::move(ignored);
+  };
   if ((controls_[std::size_t(index)]->value.flags & PF_ParamFlag_SUPERVISE) == 0) {
+    keep();
     return PF_Err_NONE;
   }
   std::vector<PF_ParamDef> before;
@@ -111,12 +92,13 @@ PF_Err MiniHost::UserChanged(PF_ParamIndex index) {
     PF_ParamDef kept = before[i];
     if ((now.uu.change_flags & PF_ChangeFlag_CHANGED_VALUE) != 0) {
       TakeOverValue(kept, now);
-      lastTakenOver_.push_back(PF_ParamIndex(i));
+      takenOver.push_back(PF_ParamIndex(i));
     } else if (std::memcmp(&now, &kept, sizeof kept) != 0) {
-      lastIgnored_.push_back(PF_ParamIndex(i));
+      ignored.push_back(PF_ParamIndex(i));
     }
     now = kept;
   }
+  keep();
   return err;
 }
 
@@ -133,12 +115,12 @@ PF_Err MiniHost::RenderSmart() {
 PF_Err MiniHost::SmartPreRender(SmartFrame* frame) {
   if (frame == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   frame->Release();
-  if (sparseHost_) return PF_Err_INVALID_CALLBACK;
+  if (config_.sparseHost) return PF_Err_INVALID_CALLBACK;
   frame->host_ = this;
   frame->checkouts_.clear();
   frame->input_ = PF_PreRenderInput{};
   frame->input_.output_request = CurrentRequest();
-  frame->input_.bitdepth = short(outputFollows_ ? layer_->depth() : output_->depth());
+  frame->input_.bitdepth = short(config_.OutputFollowsFrame() ? layer_->depth() : output_->depth());
   frame->input_.what_gpu = PF_GPU_Framework_NONE;
   frame->output_ = PF_PreRenderOutput{};
 
@@ -156,13 +138,13 @@ PF_Err MiniHost::SmartPreRender(SmartFrame* frame) {
                                            frame->output_.delete_pre_render_data_func != nullptr);
   if (err == PF_Err_NONE) PlaceOutput(frame->output_.result_rect);
   std::lock_guard lock(mutex_);
-  lastPreRender_ = frame->output_;
+  log_.lastPreRender = frame->output_;
   if (frame->pending_) ++log_.preRenderKept;
   return err;
 }
 
 PF_Err MiniHost::SmartRender(const SmartFrame& frame, World* output) {
-  if (sparseHost_) return PF_Err_INVALID_CALLBACK;
+  if (config_.sparseHost) return PF_Err_INVALID_CALLBACK;
   const PF_LRect& rect = frame.output_.result_rect;
   if (output != nullptr) {
     output->SetOrigin(rect.left, rect.top);
@@ -185,7 +167,7 @@ PF_Err MiniHost::SmartRender(const SmartFrame& frame, World* output) {
 }
 
 PF_Err MiniHost::RenderLegacy(World* output) {
-  if (output == nullptr && outputFollows_) {
+  if (output == nullptr && config_.OutputFollowsFrame()) {
     FollowFrame(layer_->depth(), layer_->width(), layer_->height());
   }
   World& target = output != nullptr ? *output : *output_;
@@ -234,7 +216,7 @@ PF_Err MiniHost::Call(Scope& scope, PF_Cmd cmd, PF_InData* in_data, PF_OutData* 
     std::lock_guard lock(mutex_);
     std::vector<CallRecord>& calls = log_.calls;
     if (entry < calls.size() && calls[entry].call == HostCall::kCommand) calls[entry].result = err;
-    if (out_data != nullptr) lastOut_ = *out_data;
+    if (out_data != nullptr) log_.lastOut = *out_data;
     if (!input.Intact()) log_.guardFailures.push_back(GuardFailure{cmd, false, input});
     if (!out.Intact()) log_.guardFailures.push_back(GuardFailure{cmd, true, out});
   }
@@ -312,43 +294,18 @@ std::vector<std::string> MiniHost::Choices(PF_ParamIndex index) const {
   return ChoicesOf(*controls_[std::size_t(index)]);
 }
 
-std::int32_t MiniHost::IntValue(PF_ParamIndex index) const {
-  if (index < 0 || index >= ParamCount()) return 0;
-  return IntValueOf(controls_[std::size_t(index)]->value);
-}
-
-double MiniHost::FloatValue(PF_ParamIndex index) const {
+double MiniHost::Value(PF_ParamIndex index) const {
   if (index < 0 || index >= ParamCount()) return 0.0;
-  return FloatValueOf(controls_[std::size_t(index)]->value);
+  return ValueOf(controls_[std::size_t(index)]->value);
 }
 
-std::uint32_t MiniHost::ColorValue(PF_ParamIndex index) const {
-  if (index < 0 || index >= ParamCount()) return 0;
-  return ColorValueOf(controls_[std::size_t(index)]->value);
-}
-
-PF_ParamUIFlags MiniHost::UiFlags(PF_ParamIndex index) const {
+bool MiniHost::IsDisabled(PF_ParamIndex index) const {
   std::lock_guard lock(mutex_);
-  if (index < 0 || index >= ParamCount()) return 0;
-  return controls_[std::size_t(index)]->uiFlags;
+  if (index < 0 || index >= ParamCount()) return false;
+  return (controls_[std::size_t(index)]->uiFlags & PF_PUI_DISABLED) != 0;
 }
 
 // ---- What happened ----
-
-PF_OutData MiniHost::LastOutData() const {
-  std::lock_guard lock(mutex_);
-  return lastOut_;
-}
-
-PF_PreRenderOutput MiniHost::LastPreRenderOutput() const {
-  std::lock_guard lock(mutex_);
-  return lastPreRender_;
-}
-
-std::string MiniHost::AboutText() const {
-  std::lock_guard lock(mutex_);
-  return std::string(lastOut_.return_msg, strnlen(lastOut_.return_msg, sizeof lastOut_.return_msg));
-}
 
 GuardReport MiniHost::CheckGuards() const {
   GuardReport report = layer_->CheckGuards();

@@ -6,30 +6,34 @@
 // input and output worlds and the pre-render data, records every call, and can
 // make any call fail.
 //
+// The API: commands (setup, a control's change, renders, raw commands), one
+// configuration value applied between commands (HostConfig), one snapshot of
+// what happened (Log()), and the faults to inject (AddFault).
+//
 //   MiniHost host(&EffectMain);
 //   host.GlobalSetup();
 //   host.ParamsSetup();
-//   host.SetPopup(host.FindParam("Preset"), 6);        // sends the change command
-//   host.SetFrame(PixelDepth::k16, 1920, 1080);
+//   host.SetValue(host.FindParam("Preset"), 6);  // sends the change command
+//   host.Configure({.input = {PixelDepth::k16, 1920, 1080}});
 //   PF_Err err = host.RenderSmart();
 //   PF_Pixel16 p = host.Output().At<PF_Pixel16>(540, 960);
+//   EXPECT_EQ(host.Log().CheckoutBalance(), 0);
 //
 // Geometry, as the host has it (see host-behaviour notes in the project's
 // shared documents): rectangles are in layer coordinates at render resolution.
-// The input world Layer() lies at the input origin (SetInputOrigin; an earlier
-// effect that grew the layer 30 pixels on the left puts it at -30, 0), so its
-// extent is origin .. origin + size. checkout_layer answers that extent as
+// The input world Layer() lies at the input origin (an earlier effect that
+// grew the layer 30 pixels on the left puts it at -30, 0), so its extent is
+// origin .. origin + size. checkout_layer answers that extent as
 // max_result_rect and its intersection with the request as result_rect;
 // checkout_layer_pixels hands a view into Layer()'s memory covering that
 // result_rect, origin_x / origin_y set; checkout_output hands Output() with
 // its origin at the effect's result_rect. By default the output follows the
 // frame: a smart pre-render re-makes it to cover the effect's result_rect
-// (optionally as a window into a larger guarded image, SetOutputWindow), and
-// a legacy render to the input's size; SetOutput fixes it to a given world.
-// The legacy render receives Layer() itself, with
-// in_data->pre_effect_source_origin_x / _y = -input origin. in_data->width /
-// height are the layer's full-resolution size (SetLayerSize), the input's
-// size unless set.
+// (optionally as a window into a larger guarded image), and a legacy render
+// to the input's size; a fixed output is handed out as it is. The legacy
+// render receives Layer() itself, with in_data->pre_effect_source_origin_x /
+// _y = -input origin. in_data->width / height are the layer's full-resolution
+// size, the input's size unless set.
 //
 // Callbacks find their host through effect_ref, which is the host's address.
 // The basic suite and PF_GetPixelFormat receive no effect_ref; they find the
@@ -52,6 +56,7 @@
 #include "minihost/CallLog.h"
 #include "minihost/Controls.h"
 #include "minihost/FaultPlan.h"
+#include "minihost/HostConfig.h"
 #include "minihost/World.h"
 
 namespace tessaline {
@@ -74,10 +79,6 @@ struct LayerCheckout {
 // The two ways the host renders a frame: the smart pair, or the legacy
 // render command.
 enum class RenderPath : std::int32_t { kSmart, kLegacy };
-
-// How checkout_layer_pixels delivers an input with no pixels for the
-// checkout (an empty result_rect): the host may do either.
-enum class EmptyInput { kEmptyWorld, kNullWorld };
 
 // One frame of smart rendering: what a successful pre-render handed to the
 // host, kept until the frame is done. Release() (or the destructor) calls the
@@ -109,15 +110,15 @@ class SmartFrame {
 
 class MiniHost {
  public:
-  // Starts with an 8-bit 160 x 90 input layer and output, no parameters but
-  // the layer, every suite available and no faults.
-  explicit MiniHost(EffectEntry entry);
+  // Starts with no parameters but the layer, no faults and the given
+  // configuration.
+  explicit MiniHost(EffectEntry entry, const HostConfig& config = {});
   ~MiniHost();
   MiniHost(const MiniHost&) = delete;
   MiniHost& operator=(const MiniHost&) = delete;
 
   // ---- Session: each sends one command with fresh records. -----------------
-  PF_Err About();  // the text is in AboutText()
+  PF_Err About();  // the text is in Log().AboutText()
   PF_Err GlobalSetup();
   // Registers afresh: the value records are built from the defaults of the
   // parameters added (layer at 0), even when an add fails.
@@ -125,16 +126,17 @@ class MiniHost {
   PF_Err UpdateParamsUI();
 
   // "The user sets control X to V": writes the value into the parameter's
-  // record; for a supervised control sends PF_Cmd_USER_CHANGED_PARAM and then
-  // takes over the values the effect flagged PF_ChangeFlag_CHANGED_VALUE
-  // (clearing the flags), undoing its unflagged writes. Returns the command's
-  // result, PF_Err_NONE for an unsupervised control, PF_Err_INVALID_INDEX or
-  // PF_Err_UNRECOGNIZED_PARAM_TYPE (and nothing done) for a wrong index or type.
-  PF_Err SetFloat(PF_ParamIndex index, double value);           // u.fs_d.value
-  PF_Err SetSlider(PF_ParamIndex index, std::int32_t value);    // u.sd.value
-  PF_Err SetPopup(PF_ParamIndex index, std::int32_t value);     // u.pd.value, 1-based
-  PF_Err SetCheckbox(PF_ParamIndex index, std::int32_t value);  // u.bd.value
-  PF_Err SetColor(PF_ParamIndex index, std::uint32_t packed);   // u.cd.value, see PackPixel
+  // record (a popup's 1-based choice, a slider's or checkbox's integer, a
+  // float slider's value, a color packed as PackPixel); for a supervised
+  // control sends PF_Cmd_USER_CHANGED_PARAM and then takes over the values
+  // the effect flagged PF_ChangeFlag_CHANGED_VALUE (clearing the flags),
+  // undoing its unflagged writes (see CallLog::takenOver, ignoredWrites).
+  // Returns the command's result, PF_Err_NONE for an unsupervised control;
+  // PF_Err_INVALID_INDEX for a wrong index, PF_Err_UNRECOGNIZED_PARAM_TYPE
+  // for a control without a value and PF_Err_BAD_CALLBACK_PARAM for a value
+  // the control cannot hold (an integer control's value not whole or out of
+  // its type's range), with nothing done.
+  PF_Err SetValue(PF_ParamIndex index, double value);
 
   // One frame: smart pre-render, smart render and release of the pre-render
   // data; or the legacy render command with the current values. The input is
@@ -143,6 +145,7 @@ class MiniHost {
   // legacy render with origin 0, 0. A smart render whose output would need
   // more than kMaxOutputBytes answers PF_Err_OUT_OF_MEMORY, as a host that
   // cannot allocate it, without calling the effect.
+  static constexpr std::int64_t kMaxOutputBytes = std::int64_t{1} << 30;
   PF_Err RenderSmart();
   PF_Err RenderLegacy(World* output = nullptr);
   PF_Err Render(RenderPath path) {
@@ -154,6 +157,12 @@ class MiniHost {
   // Output() for the frame (see PlaceOutput).
   PF_Err SmartPreRender(SmartFrame* frame);
   PF_Err SmartRender(const SmartFrame& frame, World* output = nullptr);
+  // Makes Output() the world checkout_output hands for an effect result_rect:
+  // re-made (when it follows the frame and its geometry differs) to the
+  // rectangle's size at the input's depth, then its origin set to the
+  // rectangle's left, top. False, and nothing changed, when the world would
+  // need more than kMaxOutputBytes.
+  bool PlaceOutput(const PF_LRect& result_rect);
 
   // Any command with any records (null ones too), passed as given. A
   // PF_Cmd_PARAMS_SETUP starts a fresh registration here as well.
@@ -169,68 +178,15 @@ class MiniHost {
   PF_ProgPtr EffectRef() const { return reinterpret_cast<PF_ProgPtr>(const_cast<MiniHost*>(this)); }
 
   // ---- Configuration (between commands) ------------------------------------
-  // The input layer (its origin kept). The output, when it follows the frame,
-  // takes the input's depth and size at once.
-  void SetLayer(PixelDepth depth, std::int32_t width, std::int32_t height,
-                std::int32_t rowbytes = 0);
-  // A fixed output world: handed out as it is until SetFrame or SetOutputWindow.
-  void SetOutput(PixelDepth depth, std::int32_t width, std::int32_t height,
-                 std::int32_t rowbytes = 0);
-  // Input layer with packed rows at origin 0, 0, and an output that follows
-  // the frame, with packed rows.
-  void SetFrame(PixelDepth depth, std::int32_t width, std::int32_t height);
-  // The output follows the frame as a window into a larger image: `margins`
-  // foreign pixels around it, `rowbytes` the image's stride (0 packed,
-  // negative bottom-up, widened as World does). Nothing outside the window
-  // may change in any command (the guard check after each command).
-  void SetOutputWindow(const WorldMargins& margins, std::int32_t rowbytes = 0);
-  bool OutputFollowsFrame() const { return outputFollows_; }
+  // Applies a whole configuration. The input world is made afresh when its
+  // geometry changes (the layer parameter then shows it); the output when
+  // its kind, window or fixed geometry changes, and one that follows the
+  // frame takes the input's depth and size whenever either changes.
+  void Configure(const HostConfig& config);
+  const HostConfig& Config() const { return config_; }
   World& Layer() { return *layer_; }
   // The output world of the last render (or the one to come).
   World& Output() { return *output_; }
-  // Where Layer()'s pixel (0, 0) lies in layer coordinates; default 0, 0.
-  void SetInputOrigin(std::int32_t x, std::int32_t y);
-  PF_LRect InputOrigin() const { return PF_LRect{inputOriginX_, inputOriginY_, 0, 0}; }
-  // The input's extent in layer coordinates (all zero when it has no pixels).
-  PF_LRect InputExtent() const;
-  // in_data->width / height: the layer's full-resolution size. By default
-  // (and after ResetLayerSize) the input world's size.
-  void SetLayerSize(A_long width, A_long height);
-  void ResetLayerSize();
-  void SetEmptyInput(EmptyInput delivery);  // default kEmptyWorld
-  // Makes Output() the world checkout_output hands for an effect result_rect:
-  // re-made (when it follows the frame and its geometry differs) to the
-  // rectangle's size at the input's depth, then its origin set to the
-  // rectangle's left, top. False, and nothing changed, when the world would
-  // need more than kMaxOutputBytes.
-  static constexpr std::int64_t kMaxOutputBytes = std::int64_t{1} << 30;
-  bool PlaceOutput(const PF_LRect& result_rect);
-  // in_data times; defaults 1001, 1001, 30000 (frame 1 at 29.97 fps).
-  void SetTime(A_long current_time, A_long time_step, A_u_long time_scale);
-  void SetDownsample(PF_RationalScale x, PF_RationalScale y);  // default 1/1, 1/1
-  // The pre-render's output_request; by default field PF_Field_FRAME, all
-  // channels, and rect = the input's extent (until a request is set).
-  void SetOutputRequest(const PF_RenderRequest& request);
-  void ResetOutputRequest();
-  // What checkout_layer reports, overriding the input's extent and its
-  // intersection with the request; checkout_layer_pixels still delivers only
-  // pixels the input has (the result_rect within the input's extent).
-  void SetCheckoutResultRects(const PF_LRect& result_rect, const PF_LRect& max_result_rect);
-  void ResetCheckoutResultRects();
-  // Without the basic suite, in_data.pica_basicP is null; a suite that is not
-  // available fails to be acquired, as does an unknown name or version.
-  void SetBasicSuiteAvailable(bool available);
-  void SetSuiteAvailable(HostSuite suite, bool available);
-
-  // Plays a third-party host of this plug-in format, as the host-behaviour
-  // notes observe one: in_data sparse (width, height, both downsample
-  // factors, pixel_aspect_ratio, version, appl_id and the times 0,
-  // extent_hint empty, effect_ref null during About and global setup); the
-  // host's own address as `extra` of every command that takes no extra
-  // record; a suite it does not have answered with no error and a null
-  // table; and no smart rendering: the smart pair answers
-  // PF_Err_INVALID_CALLBACK without calling the effect. Off by default.
-  void SetSparseHost(bool sparse) { sparseHost_ = sparse; }
 
   // ---- Faults --------------------------------------------------------------
   void AddFault(const Fault& fault);
@@ -248,86 +204,22 @@ class MiniHost {
   std::string ParamName(PF_ParamIndex index) const;
   // Popup choices split at "|"; a checkbox's label as one entry; else empty.
   std::vector<std::string> Choices(PF_ParamIndex index) const;
-  // Values by type: popups, sliders, checkboxes / float sliders / colors.
-  std::int32_t IntValue(PF_ParamIndex index) const;
-  double FloatValue(PF_ParamIndex index) const;
-  std::uint32_t ColorValue(PF_ParamIndex index) const;
-  // The host's view of a control's UI: ui_flags as registered, then as the
-  // last PF_UpdateParamUI set them.
-  PF_ParamUIFlags UiFlags(PF_ParamIndex index) const;
-  bool IsDisabled(PF_ParamIndex index) const { return (UiFlags(index) & PF_PUI_DISABLED) != 0; }
+  // The value as SetValue takes it; 0 for a control without a value.
+  double Value(PF_ParamIndex index) const;
+  // The host's view of a control's UI: greyed out as registered, then as the
+  // last PF_UpdateParamUI set it.
+  bool IsDisabled(PF_ParamIndex index) const;
 
   // ---- What happened ---------------------------------------------------------
-  // Since construction or the last ClearLog(); each reads the log under the
-  // host's lock.
-  template <typename Read>
-  auto ReadLog(Read&& read) const {
+  // Since construction or the last ClearLog(), read under the host's lock.
+  CallLog Log() const {
     std::lock_guard lock(mutex_);
-    return read(std::as_const(log_));
-  }
-  tessaline::CallLog Log() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l; });
-  }
-  std::vector<CallRecord> Calls() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.calls; });
-  }
-  std::vector<std::int32_t> ArgsOf(HostCall call) const {  // arguments, in call order
-    return ReadLog([call](const tessaline::CallLog& l) { return l.ArgsOf(call); });
-  }
-  std::int64_t Count(HostCall call) const {
-    return ReadLog([call](const tessaline::CallLog& l) { return l.Count(call); });
-  }
-  std::vector<AddParamRecord> Adds() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.adds; });
-  }
-  std::vector<ParamCheckoutRecord> ParamCheckouts() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.paramCheckouts; });
-  }
-  std::vector<LayerCheckoutRecord> LayerCheckouts() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.layerCheckouts; });
-  }
-  std::vector<UpdateParamUIRecord> UiUpdates() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.uiUpdates; });
-  }
-  std::int64_t CheckoutBalance() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.CheckoutBalance(); });
-  }
-  std::int64_t SuiteAcquires(HostSuite suite) const {
-    return ReadLog([suite](const tessaline::CallLog& l) { return l.acquires[std::size_t(suite)]; });
-  }
-  std::int64_t SuiteReleases(HostSuite suite) const {
-    return ReadLog([suite](const tessaline::CallLog& l) { return l.releases[std::size_t(suite)]; });
-  }
-  std::int64_t SuiteImbalance() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.SuiteImbalance(); });
-  }
-  // Callbacks whose effect_ref was not this host's.
-  std::int64_t BadEffectRefs() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.badEffectRefs; });
-  }
-  // Pre-render data taken over, and delete-function calls.
-  std::int64_t PreRenderDataKept() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.preRenderKept; });
-  }
-  std::int64_t PreRenderDataDeleted() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.preRenderDeleted; });
-  }
-  std::vector<GuardFailure> GuardFailures() const {
-    return ReadLog([](const tessaline::CallLog& l) { return l.guardFailures; });
+    return log_;
   }
   void ClearLog() {
     std::lock_guard lock(mutex_);
-    log_ = tessaline::CallLog{};
+    log_ = CallLog{};
   }
-
-  // The out_data of the last command, and the last pre-render's output record.
-  PF_OutData LastOutData() const;
-  PF_PreRenderOutput LastPreRenderOutput() const;
-  std::string AboutText() const;  // return_msg of the last command
-  // Of the last change command: values taken over, and unflagged writes undone.
-  const std::vector<PF_ParamIndex>& LastTakenOver() const { return lastTakenOver_; }
-  const std::vector<PF_ParamIndex>& LastIgnoredWrites() const { return lastIgnored_; }
-
   // Guard check of the input layer and the output world now.
   GuardReport CheckGuards() const;
 
@@ -340,10 +232,6 @@ class MiniHost {
   // The one command sender: fresh in_data and out_data, the scope's worlds.
   PF_Err Command(Scope& scope, PF_Cmd cmd, PF_ParamDef** params, PF_LayerDef* output, void* extra);
   PF_Err Command(PF_Cmd cmd, PF_ParamDef** params = nullptr, void* extra = nullptr);
-  // The one value setter: writes the value into a control of `type`, then
-  // tells the effect as the user's change would.
-  template <typename Write>
-  PF_Err SetValue(PF_ParamIndex index, PF_ParamType type, Write&& write);
   void InstallSuites();
   // in_data's values other than the callbacks.
   void FillInData(PF_InData& in) const;
@@ -363,46 +251,22 @@ class MiniHost {
   SPBasicSuite basic_{};
   PF_WorldSuite2 worldSuite_{};
   PF_ParamUtilsSuite3 paramUtilsSuite_{};
-  bool basicAvailable_ = true;
-  std::array<bool, std::size_t(HostSuite::kCount)> suiteAvailable_{true, true};
 
+  // Read by callbacks under mutex_, written by Configure under it too.
+  HostConfig config_;
   std::unique_ptr<World> layer_;
   std::unique_ptr<World> output_;
-  std::int32_t inputOriginX_ = 0;
-  std::int32_t inputOriginY_ = 0;
-  bool layerSizeSet_ = false;
-  A_long layerWidth_ = 0;
-  A_long layerHeight_ = 0;
-  EmptyInput emptyInput_ = EmptyInput::kEmptyWorld;
-  bool outputFollows_ = true;
-  WorldMargins outputMargins_{};
-  std::int32_t outputRowbytes_ = 0;
-  A_long currentTime_ = 1001;
-  A_long timeStep_ = 1001;
-  A_u_long timeScale_ = 30000;
-  PF_RationalScale downsampleX_{1, 1};
-  PF_RationalScale downsampleY_{1, 1};
-  bool sparseHost_ = false;
-  PF_RenderRequest request_{};
-  bool requestSet_ = false;
-  PF_LRect checkoutResultRect_{};
-  PF_LRect checkoutMaxResultRect_{};
-  bool checkoutRectsSet_ = false;
 
   // Registration of the current parameter setup, and the value records.
   std::vector<AddParamRecord> registered_;
   std::vector<std::unique_ptr<Control>> controls_;
   std::vector<PF_ParamDef*> params_;
-  std::vector<PF_ParamIndex> lastTakenOver_;
-  std::vector<PF_ParamIndex> lastIgnored_;
 
   // Everything below is shared with callbacks and guarded by mutex_.
   mutable std::mutex mutex_;
   FaultPlan faults_;
-  tessaline::CallLog log_;
+  CallLog log_;
   std::vector<LayerCheckout> sentCheckouts_;  // of commands sent without a frame
-  PF_OutData lastOut_{};
-  PF_PreRenderOutput lastPreRender_{};
 };
 
 }  // namespace tessaline

@@ -64,6 +64,7 @@ struct WorldMargins {
   std::int32_t top = 0;
   std::int32_t right = 0;
   std::int32_t bottom = 0;
+  friend bool operator==(const WorldMargins&, const WorldMargins&) = default;
 };
 
 class World {

@@ -116,7 +116,7 @@ std::string SetControl(MiniHost& host, PF_ParamIndex index, std::string_view val
         warning = Clamped(label, value, NumberText(def.u.fs_d.valid_min),
                           NumberText(def.u.fs_d.valid_max), *number < low);
       }
-      err = host.SetFloat(index, Limit(*number, low, high));
+      err = host.SetValue(index, Limit(*number, low, high));
       break;
     }
     case PF_Param_SLIDER: {
@@ -126,7 +126,7 @@ std::string SetControl(MiniHost& host, PF_ParamIndex index, std::string_view val
       if (*number < low || *number > high) {
         warning = Clamped(label, value, std::to_string(low), std::to_string(high), *number < low);
       }
-      err = host.SetSlider(index, Limit(*number, low, high));
+      err = host.SetValue(index, Limit(*number, low, high));
       break;
     }
     case PF_Param_CHECKBOX: {
@@ -136,7 +136,7 @@ std::string SetControl(MiniHost& host, PF_ParamIndex index, std::string_view val
       } else if (!EqualNoCase(value, "off")) {
         BadValue(label, value, "on or off");
       }
-      err = host.SetCheckbox(index, on);
+      err = host.SetValue(index, on);
       break;
     }
     case PF_Param_POPUP: {
@@ -158,13 +158,13 @@ std::string SetControl(MiniHost& host, PF_ParamIndex index, std::string_view val
                            "' is no choice; use a label or 1 to " + std::to_string(choices.size()) +
                            " (" + list + ")");
       }
-      err = host.SetPopup(index, choice);
+      err = host.SetValue(index, choice);
       break;
     }
     case PF_Param_COLOR: {
       const auto color = ParseColor(value);
       if (!color) BadValue(label, value, "a color #RRGGBB or #RRGGBBAA");
-      err = host.SetColor(index, *color);
+      err = host.SetValue(index, *color);
       break;
     }
     default:
@@ -196,7 +196,7 @@ std::string ControlValueText(MiniHost& host, PF_ParamIndex index) {
       return std::to_string(value);
     }
     case PF_Param_COLOR:
-      return ColorText(host.ColorValue(index));
+      return ColorText(std::uint32_t(host.Value(index)));
     default:
       return {};
   }

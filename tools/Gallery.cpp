@@ -77,7 +77,7 @@ std::string SourceName(const SourceChoice& source) {
 
 // The controls the last preset application wrote, in panel order.
 std::vector<ShownValue> WrittenValues(MiniHost& host) {
-  std::vector<PF_ParamIndex> written = host.LastTakenOver();
+  std::vector<PF_ParamIndex> written = host.Log().takenOver;
   std::sort(written.begin(), written.end());
   std::vector<ShownValue> values;
   for (PF_ParamIndex index : written) {

@@ -12,8 +12,9 @@
 namespace tessaline {
 
 PreviewSession::PreviewSession(FrameSize layer, PixelDepth depth)
-    : host_(&EffectMain), layer_(layer), depth_(depth) {
-  host_.SetFrame(depth, layer.width, layer.height);
+    : host_(&EffectMain, {.input = {depth, layer.width, layer.height}}),
+      layer_(layer),
+      depth_(depth) {
   Check(host_.GlobalSetup(), "global setup");
   Check(host_.ParamsSetup(), "parameter setup");
   UpdateUI();
@@ -52,17 +53,12 @@ Frame PreviewSession::Render(const FrameView& source, const PreviewOptions& opti
   if (const std::string beyond = BeyondFrameLimits(depth_, width, height); !beyond.empty()) {
     throw PreviewError("--grow: the grown frame is too large: " + beyond);
   }
-  host_.SetFrame(depth_, std::int32_t(width), std::int32_t(height));
-  host_.SetInputOrigin(-grow.left, -grow.top);
-  host_.SetLayerSize(layer_.width, layer_.height);
-  host_.SetDownsample(PF_RationalScale{1, A_u_long(downsample.width)},
-                      PF_RationalScale{1, A_u_long(downsample.height)});
-  if (draft) {
-    Paste(Downsample(source, downsample).View(), host_.Layer(), grow.left, grow.top);
-  } else {
-    Paste(source, host_.Layer(), grow.left, grow.top);
-  }
-  const PF_LRect input = host_.InputExtent();
+  HostConfig config{
+      .input = {depth_, std::int32_t(width), std::int32_t(height)},
+      .inputOrigin = {-grow.left, -grow.top},
+      .layerSize = {{layer_.width, layer_.height}},
+      .downsample = {{1, A_u_long(downsample.width)}, {1, A_u_long(downsample.height)}}};
+  const PF_LRect input = config.InputExtent();
   const PixelRect area =
       options.region.value_or(PixelRect{input.left, input.top, input.right, input.bottom});
   if (options.region) {
@@ -70,9 +66,15 @@ Frame PreviewSession::Render(const FrameView& source, const PreviewOptions& opti
     request.rect = PF_LRect{area.left, area.top, area.right, area.bottom};
     request.field = PF_Field_FRAME;
     request.channel_mask = PF_ChannelMask_ARGB;
-    host_.SetOutputRequest(request);
+    config.outputRequest = request;
+  }
+  host_.Configure(config);
+  // The grown margins stay transparent.
+  host_.Layer().Clear();
+  if (draft) {
+    Paste(Downsample(source, downsample).View(), host_.Layer(), grow.left, grow.top);
   } else {
-    host_.ResetOutputRequest();
+    Paste(source, host_.Layer(), grow.left, grow.top);
   }
   // Where the output's pixel (0, 0) lies in the layer.
   std::int32_t x = 0, y = 0;
@@ -83,7 +85,7 @@ Frame PreviewSession::Render(const FrameView& source, const PreviewOptions& opti
   } else {
     const PF_Err err = host_.RenderSmart();
     // The host refuses an output larger than it allocates, without asking the effect.
-    const PF_LRect r = host_.LastPreRenderOutput().result_rect;
+    const PF_LRect r = host_.Log().lastPreRender.result_rect;
     const std::int64_t outWidth = std::int64_t{r.right} - r.left;
     const std::int64_t outHeight = std::int64_t{r.bottom} - r.top;
     static_assert(MiniHost::kMaxOutputBytes == std::int64_t{1} << 30);

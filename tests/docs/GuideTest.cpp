@@ -129,7 +129,7 @@ class Guide : public ::testing::Test {
 
 TEST_F(Guide, ControlsTableStatesEveryRegisteredControlsRangeAndDefault) {
   std::vector<std::array<std::string, 3>> expected;
-  for (const AddParamRecord& add : host_.Adds()) {
+  for (const AddParamRecord& add : host_.Log().adds) {
     const PF_ParamType type = add.def.param_type;
     if (type == PF_Param_GROUP_START || type == PF_Param_GROUP_END) continue;
     expected.push_back(Expected(add, ChoicesOf(add.name)));

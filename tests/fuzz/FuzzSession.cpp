@@ -16,6 +16,7 @@
 #include "tests/fuzz/SessionScript.h"
 #include "tests/support/CommandRecords.h"
 #include "tests/support/HostRules.h"
+#include "tests/support/Reconfigure.h"
 #include "tests/support/ReferenceSettings.h"
 #include "tests/support/WorldReference.h"
 
@@ -90,6 +91,7 @@ using test::kGlobalSetupOut;
 using test::kPresetOutFlags;
 using test::kPresetWrites;
 using test::NeededBy;
+using test::Reconfigure;
 using test::ReferenceRender;
 using test::Verdict;
 using test::WorldHoldsFormat;
@@ -114,7 +116,7 @@ class Session {
     SESSION_CHECK_EQ(host_.GlobalSetup(), PF_Err_NONE);
     SESSION_CHECK_EQ(host_.ParamsSetup(), PF_Err_NONE);
     SESSION_CHECK_EQ(host_.ParamCount(), kParamCount);
-    host_.SetFrame(PixelDepth::k8, kSmallSides, kSmallSides / 2);
+    host_.Configure({.input = {PixelDepth::k8, kSmallSides, kSmallSides / 2}});
   }
 
   ~Session() {
@@ -197,23 +199,25 @@ class Session {
         const std::int32_t height = WorldSize(in);
         const std::int32_t rowbytes = in.I32() % kStrides;
         if (op == kSetLayer)
-          host_.SetLayer(depth, width, height, rowbytes);
+          Reconfigure(host_, [&](auto& c) { c.input = {depth, width, height, rowbytes}; });
         else
-          host_.SetOutput(depth, width, height, rowbytes);
+          Reconfigure(host_, [&](auto& c) {
+            c.output = WorldGeometry{depth, width, height, rowbytes};
+          });
         return;
       }
       case kSetLayerSize: {
         const A_long width = in.I32();
-        return host_.SetLayerSize(width, in.I32());
+        return Reconfigure(host_, [&](auto& c) { c.layerSize = {{width, in.I32()}}; });
       }
       case kSetDownsample: {
         PF_RationalScale x{in.I32(), in.U32()};
         PF_RationalScale y{in.I32(), in.U32()};
-        return host_.SetDownsample(x, y);
+        return Reconfigure(host_, [&](auto& c) { c.downsample = {x, y}; });
       }
       case kSetTime: {
         const A_long t = in.I32(), step = in.I32();
-        return host_.SetTime(t, step, in.U32());
+        return Reconfigure(host_, [&](auto& c) { c.times = {t, step, in.U32()}; });
       }
       case kAddFault:
         return AddFault(in);
@@ -222,10 +226,10 @@ class Session {
         return host_.ClearFaults();
       case kSetSuites: {
         const std::uint8_t bits = in.U8();
-        host_.SetBasicSuiteAvailable(!Has(bits, 1));
-        host_.SetSuiteAvailable(HostSuite::kWorld, !Has(bits, 2));
-        host_.SetSuiteAvailable(HostSuite::kParamUtils, !Has(bits, 4));
-        return;
+        return Reconfigure(host_, [&](auto& c) {
+          c.basicSuite = !Has(bits, 1);
+          c.suites = {{!Has(bits, 2), !Has(bits, 4)}};  // world, param utils
+        });
       }
       case kSetNulls:
         nulls_ = in.U32();
@@ -251,11 +255,13 @@ class Session {
         const PF_LRect result{in.I32(), in.I32(), in.I32(), in.I32()};
         checkoutMax_ = PF_LRect{in.I32(), in.I32(), in.I32(), in.I32()};
         checkoutRectsSet_ = true;
-        return host_.SetCheckoutResultRects(result, checkoutMax_);
+        return Reconfigure(host_, [&](auto& c) { c.checkoutRects = {{result, checkoutMax_}}; });
       }
       case kSetInputOrigin: {
         const auto x = static_cast<std::int16_t>(in.U16());
-        return host_.SetInputOrigin(x, static_cast<std::int16_t>(in.U16()));
+        return Reconfigure(host_, [&](auto& c) {
+          c.inputOrigin = {x, static_cast<std::int16_t>(in.U16())};
+        });
       }
       case kSetOutputWindow: {
         WorldMargins m;
@@ -263,15 +269,18 @@ class Session {
         m.top = in.U8() % kMaxMargin;
         m.right = in.U8() % kMaxMargin;
         m.bottom = in.U8() % kMaxMargin;
-        return host_.SetOutputWindow(m, in.I32() % kStrides);
+        return Reconfigure(host_, [&](auto& c) {
+          c.output = FollowingOutput{m, in.I32() % kStrides};
+        });
       }
       case kFillLayer: {
         const auto kind = FillKind(in.U8() % kFillKindCount);
         return FillLayer(kind, in.U8());
       }
       case kSetEmptyInput:
-        return host_.SetEmptyInput(in.U8() % 2 == 0 ? EmptyInput::kEmptyWorld
-                                                    : EmptyInput::kNullWorld);
+        return Reconfigure(host_, [&](auto& c) {
+          c.emptyInput = in.U8() % 2 == 0 ? EmptyInput::kEmptyWorld : EmptyInput::kNullWorld;
+        });
       case kOpCount:
         return;
     }
@@ -609,7 +618,9 @@ class Session {
 
   // The input's max_result_rect as checkout_layer answers it: its extent
   // unless set.
-  PF_LRect CheckoutMax() const { return checkoutRectsSet_ ? checkoutMax_ : host_.InputExtent(); }
+  PF_LRect CheckoutMax() const {
+    return checkoutRectsSet_ ? checkoutMax_ : host_.Config().InputExtent();
+  }
 
   void SmartRender(std::uint8_t slot) {
     if (frames_.empty()) nulls_ |= kNullPreRenderData;

@@ -15,7 +15,7 @@ using test::PluginHost;
 // Disabled bits sent for 12 to 19, in call order.
 std::vector<bool> DisabledSent(const PluginHost& host) {
   std::vector<bool> disabled;
-  for (const UpdateParamUIRecord& u : host.UiUpdates())
+  for (const UpdateParamUIRecord& u : host.Log().uiUpdates)
     disabled.push_back((u.def.ui_flags & PF_PUI_DISABLED) != 0);
   return disabled;
 }
@@ -58,8 +58,7 @@ TEST(UpdateColorSlotUI, GreysOutTheSlotsBeyondTheCount) {
                  << "count " << c.count << ", fault on " << HostCallName(c.fault.call));
     PluginHost host;
     host.Param(kOuterColorCount)->u.pd.value = c.count;
-    host.SetBasicSuiteAvailable(c.basic);
-    host.SetSuiteAvailable(HostSuite::kParamUtils, c.paramUtils);
+    host.Configure({.basicSuite = c.basic, .suites = {{true, c.paramUtils}}});
     if (c.fault.call != HostCall::kCount) host.AddFault(c.fault);
     host.ClearLog();
     const PF_Err err = host.UpdateParamsUI();
@@ -69,19 +68,19 @@ TEST(UpdateColorSlotUI, GreysOutTheSlotsBeyondTheCount) {
     EXPECT_EQ(err, v.expected);
     EXPECT_EQ(err, c.expected);
     EXPECT_EQ(DisabledSent(host), c.disabled);
-    EXPECT_EQ(host.SuiteImbalance(), 0);
+    EXPECT_EQ(host.Log().SuiteImbalance(), 0);
   }
 }
 
 TEST(UpdateColorSlotUI, SendsTheWholeDefinitionWithOnlyTheDisabledBitDecided) {
   PluginHost host;
-  host.SetCheckbox(kUseColor2, 0);  // off, but within the count: stays enabled
+  host.SetValue(kUseColor2, 0);  // off, but within the count: stays enabled
   host.Param(kOuterColorCount)->u.pd.value = 2;
   host.Param(kColor2)->ui_flags = PF_PUI_ECW_SEPARATOR | PF_PUI_DISABLED;
   host.Param(kUseColor4)->ui_flags = PF_PUI_INVISIBLE;
   host.ClearLog();
   ASSERT_EQ(host.UpdateParamsUI(), PF_Err_NONE);
-  const std::vector<UpdateParamUIRecord> updates = host.UiUpdates();
+  const std::vector<UpdateParamUIRecord> updates = host.Log().uiUpdates;
   ASSERT_EQ(updates.size(), 8u);
   EXPECT_EQ(updates[2].def.ui_flags, 0);  // "Use Color 2"
   EXPECT_EQ(updates[2].def.u.bd.value, 0);

@@ -184,12 +184,12 @@ class ConcurrentRender : public ::testing::TestWithParam<PixelDepth> {
  protected:
   void SetUp() override {
     const PixelDepth depth = GetParam();
-    ASSERT_EQ(host_.SetPopup(kPreset, test::Preset("Balanced Grid")), PF_Err_NONE);
-    host_.SetFloat(kOpacity, 70.0);
-    host_.SetFloat(kXSpacing, 9.0);
-    host_.SetFloat(kYSpacing, 7.5);
-    host_.SetLayer(depth, kWidth, kHeight, Stride(depth));
-    host_.SetOutput(depth, kWidth, kHeight, Stride(depth));
+    ASSERT_EQ(host_.SetValue(kPreset, test::Preset("Balanced Grid")), PF_Err_NONE);
+    host_.SetValue(kOpacity, 70.0);
+    host_.SetValue(kXSpacing, 9.0);
+    host_.SetValue(kYSpacing, 7.5);
+    const WorldGeometry frame{depth, kWidth, kHeight, Stride(depth)};
+    host_.Configure({.input = frame, .output = frame});
     FillPattern(host_.Layer());
 
     // The frame rendered alone, checked against the literal reference.
@@ -253,10 +253,10 @@ TEST_P(ConcurrentRender, ThroughTheInProcessHost) {
 
   EXPECT_EQ(failures.load(), 0);
   EXPECT_EQ(mismatches.load(), 0);
-  EXPECT_EQ(host_.CheckoutBalance(), 0);
-  EXPECT_EQ(host_.SuiteImbalance(), 0);
-  EXPECT_EQ(host_.PreRenderDataKept(), host_.PreRenderDataDeleted());
-  EXPECT_TRUE(host_.GuardFailures().empty());
+  EXPECT_EQ(host_.Log().CheckoutBalance(), 0);
+  EXPECT_EQ(host_.Log().SuiteImbalance(), 0);
+  EXPECT_EQ(host_.Log().preRenderKept, host_.Log().preRenderDeleted);
+  EXPECT_TRUE(host_.Log().guardFailures.empty());
   Report("in-process host");
 }
 

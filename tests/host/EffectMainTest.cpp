@@ -42,7 +42,7 @@ TEST(EffectMain, IgnoredSelectorsTouchNothing) {
     EXPECT_EQ(std::memcmp(&out, &outBefore, sizeof(out)), 0) << cmd;
     EXPECT_EQ(param.uu.change_flags, 0);
     for (unsigned char byte : extra) ASSERT_EQ(byte, 0x5A);
-    EXPECT_EQ(host.Calls().size(), 1u) << cmd;  // the command alone, no callback
+    EXPECT_EQ(host.Log().calls.size(), 1u) << cmd;  // the command alone, no callback
   }
 }
 
@@ -111,22 +111,22 @@ TEST(EffectMain, MissingRecordsPerCommand) {
 TEST(EffectMain, WholeSessionAsAUserPlaysIt) {
   PluginHost host;
   EXPECT_EQ(host.ParamCount(), 27);
-  EXPECT_EQ(host.LastOutData().num_params, 27);
-  host.SetFrame(PixelDepth::k8, 1920, 1080);
-  host.SetPopup(kBlendMode, kBlendGridOnly);
+  EXPECT_EQ(host.Log().lastOut.num_params, 27);
+  host.Configure({.input = {PixelDepth::k8, 1920, 1080}});
+  host.SetValue(kBlendMode, kBlendGridOnly);
 
-  ASSERT_EQ(host.SetPopup(kPreset, test::Preset("Margin Frame")), PF_Err_NONE);  // "Current Size"
-  EXPECT_EQ(host.FloatValue(kXSpacing), 96.0);
-  EXPECT_EQ(host.IntValue(kOuterColorCount), 2);
+  ASSERT_EQ(host.SetValue(kPreset, test::Preset("Margin Frame")), PF_Err_NONE);  // "Current Size"
+  EXPECT_EQ(host.Value(kXSpacing), 96.0);
+  EXPECT_EQ(host.Value(kOuterColorCount), 2);
   EXPECT_FALSE(host.IsDisabled(kColor2));
   EXPECT_TRUE(host.IsDisabled(kUseColor3));
   EXPECT_TRUE(host.IsDisabled(kColor4));
 
-  ASSERT_EQ(host.SetPopup(kResolution, test::Resolution("1280x720 HD")), PF_Err_NONE);
-  EXPECT_EQ(host.FloatValue(kXSpacing), 64.0);
-  EXPECT_EQ(host.FloatValue(kYSpacing), 36.0);
+  ASSERT_EQ(host.SetValue(kResolution, test::Resolution("1280x720 HD")), PF_Err_NONE);
+  EXPECT_EQ(host.Value(kXSpacing), 64.0);
+  EXPECT_EQ(host.Value(kYSpacing), 36.0);
 
-  ASSERT_EQ(host.SetPopup(kOuterColorCount, 1), PF_Err_NONE);
+  ASSERT_EQ(host.SetValue(kOuterColorCount, 1), PF_Err_NONE);
   EXPECT_TRUE(host.IsDisabled(kUseColor2));
   EXPECT_TRUE(host.IsDisabled(kColor2));
   EXPECT_FALSE(host.IsDisabled(kColor1));
@@ -139,7 +139,7 @@ TEST(EffectMain, WholeSessionAsAUserPlaysIt) {
   const std::vector<std::int32_t> rows = {215, 216, 251, 252, 827, 828, 863, 864};
   for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
     for (bool smart : {true, false}) {
-      host.SetFrame(depth, 1920, 1080);
+      host.Configure({.input = {depth, 1920, 1080}});
       ASSERT_EQ(smart ? host.RenderSmart() : host.RenderLegacy(), PF_Err_NONE);
       // Which pixels of a few rows and columns are drawn, as an 8-bit mask.
       World as8(PixelDepth::k8, 1920, 1080);
@@ -157,16 +157,16 @@ TEST(EffectMain, WholeSessionAsAUserPlaysIt) {
     }
   }
   // "Color 1" of the preset, 0x8CE650FF: red 80, green 230, blue 140.
-  host.SetFrame(PixelDepth::k8, 1920, 1080);
+  host.Configure({.input = {PixelDepth::k8, 1920, 1080}});
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
   const PF_Pixel p = host.Output().At<PF_Pixel>(540, 448);
   EXPECT_EQ(p.red, 80);
   EXPECT_EQ(p.green, 230);
   EXPECT_EQ(p.blue, 140);
-  EXPECT_EQ(host.CheckoutBalance(), 0);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
-  EXPECT_EQ(host.PreRenderDataKept(), host.PreRenderDataDeleted());
-  EXPECT_TRUE(host.GuardFailures().empty());
+  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().preRenderKept, host.Log().preRenderDeleted);
+  EXPECT_TRUE(host.Log().guardFailures.empty());
 }
 
 }  // namespace

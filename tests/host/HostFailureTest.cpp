@@ -20,6 +20,7 @@
 #include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
 #include "tests/support/PopupValues.h"
+#include "tests/support/Reconfigure.h"
 #include "tests/support/ReferenceSettings.h"
 #include "tests/support/WorldReference.h"
 
@@ -30,6 +31,7 @@ using test::ExpectedPixelFormat;
 using test::FillPattern;
 using test::kPresetOutFlags;
 using test::PluginHost;
+using test::Reconfigure;
 using test::ReferenceRender;
 using test::Verdict;
 using test::WholeRows;
@@ -94,35 +96,17 @@ std::vector<bool> DisabledSlots(const MiniHost& host) {
   return out;
 }
 
-// Each control's value by its type (the layer and group markers as 0).
+// Each control's value (0 for the layer and the group markers).
 std::vector<double> Values(const MiniHost& host) {
   std::vector<double> values;
-  for (std::int32_t p = 0; p < host.ParamCount(); ++p) {
-    switch (const_cast<MiniHost&>(host).Param(p)->param_type) {
-      case PF_Param_FLOAT_SLIDER:
-        values.push_back(host.FloatValue(p));
-        break;
-      case PF_Param_COLOR:
-        values.push_back(host.ColorValue(p));
-        break;
-      case PF_Param_SLIDER:
-      case PF_Param_POPUP:
-      case PF_Param_CHECKBOX:
-        values.push_back(host.IntValue(p));
-        break;
-      default:
-        values.push_back(0.0);
-        break;
-    }
-  }
+  for (std::int32_t p = 0; p < host.ParamCount(); ++p) values.push_back(host.Value(p));
   return values;
 }
 
 void SetFrame(MiniHost& host, PixelDepth depth) {
   const std::int32_t width = 48, height = 27;
   const std::int32_t rowbytes = width * PixelSize(depth) + 16;
-  host.SetLayer(depth, width, height, rowbytes);
-  host.SetOutput(depth, width, height, rowbytes);
+  Reconfigure(host, [&](HostConfig& c) { c.output = c.input = {depth, width, height, rowbytes}; });
   FillPattern(host.Layer());
 }
 
@@ -155,7 +139,7 @@ std::vector<StepResult> RunSession(PluginHost& host, const Fault& fault = {}) {
         r.err = host.ParamsSetup();
         break;
       case StepKind::kChangePreset:
-        r.err = host.SetPopup(kPreset, test::Preset("Thirds"));
+        r.err = host.SetValue(kPreset, test::Preset("Thirds"));
         break;
       case StepKind::kUpdateUI:
         r.err = host.UpdateParamsUI();
@@ -215,7 +199,7 @@ std::vector<StepResult> RunSession(PluginHost& host, const Fault& fault = {}) {
         r.judged = false;
         break;
     }
-    r.outFlags = host.LastOutData().out_flags;
+    r.outFlags = host.Log().lastOut.out_flags;
     r.disabled = DisabledSlots(host);
     r.values = Values(host);
     if (shadow != nullptr) {
@@ -231,10 +215,6 @@ std::vector<StepResult> RunSession(PluginHost& host, const Fault& fault = {}) {
   }
   frame.Release();
   return results;
-}
-
-bool SameValues(const std::vector<double>& a, const std::vector<double>& b) {
-  return a == b;
 }
 
 // The step whose command made log entry `call`.
@@ -399,7 +379,7 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
         EXPECT_EQ(hit.log.Count(HostCall::kGetPixelFormat), 0);
         if (kind == StepKind::kChangePreset || kind == StepKind::kUpdateUI) {
           EXPECT_EQ(hit.disabled, hit.disabledBefore);
-          EXPECT_TRUE(SameValues(hit.values, ref.values));  // the preset still applied
+          EXPECT_EQ(hit.values, ref.values);  // the preset still applied
         }
         break;
       case HostCall::kGetPixelFormat:
@@ -409,7 +389,7 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
       case HostCall::kUpdateParamUI: {
         // The error comes back; a preset already written stays written.
         EXPECT_EQ(hit.err, error);
-        EXPECT_TRUE(SameValues(hit.values, ref.values));
+        EXPECT_EQ(hit.values, ref.values);
         if (kind == StepKind::kChangePreset) {
           EXPECT_EQ(hit.outFlags & kPresetOutFlags, kPresetOutFlags);
         }
@@ -480,12 +460,13 @@ TEST(HostReportsAnotherDepth, WorldThatCannotHoldThePixelsIsRefused) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     PluginHost host;
-    host.SetLayer(c.depth, 33, 17, c.rowbytes);
-    host.SetOutput(c.depth, 33, 17, c.rowbytes);
+    const WorldGeometry world{c.depth, 33, 17, c.rowbytes};
+    host.Configure({.input = world,
+                    .output = world,
+                    .suites = {{c.reported != PF_PixelFormat_INVALID, true}}});
     FillPattern(host.Layer());
     host.Output().setPixelFormat(c.reported);
     host.Output().def()->world_flags = c.flags;
-    if (c.reported == PF_PixelFormat_INVALID) host.SetSuiteAvailable(HostSuite::kWorld, false);
     const std::vector<std::uint8_t> before = WholeRows(host.Output());
     for (const bool legacy : {false, true}) {
       const PF_Err err = legacy ? host.RenderLegacy() : host.RenderSmart();

@@ -12,6 +12,7 @@
 #include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
 #include "tests/support/PopupValues.h"
+#include "tests/support/Reconfigure.h"
 
 // The pre-render record is the one allocation of a render; this test binary
 // can make the non-throwing allocation fail to see how pre-render copes.
@@ -35,6 +36,7 @@ using test::DrawnColumns;
 using test::DrawnRows;
 using test::FillPattern;
 using test::PluginHost;
+using test::Reconfigure;
 
 // Every pre-render keeps the check-out rules (HostRules.h) whatever fails,
 // and hands the host a frame only when nothing did.
@@ -57,12 +59,11 @@ TEST(SmartPreRender, KeepsTheCheckoutRulesWhateverFails) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     PluginHost host;
-    host.SetTime(2002, 1001, 30000);
     PF_RenderRequest request{};
     request.rect = PF_LRect{3, 4, 100, 80};
     request.field = PF_Field_UPPER;
     request.channel_mask = 7;
-    host.SetOutputRequest(request);
+    host.Configure({.times = {2002, 1001, 30000}, .outputRequest = request});
     if (c.fault.call != HostCall::kCount) host.AddFault(c.fault);
     host.ClearLog();
     SmartFrame frame;
@@ -78,7 +79,7 @@ TEST(SmartPreRender, KeepsTheCheckoutRulesWhateverFails) {
       EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
       EXPECT_EQ(frame.preRenderOutput().delete_pre_render_data_func, nullptr);
     }
-    EXPECT_EQ(host.CheckoutBalance(), 0);
+    EXPECT_EQ(host.Log().CheckoutBalance(), 0);
   }
 }
 
@@ -120,10 +121,9 @@ TEST(SmartPreRender, ResultRectanglesFollowTheLayerAndTheRequest) {
     SCOPED_TRACE(::testing::Message() << "layer " << c.layerWidth << " x " << c.layerHeight
                                       << ", request right " << c.request.right);
     PluginHost host;
-    host.SetCheckoutResultRects(PF_LRect{}, c.inputMax);
     PF_RenderRequest request{};
     request.rect = c.request;
-    host.SetOutputRequest(request);
+    host.Configure({.outputRequest = request, .checkoutRects = {{PF_LRect{}, c.inputMax}}});
     // The layer size and factors in in_data are what the host reports, usable or not.
     PF_InData in = host.MakeInData();
     in.width = c.layerWidth;
@@ -173,7 +173,7 @@ TEST(SmartRender, KeepsTheCallRulesInEveryModeAndFailure) {
                  << "mode " << c.mode << ", fault on " << HostCallName(c.fault.call));
     PluginHost host;
     FillPattern(host.Layer());
-    host.SetPopup(kBlendMode, c.mode);
+    host.SetValue(kBlendMode, c.mode);
     if (c.fault.call != HostCall::kCount) host.AddFault(c.fault);
     SmartFrame frame;
     ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
@@ -230,29 +230,28 @@ TEST(ChoosePixelFormat, FallsBackToWorldFlagsAndTreatsUnknownFormatsAsEightBit) 
   for (const DepthCase& c : cases) {
     for (bool smart : {true, false}) {
       PluginHost host;
-      host.SetPopup(kBlendMode, kBlendGridOnly);
-      host.SetOutput(c.world, 40, 30);
-      host.SetSuiteAvailable(HostSuite::kWorld, c.worldSuite);
+      host.SetValue(kBlendMode, kBlendGridOnly);
+      host.Configure({.output = WorldGeometry{c.world, 40, 30}, .suites = {{c.worldSuite, true}}});
       if (c.formatFails) host.AddFault(Fault{.call = HostCall::kGetPixelFormat});
       if (c.reported != 0) host.Output().setPixelFormat(c.reported);
       ASSERT_EQ(smart ? host.RenderSmart() : host.RenderLegacy(), PF_Err_NONE);
 
       PluginHost expected;
-      expected.SetPopup(kBlendMode, kBlendGridOnly);
-      expected.SetOutput(c.drawn, 40, 30, host.Output().rowbytes());
+      expected.SetValue(kBlendMode, kBlendGridOnly);
+      expected.Configure({.output = WorldGeometry{c.drawn, 40, 30, host.Output().rowbytes()}});
       ASSERT_EQ(expected.RenderSmart(), PF_Err_NONE);
       const std::int32_t rowBytes = 40 * PixelSize(c.drawn);
       EXPECT_EQ(FirstBytesOfRows(host.Output(), rowBytes),
                 FirstBytesOfRows(expected.Output(), rowBytes))
           << "world depth " << int(c.world) << " smart " << smart;
-      EXPECT_EQ(host.SuiteImbalance(), 0);
+      EXPECT_EQ(host.Log().SuiteImbalance(), 0);
     }
   }
 }
 
 TEST(LegacyRender, RendersWithoutInDataChoosingTheDepthFromWorldFlags) {
   PluginHost host;
-  host.SetFrame(PixelDepth::k16, 50, 40);
+  host.Configure({.input = {PixelDepth::k16, 50, 40}});
   FillPattern(host.Layer());
   ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
   const std::vector<std::uint8_t> expected = host.Output().PackedPixels();
@@ -261,25 +260,25 @@ TEST(LegacyRender, RendersWithoutInDataChoosingTheDepthFromWorldFlags) {
   EXPECT_EQ(host.Send(PF_Cmd_RENDER, nullptr, &out, host.Params(), host.Output().def(), nullptr),
             PF_Err_NONE);
   EXPECT_EQ(host.Output().PackedPixels(), expected);
-  EXPECT_EQ(host.Count(HostCall::kAcquireSuite), 1);  // only the first render asked
+  EXPECT_EQ(host.Log().Count(HostCall::kAcquireSuite), 1);  // only the first render asked
 }
 
 TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
   for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
     for (std::int32_t mode : {kBlendCompositeOverSource, kBlendGridOnly}) {
       PluginHost host;
-      host.SetFrame(depth, 123, 77);
+      host.Configure({.input = {depth, 123, 77}});
       FillPattern(host.Layer());
-      host.SetPopup(kPreset, test::Preset("Fine Draft"));
-      host.SetFloat(kOpacity, 60.0);
-      host.SetColor(kColor2, 0x40FF8080u);  // half-transparent
-      host.SetPopup(kBlendMode, mode);
+      host.SetValue(kPreset, test::Preset("Fine Draft"));
+      host.SetValue(kOpacity, 60.0);
+      host.SetValue(kColor2, 0x40FF8080u);  // half-transparent
+      host.SetValue(kBlendMode, mode);
       ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
       const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
       host.Output().Clear();
       ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
       EXPECT_EQ(host.Output().PackedPixels(), smart) << int(depth) << " mode " << mode;
-      EXPECT_TRUE(host.GuardFailures().empty());
+      EXPECT_TRUE(host.Log().guardFailures.empty());
     }
   }
 }
@@ -289,12 +288,12 @@ TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
 TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
   for (bool smart : {true, false}) {
     PluginHost host;
-    host.SetFrame(PixelDepth::k8, 960, 540);  // the frame at half resolution
-    host.SetLayerSize(1920, 1080);
-    host.SetPopup(kResolution, test::Resolution("1920x1080 Full HD"));
-    host.SetPopup(kPreset, test::Preset("Thirds"));
-    host.SetPopup(kBlendMode, kBlendGridOnly);
-    host.SetDownsample(PF_RationalScale{1, 2}, PF_RationalScale{1, 2});
+    host.Configure({.input = {PixelDepth::k8, 960, 540},  // the frame at half resolution
+                    .layerSize = {{1920, 1080}},
+                    .downsample = {{1, 2}, {1, 2}}});
+    host.SetValue(kResolution, test::Resolution("1920x1080 Full HD"));
+    host.SetValue(kPreset, test::Preset("Thirds"));
+    host.SetValue(kBlendMode, kBlendGridOnly);
     ASSERT_EQ(smart ? host.RenderSmart() : host.RenderLegacy(), PF_Err_NONE);
     // Width 3 halved: 1.5 pixels, three quarters of columns 319 and 320 (and
     // 479, 480 for the center line, 639, 640).
@@ -306,12 +305,12 @@ TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
 
 TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
   PluginHost host;
-  host.SetFrame(PixelDepth::k8, 480, 270);
-  host.SetLayerSize(1920, 1080);
-  host.SetPopup(kResolution, test::Resolution("1920x1080 Full HD"));
-  host.SetPopup(kPreset, test::Preset("Margin Frame"));
-  host.SetPopup(kBlendMode, kBlendGridOnly);
-  host.SetDownsample(PF_RationalScale{1, 4}, PF_RationalScale{1, 4});
+  host.Configure({.input = {PixelDepth::k8, 480, 270},
+                  .layerSize = {{1920, 1080}},
+                  .downsample = {{1, 4}, {1, 4}}});
+  host.SetValue(kResolution, test::Resolution("1920x1080 Full HD"));
+  host.SetValue(kPreset, test::Preset("Margin Frame"));
+  host.SetValue(kBlendMode, kBlendGridOnly);
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
   // 5 % and 10 % of 480 and 270: 24 / 48 and 13.5 / 27 from each edge.
   const std::vector<std::int32_t> columns = DrawnColumns(host.Output(), 100);
@@ -322,11 +321,11 @@ TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
 
 // Lines `count` a side at the spacings given, `width` wide.
 void SetGrid(MiniHost& host, double xSpacing, double ySpacing, std::int32_t count, double width) {
-  host.SetFloat(kXSpacing, xSpacing);
-  host.SetFloat(kYSpacing, ySpacing);
-  host.SetSlider(kXCount, count);
-  host.SetSlider(kYCount, count);
-  host.SetFloat(kLineWidth, width);
+  host.SetValue(kXSpacing, xSpacing);
+  host.SetValue(kYSpacing, ySpacing);
+  host.SetValue(kXCount, count);
+  host.SetValue(kYCount, count);
+  host.SetValue(kLineWidth, width);
 }
 
 TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
@@ -346,13 +345,13 @@ TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
   };
   for (const Case& c : cases) {
     PluginHost host;
-    host.SetFrame(PixelDepth::k8, test::AtResolution(c.width, c.x),
-                  test::AtResolution(c.height, c.y));
-    host.SetLayerSize(c.width, c.height);
-    host.SetPopup(kBlendMode, kBlendGridOnly);
+    host.Configure({.input = {PixelDepth::k8, test::AtResolution(c.width, c.x),
+                              test::AtResolution(c.height, c.y)},
+                    .layerSize = {{c.width, c.height}},
+                    .downsample = {c.x, c.y}});
+    host.SetValue(kBlendMode, kBlendGridOnly);
     SetGrid(host, 50, 50, 1, 2);
-    host.SetFloat(kCenterLineWidth, 2);
-    host.SetDownsample(c.x, c.y);
+    host.SetValue(kCenterLineWidth, 2);
     ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
     EXPECT_EQ(DrawnColumns(host.Output(), 10), c.columns) << c.x.num << "/" << c.x.den;
     EXPECT_EQ(DrawnRows(host.Output(), 10), c.rows) << c.x.num << "/" << c.x.den;
@@ -377,11 +376,11 @@ std::vector<std::uint8_t> Region(const World& world, const PF_LRect& r) {
 
 // A 64 x 40 layer with controls that put lines near every edge.
 void SetScene(MiniHost& host, PixelDepth depth, std::int32_t mode) {
-  host.SetFrame(depth, 64, 40);
+  Reconfigure(host, [&](auto& c) { c.input = {depth, 64, 40}; });
   FillPattern(host.Layer());
-  host.SetPopup(kBlendMode, mode);
+  host.SetValue(kBlendMode, mode);
   SetGrid(host, 9.5, 7.25, 8, 2.5);
-  host.SetFloat(kOpacity, 70);
+  host.SetValue(kOpacity, 70);
 }
 
 // An earlier effect grew the input by (left, top, right, bottom) transparent
@@ -391,12 +390,14 @@ void GrowInput(MiniHost& host, const WorldMargins& grow) {
   const std::vector<std::uint8_t> pixels = layer.PackedPixels();
   const std::int32_t width = layer.width(), height = layer.height();
   const std::size_t rowBytes = std::size_t(width) * std::size_t(layer.pixelSize());
-  host.SetLayerSize(width, height);
-  host.SetLayer(layer.depth(), width + grow.left + grow.right, height + grow.top + grow.bottom);
+  Reconfigure(host, [&](auto& c) { c.layerSize = {{width, height}}; });
+  Reconfigure(host, [&](auto& c) {
+    c.input = {layer.depth(), width + grow.left + grow.right, height + grow.top + grow.bottom};
+  });
   for (std::int32_t r = 0; r < height; ++r)
     std::memcpy(host.Layer().RowAddress(r + grow.top) + std::size_t(grow.left) * (rowBytes / width),
                 pixels.data() + rowBytes * std::size_t(r), rowBytes);
-  host.SetInputOrigin(-grow.left, -grow.top);
+  Reconfigure(host, [&](auto& c) { c.inputOrigin = {-grow.left, -grow.top}; });
 }
 
 // The host guide's own test: an effect before this one that grows the buffer
@@ -417,7 +418,7 @@ TEST(LayerPlacement, AnEarlierEffectGrowingTheBufferMovesNothing) {
         if (!smart) grown.Output().SetOrigin(-30, 0);  // the legacy output is the input's buffer
         EXPECT_EQ(grown.Output().width(), 94);
         EXPECT_EQ(Region(grown.Output(), layerRect), Region(plain.Output(), layerRect));
-        EXPECT_TRUE(grown.GuardFailures().empty());
+        EXPECT_TRUE(grown.Log().guardFailures.empty());
       }
     }
   }
@@ -438,19 +439,19 @@ TEST(LayerPlacement, AHostLeavingTheSizesOutGetsTheFullHostsFrame) {
                                           << ", grown by " << grow.left << ", " << grow.top);
         PluginHost full;
         MiniHost sparse(&EffectMain);
-        sparse.SetSparseHost(!smart);
+        sparse.Configure({.sparseHost = !smart});
         ASSERT_EQ(sparse.GlobalSetup(), PF_Err_NONE);
         ASSERT_EQ(sparse.ParamsSetup(), PF_Err_NONE);
         for (MiniHost* host : {static_cast<MiniHost*>(&full), &sparse}) {
           SetScene(*host, depth, kBlendCompositeOverSource);
           GrowInput(*host, grow);
         }
-        sparse.SetLayerSize(0, 0);
-        sparse.SetDownsample(PF_RationalScale{0, 0}, PF_RationalScale{0, 0});
+        Reconfigure(sparse, [](auto& c) { c.layerSize = {{0, 0}}; });
+        Reconfigure(sparse, [](auto& c) { c.downsample = {{0, 0}, {0, 0}}; });
         ASSERT_EQ(full.Render(smart ? RenderPath::kSmart : RenderPath::kLegacy), PF_Err_NONE);
         ASSERT_EQ(sparse.Render(smart ? RenderPath::kSmart : RenderPath::kLegacy), PF_Err_NONE);
         EXPECT_EQ(sparse.Output().PackedPixels(), full.Output().PackedPixels());
-        EXPECT_TRUE(sparse.GuardFailures().empty());
+        EXPECT_TRUE(sparse.Log().guardFailures.empty());
       }
     }
   }
@@ -479,27 +480,27 @@ TEST(LayerPlacement, TilesOfPartialRequestsMakeTheWholeFrame) {
         for (PluginHost* host : {&whole, &tiled}) {
           SetScene(*host, depth, mode);
           GrowInput(*host, input.grow);
-          host->SetInputOrigin(input.x, input.y);
+          Reconfigure(*host, [&](auto& c) { c.inputOrigin = {input.x, input.y}; });
         }
         PF_RenderRequest all{};
         all.rect = input.max;
-        whole.SetOutputRequest(all);
+        Reconfigure(whole, [&](auto& c) { c.outputRequest = all; });
         ASSERT_EQ(whole.RenderSmart(), PF_Err_NONE);
-        tiled.SetOutputWindow(WorldMargins{3, 2, 5, 1}, -8000);
+        Reconfigure(tiled, [](auto& c) { c.output = FollowingOutput{{3, 2, 5, 1}, -8000}; });
         for (const PF_LRect& tile : tiles) {
           PF_RenderRequest request{};
           request.rect = tile;
           request.channel_mask = PF_ChannelMask_ARGB;
-          tiled.SetOutputRequest(request);
+          Reconfigure(tiled, [&](auto& c) { c.outputRequest = request; });
           ASSERT_EQ(tiled.RenderSmart(), PF_Err_NONE);
-          const PF_PreRenderOutput out = tiled.LastPreRenderOutput();
+          const PF_PreRenderOutput out = tiled.Log().lastPreRender;
           const PF_LRect drawn = IntersectRects(tile, input.max);
           EXPECT_EQ(std::memcmp(&out.max_result_rect, &input.max, sizeof input.max), 0);
           EXPECT_EQ(std::memcmp(&out.result_rect, &drawn, sizeof drawn), 0);
           if (IsEmptyRect(drawn)) continue;
           EXPECT_EQ(Region(tiled.Output(), drawn), Region(whole.Output(), drawn));
         }
-        EXPECT_TRUE(tiled.GuardFailures().empty());
+        EXPECT_TRUE(tiled.Log().guardFailures.empty());
       }
     }
   }
@@ -512,11 +513,11 @@ TEST(LayerPlacement, AnEmptyInputIsATransparentLayer) {
     PluginHost empty, gridOnly;
     SetScene(empty, PixelDepth::k16, kBlendCompositeOverSource);
     SetScene(gridOnly, PixelDepth::k16, kBlendGridOnly);
-    empty.SetEmptyInput(delivery);
-    empty.SetInputOrigin(1000, 1000);  // the input lies away from the layer
+    Reconfigure(empty, [&](auto& c) { c.emptyInput = delivery; });
+    Reconfigure(empty, [](auto& c) { c.inputOrigin = {1000, 1000}; });  // away from the layer
     PF_RenderRequest request{};
     request.rect = PF_LRect{0, 0, 64, 40};
-    empty.SetOutputRequest(request);
+    Reconfigure(empty, [&](auto& c) { c.outputRequest = request; });
     ASSERT_EQ(empty.RenderSmart(), PF_Err_NONE);
     ASSERT_EQ(empty.Output().width(), 64);
     ASSERT_EQ(gridOnly.RenderSmart(), PF_Err_NONE);

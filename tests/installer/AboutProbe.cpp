@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     if (err != PF_Err_NONE) {
       std::fprintf(stderr, "About answered error %d\n", int(err));
     } else {
-      const std::string text = host.AboutText();
+      const std::string text = host.Log().AboutText();
       _setmode(_fileno(stdout), _O_BINARY);
       std::fwrite(text.data(), 1, text.size(), stdout);
       status = 0;

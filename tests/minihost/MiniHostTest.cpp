@@ -11,8 +11,12 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/Reconfigure.h"
+
 namespace tessaline {
 namespace {
+
+using test::Reconfigure;
 
 // ---- A small effect that uses every host service the plug-in uses ---------
 
@@ -303,7 +307,7 @@ void ExpectMarkedCopy(const World& layer, const World& output, double gain) {
 
 std::vector<std::pair<HostCall, std::int32_t>> CallsAndArgs(const MiniHost& host) {
   std::vector<std::pair<HostCall, std::int32_t>> out;
-  for (const CallRecord& r : host.Calls()) out.emplace_back(r.call, r.arg);
+  for (const CallRecord& r : host.Log().calls) out.emplace_back(r.call, r.arg);
   return out;
 }
 
@@ -325,7 +329,7 @@ class HostSession : public ::testing::Test {
 TEST(MiniHostSetup, RecordsEveryAddAndBuildsTheValuesFromTheDefaults) {
   MiniHost host(&FakeEffect);
   ASSERT_EQ(host.ParamsSetup(), PF_Err_NONE);
-  const std::vector<AddParamRecord> adds = host.Adds();
+  const std::vector<AddParamRecord> adds = host.Log().adds;
   ASSERT_EQ(adds.size(), 5u);
   for (std::size_t i = 0; i < adds.size(); ++i) {
     EXPECT_EQ(adds[i].index, -1);
@@ -335,7 +339,7 @@ TEST(MiniHostSetup, RecordsEveryAddAndBuildsTheValuesFromTheDefaults) {
   EXPECT_EQ(adds[0].name, "Mode");
   EXPECT_EQ(adds[0].text, kModeChoices);
   EXPECT_EQ(adds[2].text, "visible");
-  EXPECT_EQ(host.LastOutData().num_params, kFakeParamCount);
+  EXPECT_EQ(host.Log().lastOut.num_params, kFakeParamCount);
 
   ASSERT_EQ(host.ParamCount(), kFakeParamCount);
   EXPECT_EQ(host.Params()[kFakeParamCount], nullptr);
@@ -343,10 +347,10 @@ TEST(MiniHostSetup, RecordsEveryAddAndBuildsTheValuesFromTheDefaults) {
   EXPECT_EQ(layer.param_type, PF_Param_LAYER);
   EXPECT_EQ(layer.u.ld.data, host.Layer().def()->data);
   EXPECT_EQ(layer.u.ld.width, host.Layer().width());
-  EXPECT_EQ(host.FloatValue(kGain), 10.0);  // the default, not the value passed
-  EXPECT_EQ(host.IntValue(kMode), 1);
-  EXPECT_EQ(host.IntValue(kShow), 1);
-  EXPECT_EQ(host.ColorValue(kTint), 0x0000FFFFu);
+  EXPECT_EQ(host.Value(kGain), 10.0);  // the default, not the value passed
+  EXPECT_EQ(host.Value(kMode), 1);
+  EXPECT_EQ(host.Value(kShow), 1);
+  EXPECT_EQ(host.Value(kTint), 0x0000FFFFu);
   EXPECT_STREQ(host.Param(kMode)->u.pd.u.namesptr, kModeChoices);
   EXPECT_NE(host.Param(kMode)->u.pd.u.namesptr, kModeChoices);  // the host's own copy
 
@@ -358,61 +362,64 @@ TEST(MiniHostSetup, RecordsEveryAddAndBuildsTheValuesFromTheDefaults) {
   EXPECT_EQ(host.Choices(kShow), std::vector<std::string>{"visible"});
 
   // A new layer reaches the layer parameter; a second setup registers afresh.
-  host.SetLayer(PixelDepth::k16, 9, 3);
+  host.Configure({.input = {PixelDepth::k16, 9, 3}});
   EXPECT_EQ(host.Param(0)->u.ld.data, host.Layer().def()->data);
   ASSERT_EQ(host.ParamsSetup(), PF_Err_NONE);
   EXPECT_EQ(host.ParamCount(), kFakeParamCount);
-  EXPECT_EQ(host.Adds().size(), 10u);
+  EXPECT_EQ(host.Log().adds.size(), 10u);
   EXPECT_EQ(host.Param(0)->u.ld.width, 9);
 
   EXPECT_EQ(host.About(), PF_Err_NONE);
-  EXPECT_EQ(host.AboutText(), "Fake\rfor the host's tests");
+  EXPECT_EQ(host.Log().AboutText(), "Fake\rfor the host's tests");
 }
 
 TEST_F(HostSession, SupervisedChangeTakesOverOnlyTheFlaggedValues) {
-  ASSERT_EQ(host.SetPopup(kMode, 3), PF_Err_NONE);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCommand), std::vector<std::int32_t>{PF_Cmd_USER_CHANGED_PARAM});
-  EXPECT_EQ(host.IntValue(kMode), 3);
-  EXPECT_EQ(host.FloatValue(kGain), 300.0);
+  ASSERT_EQ(host.SetValue(kMode, 3), PF_Err_NONE);
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCommand),
+            std::vector<std::int32_t>{PF_Cmd_USER_CHANGED_PARAM});
+  EXPECT_EQ(host.Value(kMode), 3);
+  EXPECT_EQ(host.Value(kGain), 300.0);
   EXPECT_EQ(host.Param(kGain)->uu.change_flags, PF_ChangeFlag_NONE);
-  EXPECT_EQ(host.IntValue(kShow), 1);  // written without the flag: undone
-  EXPECT_EQ(host.LastTakenOver(), std::vector<PF_ParamIndex>{kGain});
-  EXPECT_EQ(host.LastIgnoredWrites(), std::vector<PF_ParamIndex>{kShow});
-  EXPECT_EQ(host.LastOutData().out_flags, PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER);
+  EXPECT_EQ(host.Value(kShow), 1);  // written without the flag: undone
+  EXPECT_EQ(host.Log().takenOver, std::vector<PF_ParamIndex>{kGain});
+  EXPECT_EQ(host.Log().ignoredWrites, std::vector<PF_ParamIndex>{kShow});
+  EXPECT_EQ(host.Log().lastOut.out_flags, PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER);
 
-  const std::vector<UpdateParamUIRecord> updates = host.UiUpdates();
+  const std::vector<UpdateParamUIRecord> updates = host.Log().uiUpdates;
   ASSERT_EQ(updates.size(), 1u);
   EXPECT_EQ(updates[0].index, kTint);
   EXPECT_EQ(updates[0].def.param_type, PF_Param_COLOR);
   EXPECT_EQ(updates[0].def.ui_flags, PF_PUI_DISABLED);
   EXPECT_TRUE(host.IsDisabled(kTint));
-  EXPECT_EQ(host.SuiteAcquires(HostSuite::kParamUtils), 1);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().acquires[HostSuite::kParamUtils], 1);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
 
-  ASSERT_EQ(host.SetPopup(kMode, 2), PF_Err_NONE);
+  ASSERT_EQ(host.SetValue(kMode, 2), PF_Err_NONE);
   EXPECT_FALSE(host.IsDisabled(kTint));
-  EXPECT_EQ(host.FloatValue(kGain), 200.0);
+  EXPECT_EQ(host.Value(kGain), 200.0);
 }
 
 TEST_F(HostSession, UnsupervisedChangesSendNothingAndWrongTargetsAreRefused) {
-  EXPECT_EQ(host.SetFloat(kGain, 42.5), PF_Err_NONE);
-  EXPECT_EQ(host.SetCheckbox(kShow, 0), PF_Err_NONE);
-  EXPECT_EQ(host.SetSlider(kStray, 2), PF_Err_NONE);
-  EXPECT_EQ(host.SetColor(kTint, 0x11223344u), PF_Err_NONE);
-  EXPECT_EQ(host.FloatValue(kGain), 42.5);
-  EXPECT_EQ(host.IntValue(kShow), 0);
-  EXPECT_EQ(host.IntValue(kStray), 2);
+  EXPECT_EQ(host.SetValue(kGain, 42.5), PF_Err_NONE);
+  EXPECT_EQ(host.SetValue(kShow, 0), PF_Err_NONE);
+  EXPECT_EQ(host.SetValue(kStray, 2), PF_Err_NONE);
+  EXPECT_EQ(host.SetValue(kTint, 0x11223344u), PF_Err_NONE);
+  EXPECT_EQ(host.Value(kGain), 42.5);
+  EXPECT_EQ(host.Value(kShow), 0);
+  EXPECT_EQ(host.Value(kStray), 2);
   const PF_Pixel tint = host.Param(kTint)->u.cd.value;
   EXPECT_EQ(tint.alpha, 0x44);
   EXPECT_EQ(tint.red, 0x33);
   EXPECT_EQ(tint.green, 0x22);
   EXPECT_EQ(tint.blue, 0x11);
 
-  EXPECT_EQ(host.SetFloat(kMode, 1.0), PF_Err_UNRECOGNIZED_PARAM_TYPE);
-  EXPECT_EQ(host.SetPopup(kFakeParamCount, 1), PF_Err_INVALID_INDEX);
-  EXPECT_EQ(host.SetPopup(-1, 1), PF_Err_INVALID_INDEX);
-  EXPECT_EQ(host.IntValue(kMode), 1);
-  EXPECT_EQ(host.Count(HostCall::kCommand), 0);
+  EXPECT_EQ(host.SetValue(0, 1.0), PF_Err_UNRECOGNIZED_PARAM_TYPE);  // the layer
+  EXPECT_EQ(host.SetValue(kMode, 1.5), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.SetValue(kTint, -1.0), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.SetValue(kFakeParamCount, 1), PF_Err_INVALID_INDEX);
+  EXPECT_EQ(host.SetValue(-1, 1), PF_Err_INVALID_INDEX);
+  EXPECT_EQ(host.Value(kMode), 1);
+  EXPECT_EQ(host.Log().Count(HostCall::kCommand), 0);
 }
 
 // ---- Rendering -------------------------------------------------------------
@@ -420,7 +427,7 @@ TEST_F(HostSession, UnsupervisedChangesSendNothingAndWrongTargetsAreRefused) {
 TEST_F(HostSession, SmartRenderAtEveryDepthServesTheFrameAndReleasesItsDataOnce) {
   ForEachDepth([&]<typename Pixel>(PixelDepth depth) {
     SCOPED_TRACE(int(depth));
-    host.SetFrame(depth, 7, 5);
+    host.Configure({.input = {depth, 7, 5}});
     FillSample<Pixel>(host.Layer());
     host.ClearLog();
     ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
@@ -442,22 +449,22 @@ TEST_F(HostSession, SmartRenderAtEveryDepthServesTheFrameAndReleasesItsDataOnce)
         {C::kReleaseSuite, std::int32_t(HostSuite::kWorld)},
         {C::kDeletePreRenderData, 0}};
     EXPECT_EQ(CallsAndArgs(host), expected);
-    EXPECT_EQ(host.CheckoutBalance(), 0);
-    EXPECT_EQ(host.SuiteImbalance(), 0);
-    EXPECT_EQ(host.PreRenderDataKept(), 1);
-    EXPECT_EQ(host.PreRenderDataDeleted(), 1);
-    EXPECT_TRUE(host.GuardFailures().empty());
+    EXPECT_EQ(host.Log().CheckoutBalance(), 0);
+    EXPECT_EQ(host.Log().SuiteImbalance(), 0);
+    EXPECT_EQ(host.Log().preRenderKept, 1);
+    EXPECT_EQ(host.Log().preRenderDeleted, 1);
+    EXPECT_TRUE(host.Log().guardFailures.empty());
 
-    const std::vector<ParamCheckoutRecord> params = host.ParamCheckouts();
+    const std::vector<ParamCheckoutRecord> params = host.Log().paramCheckouts;
     ASSERT_EQ(params.size(), 2u);
     EXPECT_EQ(params[0].what_time, 1001);
     EXPECT_EQ(params[0].time_step, 1001);
     EXPECT_EQ(params[0].time_scale, 30000u);
-    const std::vector<LayerCheckoutRecord> layers = host.LayerCheckouts();
+    const std::vector<LayerCheckoutRecord> layers = host.Log().layerCheckouts;
     ASSERT_EQ(layers.size(), 1u);
     EXPECT_EQ(layers[0].checkout_id, 0);
     EXPECT_TRUE(SameRect(layers[0].request.rect, PF_LRect{0, 0, 7, 5}));
-    EXPECT_TRUE(SameRect(host.LastPreRenderOutput().result_rect, PF_LRect{0, 0, 7, 5}));
+    EXPECT_TRUE(SameRect(host.Log().lastPreRender.result_rect, PF_LRect{0, 0, 7, 5}));
   });
 }
 
@@ -468,16 +475,16 @@ TEST_F(HostSession, LegacyRenderWritesThroughEveryStrideAtEveryDepth) {
         SCOPED_TRACE(::testing::Message()
                      << int(depth) << " padding " << padding << " sign " << sign);
         const std::int32_t rowbytes = sign * (6 * std::int32_t(sizeof(Pixel)) + padding);
-        host.SetLayer(depth, 6, 4, -rowbytes);
-        host.SetOutput(depth, 6, 4, rowbytes);
+        host.Configure(
+            {.input = {depth, 6, 4, -rowbytes}, .output = WorldGeometry{depth, 6, 4, rowbytes}});
         FillSample<Pixel>(host.Layer());
-        ASSERT_EQ(host.SetFloat(kGain, 77.0), PF_Err_NONE);
+        ASSERT_EQ(host.SetValue(kGain, 77.0), PF_Err_NONE);
         ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
         ExpectMarkedCopy<Pixel>(host.Layer(), host.Output(), 77.0);
       }
     }
   });
-  EXPECT_TRUE(host.GuardFailures().empty());
+  EXPECT_TRUE(host.Log().guardFailures.empty());
 }
 
 TEST_F(HostSession, StrayWritesShowInTheGuardCheckAfterTheCommand) {
@@ -495,16 +502,17 @@ TEST_F(HostSession, StrayWritesShowInTheGuardCheckAfterTheCommand) {
       for (const bool window : {false, true}) {
         SCOPED_TRACE(::testing::Message()
                      << "stray " << c.stray << " rowbytes " << rowbytes << " window " << window);
-        host.SetFrame(PixelDepth::k8, 4, 3);
+        HostConfig config{.input = {PixelDepth::k8, 4, 3}};
         if (window) {
-          host.SetOutputWindow(WorldMargins{1, 1, 1, 1}, rowbytes < 0 ? -40 : 40);
+          config.output = FollowingOutput{{1, 1, 1, 1}, rowbytes < 0 ? -40 : 40};
         } else {
-          host.SetOutput(PixelDepth::k8, 4, 3, rowbytes);
+          config.output = WorldGeometry{PixelDepth::k8, 4, 3, rowbytes};
         }
-        ASSERT_EQ(host.SetSlider(kStray, c.stray), PF_Err_NONE);
+        host.Configure(config);
+        ASSERT_EQ(host.SetValue(kStray, c.stray), PF_Err_NONE);
         host.ClearLog();
         ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
-        const std::vector<GuardFailure> failures = host.GuardFailures();
+        const std::vector<GuardFailure> failures = host.Log().guardFailures;
         ASSERT_EQ(failures.size(), 1u);
         EXPECT_EQ(failures[0].cmd, PF_Cmd_SMART_RENDER);
         EXPECT_TRUE(failures[0].output);
@@ -545,12 +553,13 @@ TEST_F(HostSession, SmartRenderHandsViewsOfTheInputAndOutputsAtTheResultRect) {
     for (const Case& c : cases) {
       SCOPED_TRACE(::testing::Message()
                    << c.name << (delivery == EmptyInput::kNullWorld ? " null" : ""));
-      host.SetFrame(PixelDepth::k16, c.input.right - c.input.left, c.input.bottom - c.input.top);
-      host.SetInputOrigin(c.input.left, c.input.top);
-      host.SetEmptyInput(delivery);
       PF_RenderRequest request{};
       request.rect = c.request;
-      host.SetOutputRequest(request);
+      host.Configure(
+          {.input = {PixelDepth::k16, c.input.right - c.input.left, c.input.bottom - c.input.top},
+           .inputOrigin = {c.input.left, c.input.top},
+           .emptyInput = delivery,
+           .outputRequest = request});
       g_seen = Seen{};
       const bool empty = c.view.right == 0 && c.view.left == 0;
       const PF_Err err = host.RenderSmart();
@@ -582,15 +591,15 @@ TEST_F(HostSession, SmartRenderHandsViewsOfTheInputAndOutputsAtTheResultRect) {
       EXPECT_EQ(out.width, c.result.right - c.result.left);
       EXPECT_EQ(out.height, c.result.bottom - c.result.top);
       EXPECT_EQ(host.Output().depth(), PixelDepth::k16);
-      EXPECT_TRUE(host.GuardFailures().empty());
+      EXPECT_TRUE(host.Log().guardFailures.empty());
     }
   }
 }
 
 TEST_F(HostSession, LegacyRenderAndInDataTellTheLayerAndTheSourceOrigin) {
-  host.SetFrame(PixelDepth::k8, 10, 7);
-  host.SetInputOrigin(-2, -1);
-  host.SetOutputWindow(WorldMargins{3, 1, 0, 2}, 0);
+  host.Configure({.input = {PixelDepth::k8, 10, 7},
+                  .output = FollowingOutput{{3, 1, 0, 2}},
+                  .inputOrigin = {-2, -1}});
   FillSample<PF_Pixel>(host.Layer());
   ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
   EXPECT_EQ(g_seen.in.pre_effect_source_origin_x, 2);
@@ -602,28 +611,32 @@ TEST_F(HostSession, LegacyRenderAndInDataTellTheLayerAndTheSourceOrigin) {
   EXPECT_EQ(g_seen.output.height, 7);
   EXPECT_EQ(g_seen.output.origin_x, 0);
   ExpectMarkedCopy<PF_Pixel>(host.Layer(), host.Output(), 10.0);
-  EXPECT_TRUE(host.GuardFailures().empty());
+  EXPECT_TRUE(host.Log().guardFailures.empty());
 
   // Half resolution of a 17 x 13 layer: the full size in in_data, whatever the worlds.
-  host.SetLayerSize(17, 13);
-  host.SetDownsample(PF_RationalScale{1, 2}, PF_RationalScale{1, 2});
+  Reconfigure(host, [](auto& c) {
+    c.layerSize = {{17, 13}};
+    c.downsample = {{1, 2}, {1, 2}};
+  });
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
   EXPECT_EQ(g_seen.in.width, 17);
   EXPECT_EQ(g_seen.in.height, 13);
   EXPECT_EQ(g_seen.output.origin_x, -2);
-  host.ResetLayerSize();
+  Reconfigure(host, [](auto& c) { c.layerSize.reset(); });
   EXPECT_EQ(host.MakeInData().width, 10);
 
   // An output the host cannot make: no render command is sent.
-  host.SetCheckoutResultRects(PF_LRect{0, 0, 1 << 20, 1 << 20}, PF_LRect{0, 0, 1 << 20, 1 << 20});
+  const PF_LRect huge{0, 0, 1 << 20, 1 << 20};
+  Reconfigure(host, [&](auto& c) { c.checkoutRects = {{huge, huge}}; });
   host.ClearLog();
   EXPECT_EQ(host.RenderSmart(), PF_Err_OUT_OF_MEMORY);
-  EXPECT_EQ(host.ArgsOf(HostCall::kCommand), std::vector<std::int32_t>{PF_Cmd_SMART_PRE_RENDER});
-  EXPECT_EQ(host.PreRenderDataDeleted(), 1);
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCommand),
+            std::vector<std::int32_t>{PF_Cmd_SMART_PRE_RENDER});
+  EXPECT_EQ(host.Log().preRenderDeleted, 1);
 }
 
 TEST_F(HostSession, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
-  host.SetFrame(PixelDepth::k16, 33, 17);
+  host.Configure({.input = {PixelDepth::k16, 33, 17}});
   FillSample<PF_Pixel16>(host.Layer());
   SmartFrame frame;
   ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
@@ -660,13 +673,13 @@ TEST_F(HostSession, OneFrameRendersOnSeveralThreadsBesideAnotherHost) {
 
   EXPECT_EQ(std::count(results.begin(), results.end(), PF_Err_NONE), kThreads * kFrames);
   EXPECT_EQ(otherResult, PF_Err_NONE);
-  EXPECT_EQ(host.Count(HostCall::kCommand), 2 + kThreads * kFrames);
-  EXPECT_EQ(host.PreRenderDataDeleted(), 1);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
-  EXPECT_EQ(host.BadEffectRefs(), 0);
-  EXPECT_EQ(other.Count(HostCall::kCommand), 1 + 2 * kFrames);
-  EXPECT_EQ(other.PreRenderDataDeleted(), kFrames);
-  EXPECT_TRUE(host.GuardFailures().empty());
+  EXPECT_EQ(host.Log().Count(HostCall::kCommand), 2 + kThreads * kFrames);
+  EXPECT_EQ(host.Log().preRenderDeleted, 1);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().badEffectRefs, 0);
+  EXPECT_EQ(other.Log().Count(HostCall::kCommand), 1 + 2 * kFrames);
+  EXPECT_EQ(other.Log().preRenderDeleted, kFrames);
+  EXPECT_TRUE(host.Log().guardFailures.empty());
 }
 
 // ---- Faults ----------------------------------------------------------------
@@ -701,12 +714,12 @@ TEST_F(HostSession, EachFaultHitsItsCallAndTheFrameIsStillCleanedUp) {
     host.AddFault(c.fault);
     EXPECT_EQ(host.RenderSmart(), c.result);
     EXPECT_EQ(host.FaultsFired(), 1);
-    EXPECT_EQ(host.Count(c.counted), c.count);
-    EXPECT_EQ(host.CheckoutBalance(), 0);
-    EXPECT_EQ(host.SuiteImbalance(), 0);
-    EXPECT_EQ(host.PreRenderDataKept(), host.PreRenderDataDeleted());
+    EXPECT_EQ(host.Log().Count(c.counted), c.count);
+    EXPECT_EQ(host.Log().CheckoutBalance(), 0);
+    EXPECT_EQ(host.Log().SuiteImbalance(), 0);
+    EXPECT_EQ(host.Log().preRenderKept, host.Log().preRenderDeleted);
     if (c.fault.effect == E::kFail) {
-      const std::vector<CallRecord> log = host.Calls();
+      const std::vector<CallRecord> log = host.Log().calls;
       const auto hit = std::find_if(log.begin(), log.end(), [&](const CallRecord& r) {
         return r.call == c.fault.call && r.result == c.fault.error;
       });
@@ -719,12 +732,12 @@ TEST(MiniHostFaults, AnAddFailsOnItsNthCallOnlyAndRepeatingFaultsKeepFailing) {
   MiniHost host(&FakeEffect);
   host.AddFault(Fault{HostCall::kAddParam, 3, FaultEffect::kFail, 7});
   EXPECT_EQ(host.ParamsSetup(), 7);
-  const std::vector<AddParamRecord> adds = host.Adds();
+  const std::vector<AddParamRecord> adds = host.Log().adds;
   ASSERT_EQ(adds.size(), 3u);
   EXPECT_EQ(adds[1].result, PF_Err_NONE);
   EXPECT_EQ(adds[2].result, 7);
   EXPECT_EQ(host.ParamCount(), 3);  // the layer and the two controls added
-  EXPECT_EQ(host.LastOutData().num_params, 1);
+  EXPECT_EQ(host.Log().lastOut.num_params, 1);
   EXPECT_EQ(host.ParamsSetup(), PF_Err_NONE);  // the fault hit its one call
   EXPECT_EQ(host.ParamCount(), kFakeParamCount);
 
@@ -732,7 +745,7 @@ TEST(MiniHostFaults, AnAddFailsOnItsNthCallOnlyAndRepeatingFaultsKeepFailing) {
   EXPECT_EQ(host.RenderSmart(), 8);  // calls 1 and 2
   EXPECT_EQ(host.RenderSmart(), 8);  // call 3
   EXPECT_EQ(host.FaultsFired(), 3);
-  EXPECT_EQ(host.CheckoutBalance(), 0);
+  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
 }
 
 // ---- Suites and raw commands -----------------------------------------------
@@ -769,9 +782,8 @@ PF_Err ProbeEffect(PF_Cmd, PF_InData* in, PF_OutData*, PF_ParamDef**, PF_LayerDe
 }
 
 TEST(MiniHostSuites, ServesKnownSuitesOnlyAndReportsEachWorldsFormat) {
-  MiniHost host(&ProbeEffect);
-  host.SetOutput(PixelDepth::kFloat, 4, 4);
-  host.SetLayer(PixelDepth::k16, 4, 4);
+  MiniHost host(&ProbeEffect, {.input = {PixelDepth::k16, 4, 4},
+                               .output = WorldGeometry{PixelDepth::kFloat, 4, 4}});
   Probe p;
   auto send = [&](PF_LayerDef* world) {
     PF_InData in = host.MakeInData();
@@ -786,11 +798,11 @@ TEST(MiniHostSuites, ServesKnownSuitesOnlyAndReportsEachWorldsFormat) {
   EXPECT_EQ(p.format, PF_Err_NONE);
   EXPECT_EQ(p.pixelFormat, PF_PixelFormat_ARGB128);
   EXPECT_EQ(p.release, kSPNoError);
-  EXPECT_EQ(host.ArgsOf(HostCall::kAcquireSuite),
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kAcquireSuite),
             (std::vector<std::int32_t>{kUnknownSuite, kUnknownSuite, 0}));
-  EXPECT_EQ(host.SuiteAcquires(HostSuite::kWorld), 1);
-  EXPECT_EQ(host.SuiteReleases(HostSuite::kWorld), 1);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().acquires[HostSuite::kWorld], 1);
+  EXPECT_EQ(host.Log().releases[HostSuite::kWorld], 1);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
 
   send(&host.Param(0)->u.ld);  // a copy of the layer's record
   EXPECT_EQ(p.pixelFormat, PF_PixelFormat_ARGB64);
@@ -804,13 +816,13 @@ TEST(MiniHostSuites, ServesKnownSuitesOnlyAndReportsEachWorldsFormat) {
   host.AddFault(Fault{HostCall::kGetPixelFormat, 1, FaultEffect::kFail, 21});
   send(host.Output().def());
   EXPECT_EQ(p.format, 21);
-  host.SetSuiteAvailable(HostSuite::kWorld, false);
+  Reconfigure(host, [](auto& c) { c.suites[HostSuite::kWorld] = false; });
   send(host.Output().def());
   EXPECT_EQ(p.world, kSuiteNotFoundError);
-  host.SetBasicSuiteAvailable(false);
+  Reconfigure(host, [](auto& c) { c.basicSuite = false; });
   send(host.Output().def());
   EXPECT_FALSE(p.basicSuite);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
 }
 
 // The commands the effect received: in_data and extra as given.
@@ -828,9 +840,7 @@ PF_Err RecordingEffect(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef**
 }
 
 TEST(MiniHostSparse, LeavesInDataSparseAndRendersThroughTheLegacyCommandOnly) {
-  MiniHost host(&RecordingEffect);
-  host.SetSparseHost(true);
-  host.SetSuiteAvailable(HostSuite::kParamUtils, false);
+  MiniHost host(&RecordingEffect, {.suites = {{true, false}}, .sparseHost = true});
   g_sent.clear();
   ASSERT_EQ(host.About(), PF_Err_NONE);
   ASSERT_EQ(host.GlobalSetup(), PF_Err_NONE);
@@ -838,10 +848,10 @@ TEST(MiniHostSparse, LeavesInDataSparseAndRendersThroughTheLegacyCommandOnly) {
   ASSERT_EQ(host.UpdateParamsUI(), PF_Err_NONE);  // the suite: no error and no table
   ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
   EXPECT_EQ(host.RenderSmart(), PF_Err_INVALID_CALLBACK);
-  EXPECT_EQ(host.ArgsOf(HostCall::kAcquireSuite),
+  EXPECT_EQ(host.Log().ArgsOf(HostCall::kAcquireSuite),
             (std::vector<std::int32_t>{std::int32_t(HostSuite::kParamUtils),
                                        std::int32_t(HostSuite::kWorld)}));
-  EXPECT_EQ(host.SuiteReleases(HostSuite::kParamUtils), 0);
+  EXPECT_EQ(host.Log().releases[HostSuite::kParamUtils], 0);
   ASSERT_EQ(g_sent.size(), 5u);
   for (const Sent& s : g_sent) {
     SCOPED_TRACE(s.cmd);
@@ -877,7 +887,7 @@ TEST_F(HostSession, RawCommandsPassRecordsAsGivenAndForeignEffectRefsAreCaught) 
   EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, nullptr, nullptr, nullptr, nullptr, nullptr),
             PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(host.Send(-1, nullptr, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
-  const std::vector<CallRecord> log = host.Calls();
+  const std::vector<CallRecord> log = host.Log().calls;
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0].arg, PF_Cmd_SMART_RENDER);
   EXPECT_EQ(log[0].result, PF_Err_BAD_CALLBACK_PARAM);
@@ -892,14 +902,14 @@ TEST_F(HostSession, RawCommandsPassRecordsAsGivenAndForeignEffectRefsAreCaught) 
   PF_PreRenderExtra extra{&input, &output, &cb};
   EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, &extra),
             PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(host.BadEffectRefs(), 1);
-  EXPECT_EQ(host.CheckoutBalance(), 0);
+  EXPECT_EQ(host.Log().badEffectRefs, 1);
+  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
 
   // Outside a command no callback serves anyone.
   PF_ParamDef def{};
   EXPECT_EQ(in.inter.checkout_param(host.EffectRef(), kGain, 0, 1, 1, &def),
             PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(host.Count(HostCall::kCheckoutParam), 1);
+  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutParam), 1);
 }
 
 }  // namespace

@@ -39,50 +39,50 @@ constexpr std::uint32_t Color(A_u_char alpha, A_u_char red, A_u_char green, A_u_
 // clang-format off
 constexpr std::array<GoldenScenario, 9> kScenarios = {{
     {"Custom Composite", 96, 64, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetFloat(kXSpacing, 11.25), h.SetFloat(kYSpacing, 9.5),
-                          h.SetSlider(kXCount, 4), h.SetSlider(kYCount, 3),
-                          h.SetFloat(kLineWidth, 1.5), h.SetFloat(kCenterLineWidth, 3.25)});
+       return FirstError({h.SetValue(kXSpacing, 11.25), h.SetValue(kYSpacing, 9.5),
+                          h.SetValue(kXCount, 4), h.SetValue(kYCount, 3),
+                          h.SetValue(kLineWidth, 1.5), h.SetValue(kCenterLineWidth, 3.25)});
      }},
     {"Grid Only Odd Size", 101, 67, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetPopup(kBlendMode, kGridOnly), h.SetFloat(kXSpacing, 17.3),
-                          h.SetFloat(kYSpacing, 13.7), h.SetSlider(kXCount, 3),
-                          h.SetSlider(kYCount, 2), h.SetFloat(kLineWidth, 0.7),
-                          h.SetFloat(kCenterLineWidth, 2.6)});
+       return FirstError({h.SetValue(kBlendMode, kGridOnly), h.SetValue(kXSpacing, 17.3),
+                          h.SetValue(kYSpacing, 13.7), h.SetValue(kXCount, 3),
+                          h.SetValue(kYCount, 2), h.SetValue(kLineWidth, 0.7),
+                          h.SetValue(kCenterLineWidth, 2.6)});
      }},
     {"Thirds", 120, 68, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
-       return h.SetPopup(kPreset, kThirds);
+       return h.SetValue(kPreset, kThirds);
      }},
     {"Margin Frame Grid Only", 99, 75, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetPopup(kPreset, kMarginFrame), h.SetPopup(kBlendMode, kGridOnly)});
+       return FirstError({h.SetValue(kPreset, kMarginFrame), h.SetValue(kBlendMode, kGridOnly)});
      }},
     {"Fine Draft Full HD", 192, 108, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetPopup(kPreset, kFineDraft), h.SetPopup(kResolution, kFullHd),
-                          h.SetPopup(kOuterColorCount, kThreeColors),
-                          h.SetCheckbox(kUseColor2, 0)});
+       return FirstError({h.SetValue(kPreset, kFineDraft), h.SetValue(kResolution, kFullHd),
+                          h.SetValue(kOuterColorCount, kThreeColors),
+                          h.SetValue(kUseColor2, 0)});
      }},
     {"Translucent", 80, 80, Stride::kPacked, Source::kTranslucent, false, [](MiniHost& h) {
-       return FirstError({h.SetFloat(kOpacity, 37.5),
-                          h.SetColor(kCenterLineColor, Color(128, 255, 200, 0)),
-                          h.SetColor(kColor1, Color(64, 0, 128, 255)),
-                          h.SetFloat(kXSpacing, 7), h.SetFloat(kYSpacing, 7),
-                          h.SetSlider(kXCount, 6), h.SetSlider(kYCount, 6),
-                          h.SetFloat(kLineWidth, 2.5)});
+       return FirstError({h.SetValue(kOpacity, 37.5),
+                          h.SetValue(kCenterLineColor, Color(128, 255, 200, 0)),
+                          h.SetValue(kColor1, Color(64, 0, 128, 255)),
+                          h.SetValue(kXSpacing, 7), h.SetValue(kYSpacing, 7),
+                          h.SetValue(kXCount, 6), h.SetValue(kYCount, 6),
+                          h.SetValue(kLineWidth, 2.5)});
      }},
     {"Padded Stride", 75, 41, Stride::kPadded, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetFloat(kXSpacing, 9.75), h.SetFloat(kYSpacing, 6.5),
-                          h.SetSlider(kXCount, 5), h.SetSlider(kYCount, 4),
-                          h.SetPopup(kOuterColorCount, kTwoColors)});
+       return FirstError({h.SetValue(kXSpacing, 9.75), h.SetValue(kYSpacing, 6.5),
+                          h.SetValue(kXCount, 5), h.SetValue(kYCount, 4),
+                          h.SetValue(kOuterColorCount, kTwoColors)});
      }},
     {"Negative Stride", 63, 47, Stride::kNegative, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetFloat(kXSpacing, 8), h.SetFloat(kYSpacing, 8.5),
-                          h.SetSlider(kXCount, 4), h.SetSlider(kYCount, 3),
-                          h.SetFloat(kLineWidth, 1.25), h.SetFloat(kCenterLineWidth, 1.75),
-                          h.SetFloat(kOpacity, 80)});
+       return FirstError({h.SetValue(kXSpacing, 8), h.SetValue(kYSpacing, 8.5),
+                          h.SetValue(kXCount, 4), h.SetValue(kYCount, 3),
+                          h.SetValue(kLineWidth, 1.25), h.SetValue(kCenterLineWidth, 1.75),
+                          h.SetValue(kOpacity, 80)});
      }},
     {"Half Resolution", 120, 68, Stride::kPacked, Source::kOpaque, true, [](MiniHost& h) {
-       return FirstError({h.SetFloat(kXSpacing, 20), h.SetFloat(kYSpacing, 15),
-                          h.SetSlider(kXCount, 4), h.SetSlider(kYCount, 3),
-                          h.SetFloat(kLineWidth, 3), h.SetFloat(kCenterLineWidth, 4.5)});
+       return FirstError({h.SetValue(kXSpacing, 20), h.SetValue(kYSpacing, 15),
+                          h.SetValue(kXCount, 4), h.SetValue(kYCount, 3),
+                          h.SetValue(kLineWidth, 3), h.SetValue(kCenterLineWidth, 4.5)});
      }},
 }};
 // clang-format on
@@ -165,14 +165,14 @@ const char* DepthName(PixelDepth depth) {
 }
 
 void ExpectHostBalanced(const MiniHost& host) {
-  for (const GuardFailure& failure : host.GuardFailures()) {
+  for (const GuardFailure& failure : host.Log().guardFailures) {
     ADD_FAILURE() << "command " << failure.cmd << " wrote outside the "
                   << (failure.output ? "output" : "input") << ": " << failure.report.Describe();
   }
-  EXPECT_EQ(host.CheckoutBalance(), 0);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
-  EXPECT_EQ(host.BadEffectRefs(), 0);
-  EXPECT_EQ(host.PreRenderDataKept(), host.PreRenderDataDeleted());
+  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().badEffectRefs, 0);
+  EXPECT_EQ(host.Log().preRenderKept, host.Log().preRenderDeleted);
 }
 
 }  // namespace
@@ -183,11 +183,13 @@ std::span<const GoldenScenario> GoldenScenarios() {
 
 std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenScenario& scenario) {
   SCOPED_TRACE(std::string(scenario.name));
-  MiniHost host(entry);
-  if (scenario.halfResolution) host.SetDownsample({1, 2}, {1, 2});
   // The layer's size is the "Current Size" reference of the presets.
-  host.SetFrame(PixelDepth::k8, scenario.width, scenario.height);
-  if (scenario.halfResolution) host.SetLayerSize(2 * scenario.width, 2 * scenario.height);
+  HostConfig config{.input = {PixelDepth::k8, scenario.width, scenario.height}};
+  if (scenario.halfResolution) {
+    config.downsample = {{1, 2}, {1, 2}};
+    config.layerSize = {{2 * scenario.width, 2 * scenario.height}};
+  }
+  MiniHost host(entry, config);
   EXPECT_EQ(host.GlobalSetup(), PF_Err_NONE);
   EXPECT_EQ(host.ParamsSetup(), PF_Err_NONE);
   EXPECT_EQ(host.ParamCount(), kParamCount);
@@ -199,8 +201,9 @@ std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenS
     for (RenderPath path : kGoldenPaths) {
       SCOPED_TRACE(std::string(DepthName(depth)) + " " + std::string(RenderPathName(path)));
       const std::int32_t rowbytes = RowbytesFor(scenario.stride, depth, scenario.width);
-      host.SetLayer(depth, scenario.width, scenario.height, rowbytes);
-      host.SetOutput(depth, scenario.width, scenario.height, rowbytes);
+      config.input = {depth, scenario.width, scenario.height, rowbytes};
+      config.output = config.input;
+      host.Configure(config);
       FillPattern(host.Layer(), 0);
       if (scenario.source == Source::kOpaque) MakeOpaque(host.Layer());
       FillPattern(host.Output(), 4);

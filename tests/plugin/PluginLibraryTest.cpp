@@ -242,7 +242,7 @@ TEST_F(PluginLibrary, VersionInformationStatesTheHeadersVersion) {
   // The parts of the packed version that global setup reports.
   MiniHost host(Entry());
   ASSERT_EQ(host.GlobalSetup(), PF_Err_NONE);
-  const std::uint32_t packed = host.LastOutData().my_version;
+  const std::uint32_t packed = host.Log().lastOut.my_version;
   ASSERT_EQ(packed, std::uint32_t(TESSALINE_VERSION));
   const DWORD major = ((packed >> 19) & 7) | ((packed >> 26) & 15) << 3;
   const DWORD minor = (packed >> 15) & 15, fix = (packed >> 11) & 15, build = packed & 0x1FF;
@@ -480,7 +480,7 @@ TEST_F(PiplResource, AgreesWithTheLoadedCode) {
 
   MiniHost host(Entry());
   ASSERT_EQ(host.GlobalSetup(), PF_Err_NONE);
-  const PF_OutData out = host.LastOutData();
+  const PF_OutData out = host.Log().lastOut;
   EXPECT_EQ(Word("eVER"), out.my_version);
   EXPECT_EQ(Word("eGLO"), std::uint32_t(out.out_flags));
   EXPECT_EQ(Word("eGL2"), std::uint32_t(out.out_flags2));
@@ -497,18 +497,18 @@ std::vector<std::string> Labels(const std::array<std::string_view, N>& labels) {
 }
 
 void ExpectLayout(const MiniHost& host, const GridPreset& want) {
-  EXPECT_EQ(host.FloatValue(kXSpacing), want.xSpacing);
-  EXPECT_EQ(host.FloatValue(kYSpacing), want.ySpacing);
-  EXPECT_EQ(host.IntValue(kXCount), want.xCount);
-  EXPECT_EQ(host.IntValue(kYCount), want.yCount);
-  EXPECT_EQ(host.IntValue(kOuterColorCount), want.outerColorCount);
-  EXPECT_EQ(host.ColorValue(kCenterLineColor), want.centerColor);
-  EXPECT_EQ(host.FloatValue(kLineWidth), want.lineWidth);
-  EXPECT_EQ(host.FloatValue(kCenterLineWidth), want.centerLineWidth);
-  EXPECT_EQ(host.FloatValue(kOpacity), want.opacity);
+  EXPECT_EQ(host.Value(kXSpacing), want.xSpacing);
+  EXPECT_EQ(host.Value(kYSpacing), want.ySpacing);
+  EXPECT_EQ(host.Value(kXCount), want.xCount);
+  EXPECT_EQ(host.Value(kYCount), want.yCount);
+  EXPECT_EQ(host.Value(kOuterColorCount), want.outerColorCount);
+  EXPECT_EQ(host.Value(kCenterLineColor), want.centerColor);
+  EXPECT_EQ(host.Value(kLineWidth), want.lineWidth);
+  EXPECT_EQ(host.Value(kCenterLineWidth), want.centerLineWidth);
+  EXPECT_EQ(host.Value(kOpacity), want.opacity);
   for (int slot = 0; slot < kColorSlotCount; ++slot) {
-    EXPECT_EQ(host.IntValue(UseColorParam(slot)), want.useColor[slot]) << "slot " << slot;
-    EXPECT_EQ(host.ColorValue(ColorParam(slot)), want.colors[slot]) << "slot " << slot;
+    EXPECT_EQ(host.Value(UseColorParam(slot)), want.useColor[slot]) << "slot " << slot;
+    EXPECT_EQ(host.Value(ColorParam(slot)), want.colors[slot]) << "slot " << slot;
   }
 }
 
@@ -522,20 +522,19 @@ void ExpectEnabledSlots(const MiniHost& host, int count) {
 
 TEST_F(PluginLibrary, SessionThroughTheLoadedEntryPoint) {
   constexpr std::int32_t kWidth = 320, kHeight = 180;
-  MiniHost host(Entry());
-  host.SetFrame(PixelDepth::k8, kWidth, kHeight);
+  MiniHost host(Entry(), {.input = {PixelDepth::k8, kWidth, kHeight}});
 
   ASSERT_EQ(host.About(), PF_Err_NONE);
-  EXPECT_EQ(host.AboutText(), kAboutText);
+  EXPECT_EQ(host.Log().AboutText(), kAboutText);
 
   ASSERT_EQ(host.GlobalSetup(), PF_Err_NONE);
-  EXPECT_EQ(host.LastOutData().my_version, 0x8001u);
-  EXPECT_EQ(host.LastOutData().out_flags, 0x06000400);
-  EXPECT_EQ(host.LastOutData().out_flags2, 0x08001408);
+  EXPECT_EQ(host.Log().lastOut.my_version, 0x8001u);
+  EXPECT_EQ(host.Log().lastOut.out_flags, 0x06000400);
+  EXPECT_EQ(host.Log().lastOut.out_flags2, 0x08001408);
 
   ASSERT_EQ(host.ParamsSetup(), PF_Err_NONE);
   ASSERT_EQ(host.ParamCount(), 27);
-  EXPECT_EQ(host.LastOutData().num_params, 27);
+  EXPECT_EQ(host.Log().lastOut.num_params, 27);
   for (const ControlRow& row : kControlTable) {
     EXPECT_EQ(host.ParamName(row.index), row.name) << "parameter " << row.index;
     EXPECT_EQ(host.Param(row.index)->param_type, row.type) << "parameter " << row.index;
@@ -574,54 +573,55 @@ TEST_F(PluginLibrary, SessionThroughTheLoadedEntryPoint) {
   for (const PresetStep& step : steps) {
     SCOPED_TRACE(std::string(step.label));
     const std::int32_t value = step.control == kPreset ? step.preset : step.resolution;
-    ASSERT_EQ(host.SetPopup(step.control, value), PF_Err_NONE);
-    EXPECT_EQ(host.LastTakenOver().size(), 17u);
-    EXPECT_TRUE(host.LastIgnoredWrites().empty());
-    EXPECT_EQ(host.IntValue(kPreset), step.preset);
+    ASSERT_EQ(host.SetValue(step.control, value), PF_Err_NONE);
+    EXPECT_EQ(host.Log().takenOver.size(), 17u);
+    EXPECT_TRUE(host.Log().ignoredWrites.empty());
+    EXPECT_EQ(host.Value(kPreset), step.preset);
     const FrameSize size = ReferenceFrameSize(step.resolution, kWidth, kHeight);
     ExpectLayout(host, ComputeGridPreset(step.preset, size.width, size.height));
-    ExpectEnabledSlots(host, host.IntValue(kOuterColorCount));
+    ExpectEnabledSlots(host, host.Value(kOuterColorCount));
   }
 
   // A color count change writes nothing back; it greys out the slots beyond.
   for (std::int32_t count : {2, 1, 4, 3}) {
     SCOPED_TRACE("outer color count " + std::to_string(count));
     host.ClearLog();
-    ASSERT_EQ(host.SetPopup(kOuterColorCount, count), PF_Err_NONE);
-    EXPECT_TRUE(host.LastTakenOver().empty());
-    EXPECT_EQ(host.UiUpdates().size(), 8u);
+    ASSERT_EQ(host.SetValue(kOuterColorCount, count), PF_Err_NONE);
+    EXPECT_TRUE(host.Log().takenOver.empty());
+    EXPECT_EQ(host.Log().uiUpdates.size(), 8u);
     ExpectEnabledSlots(host, count);
     host.ClearLog();
     ASSERT_EQ(host.UpdateParamsUI(), PF_Err_NONE);
-    EXPECT_EQ(host.UiUpdates().size(), 8u);
+    EXPECT_EQ(host.Log().uiUpdates.size(), 8u);
     ExpectEnabledSlots(host, count);
   }
 
   // "Custom" keeps the controls as they are.
-  const double xSpacing = host.FloatValue(kXSpacing);
-  ASSERT_EQ(host.SetPopup(kPreset, kPresetCustom), PF_Err_NONE);
-  EXPECT_TRUE(host.LastTakenOver().empty());
-  EXPECT_EQ(host.FloatValue(kXSpacing), xSpacing);
+  const double xSpacing = host.Value(kXSpacing);
+  ASSERT_EQ(host.SetValue(kPreset, kPresetCustom), PF_Err_NONE);
+  EXPECT_TRUE(host.Log().takenOver.empty());
+  EXPECT_EQ(host.Value(kXSpacing), xSpacing);
 
   // Each depth through both paths, and through the legacy command of a host
   // that leaves in_data sparse; frames compared in the golden test below.
   for (PixelDepth depth : kGoldenDepths) {
-    host.SetFrame(depth, kWidth, kHeight);
+    HostConfig config{.input = {depth, kWidth, kHeight}};
+    host.Configure(config);
     EXPECT_EQ(host.RenderSmart(), PF_Err_NONE);
     const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
     for (bool sparse : {false, true}) {
-      host.SetSparseHost(sparse);
+      config.sparseHost = sparse;
+      host.Configure(config);
       host.Output().Clear();
       EXPECT_EQ(host.RenderLegacy(), PF_Err_NONE);
       EXPECT_EQ(host.Output().PackedPixels(), smart)
           << "depth " << int(depth) << " sparse " << sparse;
     }
-    host.SetSparseHost(false);
   }
-  EXPECT_TRUE(host.GuardFailures().empty());
-  EXPECT_EQ(host.CheckoutBalance(), 0);
-  EXPECT_EQ(host.SuiteImbalance(), 0);
-  EXPECT_EQ(host.PreRenderDataKept(), host.PreRenderDataDeleted());
+  EXPECT_TRUE(host.Log().guardFailures.empty());
+  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
+  EXPECT_EQ(host.Log().SuiteImbalance(), 0);
+  EXPECT_EQ(host.Log().preRenderKept, host.Log().preRenderDeleted);
 }
 
 // The frames of the loaded library against those of the native build.

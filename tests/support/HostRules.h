@@ -260,8 +260,7 @@ inline Verdict JudgeColorSlotUI(const CallLog& log, const PF_InData& in,
   v.Require(!calls.empty() && calls[0].call == HostCall::kAcquireSuite &&
                 calls[0].arg == std::int32_t(HostSuite::kParamUtils),
             "the param utils suite not asked for first");
-  if (calls.empty() || calls[0].result != kSPNoError ||
-      log.acquires[std::size_t(HostSuite::kParamUtils)] == 0) {
+  if (calls.empty() || calls[0].result != kSPNoError || log.acquires[HostSuite::kParamUtils] == 0) {
     v.Require(calls.size() <= 1, "calls after the suite was not delivered");
     return v;
   }
