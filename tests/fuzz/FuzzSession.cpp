@@ -427,11 +427,15 @@ class Session {
     return true;
   }
 
-  void Require(const Verdict& v, PF_Err err) const {
-    if (!v.breach.empty()) {
-      std::fprintf(stderr, "session rule broken: %s\n", v.breach.c_str());
-      std::abort();
-    }
+  // The command's calls kept the rules a judge states; and, given its result,
+  // it answered what they make it answer.
+  static void Kept(const Verdict& v) {
+    if (v.breach.empty()) return;
+    std::fprintf(stderr, "session rule broken: %s\n", v.breach.c_str());
+    std::abort();
+  }
+  static void Require(const Verdict& v, PF_Err err) {
+    Kept(v);
     SESSION_CHECK_EQ(err, v.expected);
   }
 
@@ -654,7 +658,7 @@ class Session {
       CheckWorldsUntouched();
       return;
     }
-    SESSION_CHECK(v.breach.empty());
+    Kept(v);
     const PF_EffectWorld& out = g_delivered.output;
     const PF_PixelFormat format = FormatSeen(out, r.in.pica_basicP != nullptr);
     // The worlds' origins place them in the layer: the grid's center and the
