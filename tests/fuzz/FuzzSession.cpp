@@ -48,10 +48,8 @@ bool Has(std::uint32_t mask, std::uint32_t bit) {
 // the host's record may live only for the command.
 struct Delivered {
   PF_SmartRenderCallbacks host{};
-  bool pixelsCalled = false;
   bool hasPixels = false;
   PF_EffectWorld pixels{};
-  bool outputCalled = false;
   bool hasOutput = false;
   PF_EffectWorld output{};
 };
@@ -64,14 +62,12 @@ void Keep(PF_EffectWorld** delivered, bool& has, PF_EffectWorld& copy) {
 
 PF_Err SeeLayerPixels(PF_ProgPtr ref, A_long id, PF_EffectWorld** pixels) {
   const PF_Err err = g_delivered.host.checkout_layer_pixels(ref, id, pixels);
-  g_delivered.pixelsCalled = true;
   Keep(pixels, g_delivered.hasPixels, g_delivered.pixels);
   return err;
 }
 
 PF_Err SeeOutput(PF_ProgPtr ref, PF_EffectWorld** output) {
   const PF_Err err = g_delivered.host.checkout_output(ref, output);
-  g_delivered.outputCalled = true;
   Keep(output, g_delivered.hasOutput, g_delivered.output);
   return err;
 }

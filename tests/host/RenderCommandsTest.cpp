@@ -425,12 +425,11 @@ TEST(LayerPlacement, AnEarlierEffectGrowingTheBufferMovesNothing) {
 }
 
 // A host that leaves in_data's sizes out (width, height and both downsample
-// factors 0): the layer is what the command holds, the output world in
-// legacy render and the input's max_result_rect in smart render, each taken
-// to reach as far past the layer on the far side as on the near side. Such a
-// host renders through the legacy command only; the smart pair sees the
-// sizes left out by an otherwise full host. With no grown buffer, or one
-// grown alike on both sides, and full resolution, its frame is the full host's.
+// factors 0) renders through the legacy command only; the smart pair sees the
+// sizes left out by an otherwise full host. The layer is then what the command
+// holds (the output world, or the input's max_result_rect), reaching as far
+// past the layer on the far side as on the near side: with no grown buffer, or
+// one grown alike on both sides, the frame is the full host's.
 TEST(LayerPlacement, AHostLeavingTheSizesOutGetsTheFullHostsFrame) {
   for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
     for (bool smart : {true, false}) {

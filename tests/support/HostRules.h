@@ -99,28 +99,22 @@ struct NeededRecords {
   PF_Err answer;
 };
 
+inline constexpr std::uint32_t kSmartRecords =
+    kNullInData | kNullExtra | kNullExtraInput | kNullExtraCb | kNullLayerCallback;
+inline constexpr PF_Err kBadRecords = PF_Err_BAD_CALLBACK_PARAM;
+
+// clang-format off
 inline constexpr NeededRecords kNeededRecords[] = {
-    {PF_Cmd_ABOUT, kNullOutData, {}, PF_Err_BAD_CALLBACK_PARAM},
-    {PF_Cmd_GLOBAL_SETUP, kNullOutData, {}, PF_Err_BAD_CALLBACK_PARAM},
-    {PF_Cmd_PARAMS_SETUP,
-     kNullInData | kNullOutData | kNullAddParam,
-     {},
-     PF_Err_BAD_CALLBACK_PARAM},
+    {PF_Cmd_ABOUT, kNullOutData, {}, kBadRecords},
+    {PF_Cmd_GLOBAL_SETUP, kNullOutData, {}, kBadRecords},
+    {PF_Cmd_PARAMS_SETUP, kNullInData | kNullOutData | kNullAddParam, {}, kBadRecords},
     {PF_Cmd_UPDATE_PARAMS_UI, kNullInData | kNullParams, kColorSlotEntries, PF_Err_NONE},
-    {PF_Cmd_USER_CHANGED_PARAM, kNullInData | kNullOutData | kNullParams | kNullExtra,
-     kChangeEntries, PF_Err_NONE},
-    {PF_Cmd_SMART_PRE_RENDER,
-     kNullInData | kNullExtra | kNullExtraInput | kNullExtraOutput | kNullExtraCb |
-         kNullLayerCallback | kNullCheckoutParam | kNullCheckinParam,
-     {},
-     PF_Err_BAD_CALLBACK_PARAM},
-    {PF_Cmd_SMART_RENDER,
-     kNullInData | kNullOutData | kNullExtra | kNullExtraInput | kNullExtraCb | kNullPreRenderData |
-         kNullLayerCallback | kNullOutputCallback,
-     {},
-     PF_Err_BAD_CALLBACK_PARAM},
-    {PF_Cmd_RENDER, kNullParams | kNullOutput, kLegacyEntries, PF_Err_BAD_CALLBACK_PARAM},
+    {PF_Cmd_USER_CHANGED_PARAM, kNullInData | kNullOutData | kNullParams | kNullExtra, kChangeEntries, PF_Err_NONE},
+    {PF_Cmd_SMART_PRE_RENDER, kSmartRecords | kNullExtraOutput | kNullCheckoutParam | kNullCheckinParam, {}, kBadRecords},
+    {PF_Cmd_SMART_RENDER, kSmartRecords | kNullOutData | kNullPreRenderData | kNullOutputCallback, {}, kBadRecords},
+    {PF_Cmd_RENDER, kNullParams | kNullOutput, kLegacyEntries, kBadRecords},
 };
+// clang-format on
 
 // The row of kNeededRecords for `cmd`, or null for a command that needs nothing.
 inline const NeededRecords* NeededBy(PF_Cmd cmd) {
