@@ -362,6 +362,16 @@ std::vector<NamedSeed> Seeds() {
                                                    .Op(kGlobalSetup)
                                                    .OutputWindow(WorldMargins{2, 0, 0, 0}, 0)
                                                    .Render()});
+  // A window told of wider pixels reaches past the image from its last row.
+  seeds.push_back(
+      {"regression-deep-flag-on-window", Seed()
+                                             .Frame(k8, 20, 9, 176)
+                                             .OutputWindow(WorldMargins{5, 2, 0, 0}, 170)
+                                             .Render()
+                                             .Suites(2)
+                                             .WorldFlags(0, PF_WorldFlag_DEEP)
+                                             .Legacy()
+                                             .Op(kAbout)});
   seeds.push_back({"regression-empty-output-missing-record",
                    Seed().Frame(k8, 0, 0).NullParams(1u << kOpacity).Legacy()});
   return seeds;
