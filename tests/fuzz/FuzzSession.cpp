@@ -103,9 +103,8 @@ struct PendingFrame {
 };
 
 // The largest output a session renders into, in pixels: a larger result
-// rectangle is a frame the host would not render here. Room for the largest
-// world a script makes.
-constexpr std::int64_t kMaxOutputPixels = std::int64_t{1} << 17;
+// rectangle is a frame the host would not render here.
+constexpr std::int64_t kMaxOutputPixels = kMaxWorldPixels;
 
 class Session {
  public:
@@ -193,7 +192,9 @@ class Session {
         const auto depth =
             std::array{PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}[in.U8() % 3];
         const std::int32_t width = WorldSize(in);
-        const std::int32_t height = WorldSize(in);
+        std::int32_t height = WorldSize(in);
+        if (std::int64_t{width} * height > kMaxWorldPixels)
+          height = std::int32_t(kMaxWorldPixels / width);
         const std::int32_t rowbytes = in.I32() % kStrides;
         if (op == kSetLayer)
           Reconfigure(host_, [&](auto& c) { c.input = {depth, width, height, rowbytes}; });

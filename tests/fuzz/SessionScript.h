@@ -8,7 +8,7 @@
 //   kAbout..kLegacy     none (kSmartRender: the frame slot; kUserChanged: the index)
 //   kRawCommand         selector (i32): any value, handled ones included
 //   kSetControl         index (u8), value (see ControlValue)
-//   kSetLayer/Output    depth (u8), width, height (WorldSize), rowbytes (Stride)
+//   kSetLayer/Output    depth (u8), width, height (sides, kMaxWorldPixels), rowbytes (Stride)
 //   kSetLayerSize       width (i32), height (i32) of in_data: the layer at full resolution
 //   kSetDownsample      x num (i32), x den (u32), y num (i32), y den (u32)
 //   kSetTime            current_time (i32), time_step (i32), time_scale (u32)
@@ -72,6 +72,9 @@ enum Op : std::uint8_t {
 inline constexpr std::uint8_t kLargeSide = 0xFC;
 inline constexpr std::int32_t kSmallSides = 24;
 inline constexpr std::int32_t kLargeSides = 296;
+// A world's height is cut so that it holds at most this many pixels: long
+// rows or tall columns, never both.
+inline constexpr std::int64_t kMaxWorldPixels = std::int64_t{1} << 14;
 // A stride: i32 % kStrides, widened by the host when short, negative bottom-up.
 inline constexpr std::int32_t kStrides = 513;
 
