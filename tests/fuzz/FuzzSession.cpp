@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <span>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "core/ParamIndex.h"
@@ -13,6 +15,7 @@
 #include "minihost/MiniHost.h"
 #include "minihost/Rects.h"
 #include "tests/fuzz/SessionScript.h"
+#include "tests/support/CommandRecords.h"
 #include "tests/support/HostRules.h"
 #include "tests/support/Reconfigure.h"
 #include "tests/support/ReferenceSettings.h"
@@ -46,10 +49,8 @@ bool Has(std::uint32_t mask, std::uint32_t bit) {
 // the host's record may live only for the command.
 struct Delivered {
   PF_SmartRenderCallbacks host{};
-  bool pixelsCalled = false;
   bool hasPixels = false;
   PF_EffectWorld pixels{};
-  bool outputCalled = false;
   bool hasOutput = false;
   PF_EffectWorld output{};
 };
@@ -62,29 +63,34 @@ void Keep(PF_EffectWorld** delivered, bool& has, PF_EffectWorld& copy) {
 
 PF_Err SeeLayerPixels(PF_ProgPtr ref, A_long id, PF_EffectWorld** pixels) {
   const PF_Err err = g_delivered.host.checkout_layer_pixels(ref, id, pixels);
-  g_delivered.pixelsCalled = true;
   Keep(pixels, g_delivered.hasPixels, g_delivered.pixels);
   return err;
 }
 
 PF_Err SeeOutput(PF_ProgPtr ref, PF_EffectWorld** output) {
   const PF_Err err = g_delivered.host.checkout_output(ref, output);
-  g_delivered.outputCalled = true;
   Keep(output, g_delivered.hasOutput, g_delivered.output);
   return err;
 }
 
 using test::BufferOf;
+using test::CallsOf;
+using test::CommandRecords;
 using test::ExpectedPixelFormat;
 using test::ExpectedResultRects;
 using test::HalfLayer;
+using test::JudgeColorSlotUI;
+using test::JudgeParamsSetup;
+using test::JudgePreRender;
+using test::JudgeSmartRender;
 using test::kAboutText;
+using test::kGlobalSetupOut;
 using test::kPresetOutFlags;
 using test::kPresetWrites;
-using test::kRenderCheckoutOrder;
+using test::NeededBy;
 using test::Reconfigure;
 using test::ReferenceRender;
-using test::WholeRows;
+using test::Verdict;
 using test::WorldHoldsFormat;
 using Shadow = test::WorldCopy;
 
@@ -98,11 +104,12 @@ struct PendingFrame {
 
 // The largest output a session renders into, in pixels: a larger result
 // rectangle is a frame the host would not render here.
-constexpr std::int64_t kMaxOutputPixels = std::int64_t{1} << 20;
+constexpr std::int64_t kMaxOutputPixels = kMaxWorldPixels;
 
 class Session {
  public:
-  Session() : host_(&EffectMain) {
+  // A small 8-bit frame to start with.
+  Session() : host_(&EffectMain, {.input = {PixelDepth::k8, kSmallSides, kSmallSides / 2}}) {
     SESSION_CHECK_EQ(host_.GlobalSetup(), PF_Err_NONE);
     SESSION_CHECK_EQ(host_.ParamsSetup(), PF_Err_NONE);
     SESSION_CHECK_EQ(host_.ParamCount(), kParamCount);
@@ -125,7 +132,8 @@ class Session {
  private:
   // ---- Decoding -------------------------------------------------------------
 
-  void Step(ScriptReader& in, Op op) {
+  // The command of `op` with its operand: the changed index, the frame slot.
+  void Command(Op op, std::int32_t operand) {
     switch (op) {
       case kAbout:
         return About();
@@ -135,18 +143,37 @@ class Session {
         return ParamsSetup();
       case kUpdateUI:
         return UpdateUI();
-      case kUserChanged: {
-        const std::uint8_t b = in.U8();
-        return UserChanged(b == 0xFF ? in.I32() : std::int32_t(b % 32) - 1);
-      }
+      case kUserChanged:
+        return UserChanged(operand);
       case kSmartPreRender:
         if (renders_++ < kMaxRenders) PreRender();
         return;
-      case kSmartRender: {
-        const std::uint8_t slot = in.U8();
-        if (renders_++ < kMaxRenders) SmartRender(slot);
+      case kSmartRender:
+        if (renders_++ < kMaxRenders) SmartRender(std::uint8_t(operand));
         return;
+      case kLegacyRender:
+        if (renders_++ < kMaxRenders) LegacyRender();
+        return;
+      default:
+        return;
+    }
+  }
+
+  void Step(ScriptReader& in, Op op) {
+    switch (op) {
+      case kAbout:
+      case kGlobalSetup:
+      case kParamsSetup:
+      case kUpdateUI:
+      case kSmartPreRender:
+      case kLegacyRender:
+        return Command(op, 0);
+      case kUserChanged: {
+        const std::uint8_t b = in.U8();
+        return Command(op, b == 0xFF ? in.I32() : std::int32_t(b % 32) - 1);
       }
+      case kSmartRender:
+        return Command(op, in.U8());
       case kReleaseFrame: {
         const std::uint8_t slot = in.U8();
         if (!frames_.empty()) {
@@ -156,9 +183,6 @@ class Session {
         }
         return;
       }
-      case kLegacyRender:
-        if (renders_++ < kMaxRenders) LegacyRender();
-        return;
       case kRawCommand:
         return RawCommand(in.I32());
       case kSetControl:
@@ -168,8 +192,10 @@ class Session {
         const auto depth =
             std::array{PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}[in.U8() % 3];
         const std::int32_t width = WorldSize(in);
-        const std::int32_t height = WorldSize(in);
-        const std::int32_t rowbytes = in.I32() % 4097;
+        std::int32_t height = WorldSize(in);
+        if (std::int64_t{width} * height > kMaxWorldPixels)
+          height = std::int32_t(kMaxWorldPixels / width);
+        const std::int32_t rowbytes = in.I32() % kStrides;
         if (op == kSetLayer)
           Reconfigure(host_, [&](auto& c) { c.input = {depth, width, height, rowbytes}; });
         else
@@ -241,7 +267,9 @@ class Session {
         m.top = in.U8() % kMaxMargin;
         m.right = in.U8() % kMaxMargin;
         m.bottom = in.U8() % kMaxMargin;
-        return Reconfigure(host_, [&](auto& c) { c.output = FollowingOutput{m, in.I32() % 4097}; });
+        return Reconfigure(host_, [&](auto& c) {
+          c.output = FollowingOutput{m, in.I32() % kStrides};
+        });
       }
       case kFillLayer: {
         const auto kind = FillKind(in.U8() % kFillKindCount);
@@ -309,10 +337,9 @@ class Session {
     }
   }
 
-  // Mostly small, now and then up to a few hundred pixels.
   static std::int32_t WorldSize(ScriptReader& in) {
     const std::uint8_t v = in.U8();
-    return v < 0xC0 ? v % 48 : 48 + in.U16() % 272;
+    return v < kLargeSide ? v % kSmallSides : kSmallSides + in.U16() % kLargeSides;
   }
 
   void SetControl(ScriptReader& in) {
@@ -321,7 +348,6 @@ class Session {
     PF_ParamDef& def = *host_.Param(index);
     std::int32_t integer = 0;
     double number = 0.0;
-    std::uint32_t word = 0;
     switch (kind) {
       case kValueRawDouble: {
         const std::uint64_t bits = in.U64();
@@ -344,26 +370,12 @@ class Session {
         number = integer;
         break;
     }
-    switch (def.param_type) {
-      case PF_Param_FLOAT_SLIDER:
-        def.u.fs_d.value = number;
-        break;
-      case PF_Param_SLIDER:
-        def.u.sd.value = integer;
-        break;
-      case PF_Param_POPUP:
-        def.u.pd.value = integer;
-        break;
-      case PF_Param_CHECKBOX:
-        def.u.bd.value = integer;
-        break;
-      case PF_Param_COLOR:
-        word = std::uint32_t(integer);
-        def.u.cd.value = UnpackPixel(word);
-        break;
-      default:  // the layer and the group markers carry no value
-        break;
-    }
+    // The layer and the group markers carry no value.
+    if (def.param_type == PF_Param_FLOAT_SLIDER) def.u.fs_d.value = number;
+    if (def.param_type == PF_Param_SLIDER) def.u.sd.value = integer;
+    if (def.param_type == PF_Param_POPUP) def.u.pd.value = integer;
+    if (def.param_type == PF_Param_CHECKBOX) def.u.bd.value = integer;
+    if (def.param_type == PF_Param_COLOR) def.u.cd.value = UnpackPixel(std::uint32_t(integer));
   }
 
   void AddFault(ScriptReader& in) {
@@ -383,90 +395,89 @@ class Session {
     host_.AddFault(f);
   }
 
-  // ---- Records of one command ----------------------------------------------
+  // ---- One command ------------------------------------------------------------
 
-  // The command's records: fresh from the host, with the nulls asked for.
-  struct Records {
-    PF_InData in{};
-    PF_OutData out{};
-    std::array<PF_ParamDef, kParamCount> copies{};
-    std::array<PF_ParamDef*, kParamCount + 1> params{};
-    PF_InData* inData = nullptr;
-    PF_OutData* outData = nullptr;
-    PF_ParamDef** paramList = nullptr;
-  };
+  // Sends `cmd` with the records `r` holds, its own extra and output unless
+  // given; the log then holds this command alone.
+  PF_Err Send(PF_Cmd cmd, CommandRecords& r) { return Send(cmd, r, r.Output(cmd), r.Extra(cmd)); }
+  PF_Err Send(PF_Cmd cmd, CommandRecords& r, PF_LayerDef* output, void* extra) {
+    host_.ClearLog();
+    KeepPixels(host_.Layer(), layerBefore_);
+    KeepPixels(host_.Output(), outputBefore_);
+    outBefore_ = r.out;
+    preOutputBefore_ = r.preOutput;
+    const PF_Err err = r.Send(cmd, output, extra);
+    log_ = host_.Log();
+    nulls_ = nullParams_ = 0;  // the nulls apply to one command
+    return err;
+  }
 
-  void Prepare(Records& r) {
-    r.in = host_.MakeInData();
-    if (Has(nulls_, kNullCheckoutParam)) r.in.inter.checkout_param = nullptr;
-    if (Has(nulls_, kNullCheckinParam)) r.in.inter.checkin_param = nullptr;
-    if (Has(nulls_, kNullAddParam)) r.in.inter.add_param = nullptr;
-    if (Has(nulls_, kNullBasicSuite)) r.in.pica_basicP = nullptr;
-    r.out = host_.MakeOutData();
-    for (int i = 0; i < kParamCount; ++i) {
-      r.copies[std::size_t(i)] = *host_.Param(i);
-      r.params[std::size_t(i)] = Has(nullParams_, 1u << i) ? nullptr : &r.copies[std::size_t(i)];
+  // A command that missed a record it needs answered as the contract says,
+  // called nothing and changed nothing.
+  bool JudgedMissing(PF_Cmd cmd, const CommandRecords& r, PF_Err err) const {
+    if (!r.Misses(cmd)) return false;
+    SESSION_CHECK_EQ(err, NeededBy(cmd)->answer);
+    SESSION_CHECK(CallsOf(log_).empty());
+    SESSION_CHECK(std::memcmp(&r.out, &outBefore_, sizeof outBefore_) == 0);
+    SESSION_CHECK(std::memcmp(&r.preOutput, &preOutputBefore_, sizeof preOutputBefore_) == 0);
+    if (cmd != PF_Cmd_PARAMS_SETUP) CheckParamsUnchanged(r, {});  // that one registers afresh
+    CheckWorldsUntouched();
+    return true;
+  }
+
+  // The command's calls kept the rules a judge states; and, given its result,
+  // it answered what they make it answer.
+  static void Kept(const Verdict& v) {
+    if (v.breach.empty()) return;
+    std::fprintf(stderr, "session rule broken: %s\n", v.breach.c_str());
+    std::abort();
+  }
+  static void Require(const Verdict& v, PF_Err err) {
+    Kept(v);
+    SESSION_CHECK_EQ(err, v.expected);
+  }
+
+  // The pixels of a world, row after row. The bytes around them (the
+  // padding, foreign pixels and guards) are the host's to check, after every
+  // command.
+  static void KeepPixels(const World& w, std::vector<std::byte>& kept) {
+    const std::size_t bytes = std::size_t(w.width()) * std::size_t(w.pixelSize());
+    kept.resize(bytes * std::size_t(w.height()));
+    for (std::int32_t r = 0; r < w.height() && bytes > 0; ++r)
+      std::memcpy(kept.data() + bytes * std::size_t(r), w.RowAddress(r), bytes);
+  }
+  static bool SamePixels(const World& w, const std::vector<std::byte>& kept) {
+    const std::size_t bytes = std::size_t(w.width()) * std::size_t(w.pixelSize());
+    if (kept.size() != bytes * std::size_t(w.height())) return false;
+    for (std::int32_t r = 0; r < w.height() && bytes > 0; ++r) {
+      if (std::memcmp(kept.data() + bytes * std::size_t(r), w.RowAddress(r), bytes) != 0)
+        return false;
     }
-    if (Has(nulls_, kNullLayerData)) r.copies[kInputLayer].u.ld.data = nullptr;
-    r.inData = Has(nulls_, kNullInData) ? nullptr : &r.in;
-    r.outData = Has(nulls_, kNullOutData) ? nullptr : &r.out;
-    r.paramList = Has(nulls_, kNullParams) ? nullptr : r.params.data();
+    return true;
   }
 
-  // The nulls apply to one command.
-  void Consumed() {
-    nulls_ = 0;
-    nullParams_ = 0;
-  }
-
-  bool EntryNull(ParamIndex i) const { return Has(nullParams_, 1u << i); }
-
-  PF_Err Send(PF_Cmd cmd, Records& r, PF_LayerDef* output, void* extra) {
-    mark_ = host_.Log().calls.size();
-    uiMark_ = host_.Log().uiUpdates.size();
-    paramMark_ = host_.Log().paramCheckouts.size();
-    layerMark_ = host_.Log().layerCheckouts.size();
-    addMark_ = host_.Log().adds.size();
-    layerBefore_ = WholeRows(host_.Layer());
-    outputBefore_ = WholeRows(host_.Output());
-    return host_.Send(cmd, r.inData, r.outData, r.paramList, output, extra);
-  }
-
-  // Host calls the effect made during the last command, the command excluded.
-  std::vector<CallRecord> Calls() const {
-    std::vector<CallRecord> log = host_.Log().calls;
-    std::vector<CallRecord> calls;
-    for (std::size_t i = mark_ + 1; i < log.size(); ++i) calls.push_back(log[i]);
-    return calls;
-  }
-
-  template <typename T>
-  static std::vector<T> Since(const std::vector<T>& all, std::size_t mark) {
-    return std::vector<T>(all.begin() + std::ptrdiff_t(mark), all.end());
-  }
-
-  void CheckNoCalls() const { SESSION_CHECK_EQ(Calls().size(), 0); }
-  void CheckLayerUntouched() const { SESSION_CHECK(WholeRows(host_.Layer()) == layerBefore_); }
-  void CheckOutputUntouched() const { SESSION_CHECK(WholeRows(host_.Output()) == outputBefore_); }
+  void CheckLayerUntouched() const { SESSION_CHECK(SamePixels(host_.Layer(), layerBefore_)); }
   void CheckWorldsUntouched() const {
     CheckLayerUntouched();
-    CheckOutputUntouched();
+    SESSION_CHECK(SamePixels(host_.Output(), outputBefore_));
   }
 
   void CheckHostBalance() {
-    SESSION_CHECK_EQ(host_.Log().CheckoutBalance(), 0);
-    SESSION_CHECK_EQ(host_.Log().SuiteImbalance(), 0);
-    SESSION_CHECK_EQ(host_.Log().badEffectRefs, 0);
+    SESSION_CHECK_EQ(log_.CheckoutBalance(), 0);
+    SESSION_CHECK_EQ(log_.SuiteImbalance(), 0);
+    SESSION_CHECK_EQ(log_.badEffectRefs, 0);
     // The host checks the guards of both worlds after every command; the
     // padding is judged here, against the reference's copy of the rows.
     // A render told the output has wider pixels than it was made with fills
     // what the host counts as padding or foreign pixels within the rows'
-    // strides; CheckRender judged those bytes.
+    // strides, and past the image as far as a window starts into its last
+    // row; CheckRender judged those bytes.
+    const auto* window = std::get_if<FollowingOutput>(&host_.Config().output);
+    const std::int64_t spill =
+        window != nullptr ? std::int64_t{window->margins.left} * host_.Output().pixelSize() : 0;
     std::size_t failures = 0;
-    const std::vector<GuardFailure> all = host_.Log().guardFailures;
-    for (std::size_t i = guardsJudged_; i < all.size(); ++i) {
-      const GuardFailure& f = all[i];
-      if (f.output && widerPixels_ && f.report.before == 0 && f.report.after == 0) {
+    for (const GuardFailure& f : log_.guardFailures) {
+      if (f.output && widerPixels_ && f.report.before == 0 && f.report.after <= spill) {
         host_.Output().RearmGuards();  // so that the next command's check starts clean
         continue;
       }
@@ -475,165 +486,25 @@ class Session {
       ++failures;
     }
     SESSION_CHECK_EQ(failures, 0);
-    guardsJudged_ = all.size();
+    log_ = CallLog{};
     widerPixels_ = false;
   }
 
   // The pixel format the effect was told for `world`, or the fallback it
   // must have taken, from the calls of the last command.
   PF_PixelFormat FormatSeen(const PF_EffectWorld& world, bool suiteAsked) const {
-    const std::vector<CallRecord> calls = suiteAsked ? Calls() : std::vector<CallRecord>{};
-    return ExpectedPixelFormat(calls, world, host_.Output().pixelFormat());
-  }
-
-  // ---- Commands ---------------------------------------------------------------
-
-  void About() {
-    Records r;
-    Prepare(r);
-    const PF_Err err = Send(PF_Cmd_ABOUT, r, nullptr, nullptr);
-    if (r.outData == nullptr) {
-      SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
-    } else {
-      SESSION_CHECK_EQ(err, PF_Err_NONE);
-      SESSION_CHECK(std::strcmp(r.out.return_msg, kAboutText) == 0);
-    }
-    CheckNoCalls();
-    CheckWorldsUntouched();
-    Consumed();
-  }
-
-  void GlobalSetup() {
-    Records r;
-    Prepare(r);
-    const PF_Err err = Send(PF_Cmd_GLOBAL_SETUP, r, nullptr, nullptr);
-    if (r.outData == nullptr) {
-      SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
-    } else {
-      SESSION_CHECK_EQ(err, PF_Err_NONE);
-      SESSION_CHECK_EQ(r.out.my_version, 0x8001);
-      SESSION_CHECK_EQ(r.out.out_flags, 0x06000400);
-      SESSION_CHECK_EQ(r.out.out_flags2, 0x08001408);
-      SESSION_CHECK_EQ(r.out.num_params, kParamCount);
-    }
-    CheckNoCalls();
-    CheckWorldsUntouched();
-    Consumed();
-  }
-
-  void ParamsSetup() {
-    Records r;
-    Prepare(r);
-    constexpr A_long kUnset = -12345;  // num_params is written only on success
-    r.out.num_params = kUnset;
-    const PF_Err err = Send(PF_Cmd_PARAMS_SETUP, r, nullptr, nullptr);
-    const std::vector<AddParamRecord> adds = Since(host_.Log().adds, addMark_);
-    if (r.inData == nullptr || r.outData == nullptr || r.in.inter.add_param == nullptr) {
-      SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
-      CheckNoCalls();
-    } else {
-      // Adds in index order, each appended, up to and including the first failure.
-      PF_Err expected = PF_Err_NONE;
-      for (std::size_t i = 0; i < adds.size(); ++i) {
-        SESSION_CHECK_EQ(adds[i].index, -1);
-        SESSION_CHECK_EQ(adds[i].def.uu.id, std::int32_t(i) + 1);
-        SESSION_CHECK_EQ(expected, PF_Err_NONE);  // nothing after a failure
-        expected = adds[i].result;
-      }
-      if (expected == PF_Err_NONE) SESSION_CHECK_EQ(adds.size(), kParamCount - 1);
-      SESSION_CHECK_EQ(err, expected);
-      SESSION_CHECK_EQ(r.out.num_params, err == PF_Err_NONE ? kParamCount : kUnset);
-    }
-    CheckWorldsUntouched();
-    Consumed();
-    // A host whose setup did not complete would not apply the effect: set up
-    // again, cleanly, and keep the schedule.
-    if (host_.ParamCount() != kParamCount) {
-      host_.ClearFaults();
-      SESSION_CHECK_EQ(host_.ParamsSetup(), PF_Err_NONE);
-      SESSION_CHECK_EQ(host_.ParamCount(), kParamCount);
-      for (const Fault& f : faults_) host_.AddFault(f);
-    }
-  }
-
-  // The color slot update of the last command, which ran with these records:
-  // its expected result from the calls seen.
-  PF_Err ExpectedColorSlotUI(const Records& r) const {
-    const std::vector<CallRecord> calls = Calls();
-    std::size_t at = 0;
-    // Skip what came before the suite was asked for (nothing, in both commands).
-    if (r.in.pica_basicP == nullptr) {
-      SESSION_CHECK_EQ(calls.size(), 0);
-      return PF_Err_NONE;
-    }
-    SESSION_CHECK(at < calls.size());
-    SESSION_CHECK(calls[at].call == HostCall::kAcquireSuite);
-    SESSION_CHECK_EQ(calls[at].arg, std::int32_t(HostSuite::kParamUtils));
-    const bool delivered = calls[at].result == kSPNoError &&
-                           host_.Log().acquires[HostSuite::kParamUtils] > acquiresBefore_;
-    ++at;
-    if (!delivered) {
-      SESSION_CHECK_EQ(calls.size(), at);
-      return PF_Err_NONE;
-    }
-    std::int32_t count = r.copies[kOuterColorCount].u.pd.value;
-    count = count > 4 ? 4 : count < 1 ? 1 : count;
-    const std::vector<UpdateParamUIRecord> updates = Since(host_.Log().uiUpdates, uiMark_);
-    PF_Err result = PF_Err_NONE;
-    std::size_t n = 0;
-    for (std::int32_t index = kUseColor1; index <= kColor4 && result == PF_Err_NONE; ++index, ++n) {
-      SESSION_CHECK(n < updates.size());
-      const UpdateParamUIRecord& u = updates[n];
-      SESSION_CHECK_EQ(u.index, index);
-      const bool disabled = (index - kUseColor1) / 2 + 1 > count;
-      const PF_ParamUIFlags others = r.copies[std::size_t(index)].ui_flags & ~PF_PUI_DISABLED;
-      SESSION_CHECK_EQ(u.def.ui_flags, others | (disabled ? PF_PUI_DISABLED : 0));
-      SESSION_CHECK_EQ(u.def.param_type, r.copies[std::size_t(index)].param_type);
-      result = u.result;
-      SESSION_CHECK(calls[at++].call == HostCall::kUpdateParamUI);
-    }
-    SESSION_CHECK_EQ(updates.size(), n);
-    SESSION_CHECK(at < calls.size());
-    SESSION_CHECK(calls[at].call == HostCall::kReleaseSuite);
-    SESSION_CHECK_EQ(calls[at].arg, std::int32_t(HostSuite::kParamUtils));
-    SESSION_CHECK_EQ(calls.size(), at + 1);
-    return result;
-  }
-
-  bool ColorSlotRecordsPresent(const Records& r) const {
-    if (r.inData == nullptr || r.paramList == nullptr) return false;
-    for (std::int32_t i = kOuterColorCount; i <= kColor4; ++i) {
-      if (EntryNull(ParamIndex(i))) return false;
-    }
-    return true;
-  }
-
-  void UpdateUI() {
-    Records r;
-    Prepare(r);
-    acquiresBefore_ = host_.Log().acquires[HostSuite::kParamUtils];
-    const PF_Err err = Send(PF_Cmd_UPDATE_PARAMS_UI, r, nullptr, nullptr);
-    if (!ColorSlotRecordsPresent(r)) {
-      SESSION_CHECK_EQ(err, PF_Err_NONE);
-      CheckNoCalls();
-    } else {
-      SESSION_CHECK_EQ(err, ExpectedColorSlotUI(r));
-    }
-    CheckParamsUnchanged(r, {});
-    CheckWorldsUntouched();
-    Consumed();
+    return ExpectedPixelFormat(suiteAsked ? CallsOf(log_) : std::span<const CallRecord>{}, world,
+                               host_.Output().pixelFormat());
   }
 
   // Records the effect may not write stay as the host made them; those it may
   // write change only in their values and change flags.
-  void CheckParamsUnchanged(const Records& r, const std::vector<ParamIndex>& writable) const {
+  void CheckParamsUnchanged(const CommandRecords& r, std::span<const ParamIndex> writable) const {
     for (int i = 0; i < kParamCount; ++i) {
       const PF_ParamDef& now = r.copies[std::size_t(i)];
       PF_ParamDef before = *host_.Param(i);
-      if (i == kInputLayer && Has(nulls_, kNullLayerData)) before.u.ld.data = nullptr;
-      bool mayWrite = false;
-      for (ParamIndex w : writable) mayWrite = mayWrite || w == i;
-      if (mayWrite) {
+      if (i == kInputLayer && r.Null(kNullLayerData)) before.u.ld.data = nullptr;
+      if (std::find(writable.begin(), writable.end(), i) != writable.end()) {
         SESSION_CHECK_EQ(now.uu.change_flags, PF_ChangeFlag_CHANGED_VALUE);
         before.uu = now.uu;
         before.u = now.u;
@@ -642,144 +513,113 @@ class Session {
     }
   }
 
-  void UserChanged(std::int32_t index) {
-    Records r;
-    Prepare(r);
-    PF_UserChangedParamExtra extra{index};
-    acquiresBefore_ = host_.Log().acquires[HostSuite::kParamUtils];
-    const PF_OutFlags flagsBefore = r.out.out_flags;
-    void* extraArg = Has(nulls_, kNullExtra) ? nullptr : &extra;
-    const PF_Err err = Send(PF_Cmd_USER_CHANGED_PARAM, r, nullptr, extraArg);
+  // ---- Commands ---------------------------------------------------------------
 
-    bool present = r.inData != nullptr && r.outData != nullptr && r.paramList != nullptr &&
-                   extraArg != nullptr && !EntryNull(kPreset) && !EntryNull(kResolution);
-    for (ParamIndex i : kPresetWrites) present = present && !EntryNull(i);
-    if (!present) {
-      SESSION_CHECK_EQ(err, PF_Err_NONE);
-      CheckNoCalls();
-      CheckParamsUnchanged(r, {});
-      SESSION_CHECK_EQ(r.out.out_flags, flagsBefore);
-    } else {
-      const bool applies = (index == kPreset || index == kResolution) &&
-                           r.copies[kPreset].u.pd.value != kPresetCustom;
-      if (applies) {
-        CheckParamsUnchanged(r, {kPresetWrites.begin(), kPresetWrites.end()});
-        SESSION_CHECK_EQ(r.out.out_flags, flagsBefore | kPresetOutFlags);
-        // The host takes over every flagged value.
-        for (ParamIndex i : kPresetWrites) host_.Param(i)->u = r.copies[std::size_t(i)].u;
-      } else {
-        CheckParamsUnchanged(r, {});
-        SESSION_CHECK_EQ(r.out.out_flags, flagsBefore);
-      }
-      SESSION_CHECK_EQ(err, ExpectedColorSlotUI(r));
-    }
+  void About() {
+    CommandRecords r(host_, nulls_, nullParams_);
+    const PF_Err err = Send(PF_Cmd_ABOUT, r);
+    if (JudgedMissing(PF_Cmd_ABOUT, r, err)) return;
+    SESSION_CHECK_EQ(err, PF_Err_NONE);
+    SESSION_CHECK(std::strcmp(r.out.return_msg, kAboutText) == 0);
+    SESSION_CHECK(CallsOf(log_).empty());
     CheckWorldsUntouched();
-    Consumed();
+  }
+
+  void GlobalSetup() {
+    CommandRecords r(host_, nulls_, nullParams_);
+    const PF_Err err = Send(PF_Cmd_GLOBAL_SETUP, r);
+    if (JudgedMissing(PF_Cmd_GLOBAL_SETUP, r, err)) return;
+    SESSION_CHECK_EQ(err, PF_Err_NONE);
+    SESSION_CHECK_EQ(r.out.my_version, kGlobalSetupOut.my_version);
+    SESSION_CHECK_EQ(r.out.out_flags, kGlobalSetupOut.out_flags);
+    SESSION_CHECK_EQ(r.out.out_flags2, kGlobalSetupOut.out_flags2);
+    SESSION_CHECK_EQ(r.out.num_params, kParamCount);
+    SESSION_CHECK(CallsOf(log_).empty());
+    CheckWorldsUntouched();
+  }
+
+  void ParamsSetup() {
+    CommandRecords r(host_, nulls_, nullParams_);
+    constexpr A_long kUnset = -12345;  // num_params is written only on success
+    r.out.num_params = kUnset;
+    const PF_Err err = Send(PF_Cmd_PARAMS_SETUP, r);
+    if (!JudgedMissing(PF_Cmd_PARAMS_SETUP, r, err)) {
+      Require(JudgeParamsSetup(log_), err);
+      SESSION_CHECK_EQ(r.out.num_params, err == PF_Err_NONE ? kParamCount : kUnset);
+      CheckWorldsUntouched();
+    }
+    // A host whose setup did not complete would not apply the effect: set up
+    // again, cleanly, and keep the schedule.
+    if (host_.ParamCount() != kParamCount) {
+      host_.ClearFaults();
+      SESSION_CHECK_EQ(host_.ParamsSetup(), PF_Err_NONE);
+      SESSION_CHECK_EQ(host_.ParamCount(), kParamCount);
+      for (const Fault& f : faults_) host_.AddFault(f);
+      log_ = host_.Log();
+    }
+  }
+
+  void UpdateUI() {
+    CommandRecords r(host_, nulls_, nullParams_);
+    const PF_Err err = Send(PF_Cmd_UPDATE_PARAMS_UI, r);
+    if (JudgedMissing(PF_Cmd_UPDATE_PARAMS_UI, r, err)) return;
+    Require(JudgeColorSlotUI(log_, r.in, r.params.data()), err);
+    CheckParamsUnchanged(r, {});
+    CheckWorldsUntouched();
+  }
+
+  void UserChanged(std::int32_t index) {
+    CommandRecords r(host_, nulls_, nullParams_);
+    r.changed.param_index = index;
+    const PF_Err err = Send(PF_Cmd_USER_CHANGED_PARAM, r);
+    if (JudgedMissing(PF_Cmd_USER_CHANGED_PARAM, r, err)) return;
+    const bool applies =
+        (index == kPreset || index == kResolution) && r.copies[kPreset].u.pd.value != kPresetCustom;
+    CheckParamsUnchanged(
+        r, applies ? std::span<const ParamIndex>(kPresetWrites) : std::span<const ParamIndex>{});
+    SESSION_CHECK_EQ(r.out.out_flags, outBefore_.out_flags | (applies ? kPresetOutFlags : 0));
+    // The host takes over every flagged value.
+    if (applies) {
+      for (ParamIndex i : kPresetWrites) host_.Param(i)->u = r.copies[std::size_t(i)].u;
+    }
+    Require(JudgeColorSlotUI(log_, r.in, r.params.data()), err);
+    CheckWorldsUntouched();
   }
 
   void PreRender() {
-    Records r;
-    Prepare(r);
-    PF_PreRenderInput input{};
-    input.output_request = request_;
-    input.bitdepth = short(host_.Output().depth());
-    PF_PreRenderOutput output{};
-    output.result_rect = PF_LRect{-7, -7, -7, -7};
-    output.max_result_rect = PF_LRect{-8, -8, -8, -8};
-    output.solid = 1;
-    output.flags = 3;
-    PF_PreRenderCallbacks cb = host_.MakePreRenderCallbacks();
-    if (Has(nulls_, kNullLayerCallback)) cb.checkout_layer = nullptr;
-    PF_PreRenderExtra extra{Has(nulls_, kNullExtraInput) ? nullptr : &input,
-                            Has(nulls_, kNullExtraOutput) ? nullptr : &output,
-                            Has(nulls_, kNullExtraCb) ? nullptr : &cb};
-    void* extraArg = Has(nulls_, kNullExtra) ? nullptr : &extra;
-    const PF_PreRenderOutput outputBefore = output;
-    const PF_Err err = Send(PF_Cmd_SMART_PRE_RENDER, r, nullptr, extraArg);
-
-    if (r.inData == nullptr || extraArg == nullptr || extra.input == nullptr ||
-        extra.output == nullptr || extra.cb == nullptr || cb.checkout_layer == nullptr ||
-        r.in.inter.checkout_param == nullptr || r.in.inter.checkin_param == nullptr) {
-      SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
-      CheckNoCalls();
-      SESSION_CHECK(std::memcmp(&output, &outputBefore, sizeof output) == 0);
-      CheckWorldsUntouched();
-      Consumed();
-      return;
-    }
-    // The nineteen check-outs in order, at the command's times, up to the first failure.
-    const std::vector<ParamCheckoutRecord> checkouts =
-        Since(host_.Log().paramCheckouts, paramMark_);
-    PF_Err expected = PF_Err_NONE;
-    for (std::size_t i = 0; i < checkouts.size(); ++i) {
-      SESSION_CHECK_EQ(expected, PF_Err_NONE);
-      SESSION_CHECK(i < kRenderCheckoutOrder.size());
-      SESSION_CHECK_EQ(checkouts[i].index, kRenderCheckoutOrder[i]);
-      SESSION_CHECK_EQ(checkouts[i].what_time, r.in.current_time);
-      SESSION_CHECK_EQ(checkouts[i].time_step, r.in.time_step);
-      SESSION_CHECK_EQ(checkouts[i].time_scale, r.in.time_scale);
-      expected = checkouts[i].result;
-    }
-    const std::vector<LayerCheckoutRecord> layers = Since(host_.Log().layerCheckouts, layerMark_);
-    if (expected == PF_Err_NONE) {
-      SESSION_CHECK_EQ(checkouts.size(), kRenderCheckoutOrder.size());
-      SESSION_CHECK_EQ(layers.size(), 1);
-      const LayerCheckoutRecord& l = layers[0];
-      SESSION_CHECK_EQ(l.index, 0);
-      SESSION_CHECK_EQ(l.checkout_id, 0);
-      PF_RenderRequest want = input.output_request;
-      want.field = PF_Field_FRAME;
-      want.preserve_rgb_of_zero_alpha = 1;
-      SESSION_CHECK(std::memcmp(&l.request, &want, sizeof want) == 0);
-      SESSION_CHECK_EQ(l.what_time, r.in.current_time);
-      expected = l.result;
-    } else {
-      SESSION_CHECK_EQ(layers.size(), 0);
-    }
-    SESSION_CHECK_EQ(err, expected);
-    // Every control checked out is checked in, in list order, after the layer.
-    std::vector<std::int32_t> checkedOut, checkedIn;
-    for (const ParamCheckoutRecord& c : checkouts) {
-      if (c.result == PF_Err_NONE) checkedOut.push_back(c.index);
-    }
-    for (const CallRecord& c : Calls()) {
-      SESSION_CHECK(c.call == HostCall::kCheckoutParam || c.call == HostCall::kCheckinParam ||
-                    c.call == HostCall::kCheckoutLayer);
-      if (c.call == HostCall::kCheckinParam) checkedIn.push_back(c.arg);
-      if (c.call == HostCall::kCheckoutLayer) SESSION_CHECK(checkedIn.empty());
-    }
-    SESSION_CHECK(checkedIn == checkedOut);
-
+    CommandRecords r(host_, nulls_, nullParams_);
+    r.preInput.output_request = request_;
+    const PF_Err err = Send(PF_Cmd_SMART_PRE_RENDER, r);
+    if (JudgedMissing(PF_Cmd_SMART_PRE_RENDER, r, err)) return;
+    Require(JudgePreRender(log_, r.in, request_), err);
+    CheckWorldsUntouched();
+    const PF_PreRenderOutput& output = r.preOutput;
     if (err != PF_Err_NONE) {
       // Freed (the leak checker sees a lost record) and the pointers null again.
-      PF_PreRenderOutput want = outputBefore;
-      SESSION_CHECK(std::memcmp(&output, &want, sizeof want) == 0);
-    } else {
-      SESSION_CHECK(output.pre_render_data != nullptr);
-      SESSION_CHECK(output.delete_pre_render_data_func != nullptr);
-      GridSettings want = reference::ResolveSettings(host_.Params());
-      reference::ScaleToDownsample(want, r.in.downsample_x, r.in.downsample_y);
-      SESSION_CHECK(
-          reference::SameSettings(*static_cast<const GridSettings*>(output.pre_render_data), want));
-      // The layer and all the input holds, whatever the request; of it, what
-      // the request asks for.
-      const PF_LRect inputMax = IsEmptyRect(CheckoutMax()) ? PF_LRect{} : CheckoutMax();
-      const auto [max, result] =
-          ExpectedResultRects(r.in.width, r.in.height, r.in.downsample_x, r.in.downsample_y,
-                              inputMax, input.output_request.rect);
-      SESSION_CHECK(std::memcmp(&output.max_result_rect, &max, sizeof max) == 0);
-      SESSION_CHECK(std::memcmp(&output.result_rect, &result, sizeof result) == 0);
-      SESSION_CHECK_EQ(output.solid, 0);
-      SESSION_CHECK_EQ(output.flags, outputBefore.flags);
-      if (frames_.size() >= 4) {
-        frames_.front().release(frames_.front().data);
-        frames_.erase(frames_.begin());
-      }
-      frames_.push_back(PendingFrame{output.pre_render_data, output.delete_pre_render_data_func,
-                                     want, result, inputMax});
+      SESSION_CHECK(std::memcmp(&output, &preOutputBefore_, sizeof output) == 0);
+      return;
     }
-    CheckWorldsUntouched();
-    Consumed();
+    SESSION_CHECK(output.pre_render_data != nullptr);
+    SESSION_CHECK(output.delete_pre_render_data_func != nullptr);
+    GridSettings want = reference::ResolveSettings(host_.Params());
+    reference::ScaleToDownsample(want, r.in.downsample_x, r.in.downsample_y);
+    SESSION_CHECK(
+        reference::SameSettings(*static_cast<const GridSettings*>(output.pre_render_data), want));
+    // The layer and all the input holds, whatever the request; of it, what
+    // the request asks for.
+    const PF_LRect inputMax = IsEmptyRect(CheckoutMax()) ? PF_LRect{} : CheckoutMax();
+    const auto [max, result] = ExpectedResultRects(r.in.width, r.in.height, r.in.downsample_x,
+                                                   r.in.downsample_y, inputMax, request_.rect);
+    SESSION_CHECK(std::memcmp(&output.max_result_rect, &max, sizeof max) == 0);
+    SESSION_CHECK(std::memcmp(&output.result_rect, &result, sizeof result) == 0);
+    SESSION_CHECK_EQ(output.solid, 0);
+    SESSION_CHECK_EQ(output.flags, preOutputBefore_.flags);
+    if (frames_.size() >= 4) {
+      frames_.front().release(frames_.front().data);
+      frames_.erase(frames_.begin());
+    }
+    frames_.push_back(PendingFrame{output.pre_render_data, output.delete_pre_render_data_func, want,
+                                   result, inputMax});
   }
 
   // The input's max_result_rect as checkout_layer answers it: its extent
@@ -789,99 +629,53 @@ class Session {
   }
 
   void SmartRender(std::uint8_t slot) {
-    Records r;
-    Prepare(r);
-    const PendingFrame* frame = frames_.empty() || Has(nulls_, kNullPreRenderData)
-                                    ? nullptr
-                                    : &frames_[slot % frames_.size()];
+    if (frames_.empty()) nulls_ |= kNullPreRenderData;
+    const PendingFrame* frame =
+        Has(nulls_, kNullPreRenderData) ? nullptr : &frames_[slot % frames_.size()];
     // The host makes the output the frame's result_rect asks for, origin and all.
     if (frame != nullptr) {
       const PF_LRect& rect = frame->resultRect;
       const std::int64_t pixels =
           (std::int64_t{rect.right} - rect.left) * (std::int64_t{rect.bottom} - rect.top);
       if (pixels > kMaxOutputPixels || !host_.PlaceOutput(rect)) {
-        Consumed();
+        nulls_ = nullParams_ = 0;
         return;
       }
     }
-    PF_SmartRenderInput input{};
-    input.bitdepth = 8;
-    input.pre_render_data = frame != nullptr ? frame->data : nullptr;
+    CommandRecords r(host_, nulls_, nullParams_);
+    r.SetPreRenderData(frame != nullptr ? frame->data : nullptr);
     g_delivered = Delivered{};
-    g_delivered.host = host_.MakeSmartRenderCallbacks();
-    PF_SmartRenderCallbacks cb = g_delivered.host;
-    cb.checkout_layer_pixels = Has(nulls_, kNullLayerCallback) ? nullptr : &SeeLayerPixels;
-    cb.checkout_output = Has(nulls_, kNullOutputCallback) ? nullptr : &SeeOutput;
-    PF_SmartRenderExtra extra{Has(nulls_, kNullExtraInput) ? nullptr : &input,
-                              Has(nulls_, kNullExtraCb) ? nullptr : &cb};
-    void* extraArg = Has(nulls_, kNullExtra) ? nullptr : &extra;
+    g_delivered.host = r.smartCb;
+    if (r.smartCb.checkout_layer_pixels != nullptr)
+      r.smartCb.checkout_layer_pixels = &SeeLayerPixels;
+    if (r.smartCb.checkout_output != nullptr) r.smartCb.checkout_output = &SeeOutput;
     const Shadow shadow(host_.Output());
-    const PF_Err err = Send(PF_Cmd_SMART_RENDER, r, nullptr, extraArg);
-
-    if (r.inData == nullptr || r.outData == nullptr || extraArg == nullptr ||
-        extra.input == nullptr || extra.cb == nullptr || input.pre_render_data == nullptr ||
-        cb.checkout_layer_pixels == nullptr || cb.checkout_output == nullptr) {
-      SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
-      CheckNoCalls();
-      CheckWorldsUntouched();
-      Consumed();
-      return;
-    }
+    const PF_Err err = Send(PF_Cmd_SMART_RENDER, r);
+    if (JudgedMissing(PF_Cmd_SMART_RENDER, r, err)) return;
     const GridSettings& s = frame->expected;
-    // The source only when compositing; the output after it.
-    const std::vector<CallRecord> calls = Calls();
-    std::size_t at = 0;
-    PF_Err expected = PF_Err_NONE;
-    if (s.blendMode != kBlendGridOnly) {
-      SESSION_CHECK(g_delivered.pixelsCalled);
-      SESSION_CHECK(calls.size() > at && calls[at].call == HostCall::kCheckoutLayerPixels);
-      SESSION_CHECK_EQ(calls[at].arg, 0);
-      expected = calls[at++].result;
-    } else {
-      SESSION_CHECK(!g_delivered.pixelsCalled);
-    }
-    if (expected != PF_Err_NONE) {
-      SESSION_CHECK_EQ(err, expected);
-      SESSION_CHECK(!g_delivered.outputCalled);
+    const bool compositing = s.blendMode != kBlendGridOnly;
+    const Verdict v = JudgeSmartRender(log_, compositing, g_delivered.hasOutput);
+    if (v.expected != PF_Err_NONE) {
+      Require(v, err);
       CheckWorldsUntouched();
-      Consumed();
       return;
     }
-    SESSION_CHECK(calls.size() > at && calls[at].call == HostCall::kCheckoutOutput);
-    expected = calls[at++].result;
-    const PF_EffectWorld* out = g_delivered.hasOutput ? &g_delivered.output : nullptr;
-    if (expected == PF_Err_NONE && out == nullptr) expected = PF_Err_BAD_CALLBACK_PARAM;
-    if (expected != PF_Err_NONE) {
-      SESSION_CHECK_EQ(err, expected);
-      SESSION_CHECK_EQ(calls.size(), at);
-      CheckWorldsUntouched();
-      Consumed();
-      return;
-    }
-    // Then only the world suite, for the depth: the input pixels are never checked in.
-    for (std::size_t i = at; i < calls.size(); ++i) {
-      SESSION_CHECK(calls[i].call == HostCall::kAcquireSuite ||
-                    calls[i].call == HostCall::kGetPixelFormat ||
-                    calls[i].call == HostCall::kReleaseSuite);
-      if (calls[i].call != HostCall::kGetPixelFormat) {
-        SESSION_CHECK_EQ(calls[i].arg, std::int32_t(HostSuite::kWorld));
-      }
-    }
-    const PF_PixelFormat format = FormatSeen(*out, r.in.pica_basicP != nullptr);
+    Kept(v);
+    const PF_EffectWorld& out = g_delivered.output;
+    const PF_PixelFormat format = FormatSeen(out, r.in.pica_basicP != nullptr);
     // The worlds' origins place them in the layer: the grid's center and the
     // source's pixel (0, 0) in output pixels.
     const PF_LRect& in = frame->inputMax;
     LayerPlacement place{
-        HalfLayer(r.in.width, r.in.downsample_x, in.left, in.right) - out->origin_x,
-        HalfLayer(r.in.height, r.in.downsample_y, in.top, in.bottom) - out->origin_y, 0, 0};
+        HalfLayer(r.in.width, r.in.downsample_x, in.left, in.right) - out.origin_x,
+        HalfLayer(r.in.height, r.in.downsample_y, in.top, in.bottom) - out.origin_y, 0, 0};
     const PF_EffectWorld* source = nullptr;
-    if (s.blendMode != kBlendGridOnly && g_delivered.hasPixels) {
+    if (compositing && g_delivered.hasPixels) {
       source = &g_delivered.pixels;
-      place.sourceX = std::int64_t{source->origin_x} - out->origin_x;
-      place.sourceY = std::int64_t{source->origin_y} - out->origin_y;
+      place.sourceX = std::int64_t{source->origin_x} - out.origin_x;
+      place.sourceY = std::int64_t{source->origin_y} - out.origin_y;
     }
-    CheckRender(err, format, source, *out, shadow, s, place);
-    Consumed();
+    CheckRender(err, format, source, out, shadow, s, place);
   }
 
   // The output equals the reference drawn on the shadow of its rows (the
@@ -911,106 +705,79 @@ class Session {
   }
 
   void LegacyRender() {
-    Records r;
-    Prepare(r);
-    PF_LayerDef output = *host_.Output().def();
-    output.origin_x = output.origin_y = 0;  // filled for smart check-outs only
-    if (Has(nulls_, kNullOutputData)) output.data = nullptr;
-    PF_LayerDef* outputArg = Has(nulls_, kNullOutput) ? nullptr : &output;
+    CommandRecords r(host_, nulls_, nullParams_);
     const Shadow shadow(host_.Output());
-    const PF_Err err = Send(PF_Cmd_RENDER, r, outputArg, nullptr);
-
-    bool present = r.paramList != nullptr && outputArg != nullptr && !EntryNull(kInputLayer);
-    for (ParamIndex i : kRenderCheckoutOrder) present = present && !EntryNull(i);
-    if (!present) {
-      SESSION_CHECK_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
-      CheckNoCalls();
-      CheckWorldsUntouched();
-      Consumed();
-      return;
-    }
+    const PF_Err err = Send(PF_Cmd_RENDER, r);
+    if (JudgedMissing(PF_Cmd_RENDER, r, err)) return;
     GridSettings s = reference::ResolveSettings(r.params.data());
-    if (r.inData != nullptr) {
+    if (r.InData() != nullptr) {
       reference::ScaleToDownsample(s, r.in.downsample_x, r.in.downsample_y);
     }
     const bool suiteAsked =
-        r.inData != nullptr && r.outData != nullptr && r.in.pica_basicP != nullptr;
+        r.InData() != nullptr && r.OutData() != nullptr && r.in.pica_basicP != nullptr;
     // Nothing is checked out: only the world suite, for the depth.
-    for (const CallRecord& c : Calls()) {
+    for (const CallRecord& c : CallsOf(log_)) {
       SESSION_CHECK(suiteAsked &&
                     (c.call == HostCall::kAcquireSuite || c.call == HostCall::kGetPixelFormat ||
                      c.call == HostCall::kReleaseSuite));
     }
-    const PF_PixelFormat format = FormatSeen(output, suiteAsked);
+    const PF_PixelFormat format = FormatSeen(r.output, suiteAsked);
     // Input and output share their geometry; the layer's (0, 0) lies at the
     // pre-effect source origin. Without in_data the output is the layer.
-    LayerPlacement place{output.width * 0.5, output.height * 0.5, 0, 0};
-    if (r.inData != nullptr) {
+    LayerPlacement place{r.output.width * 0.5, r.output.height * 0.5, 0, 0};
+    if (r.InData() != nullptr) {
       const std::int64_t x = r.in.pre_effect_source_origin_x;
       const std::int64_t y = r.in.pre_effect_source_origin_y;
-      place.centerX = HalfLayer(r.in.width, r.in.downsample_x, -x, output.width - x) + x;
-      place.centerY = HalfLayer(r.in.height, r.in.downsample_y, -y, output.height - y) + y;
+      place.centerX = HalfLayer(r.in.width, r.in.downsample_x, -x, r.output.width - x) + x;
+      place.centerY = HalfLayer(r.in.height, r.in.downsample_y, -y, r.output.height - y) + y;
     }
     const PF_EffectWorld* source =
         s.blendMode != kBlendGridOnly ? &r.copies[kInputLayer].u.ld : nullptr;
-    CheckRender(err, format, source, output, shadow, s, place);
-    Consumed();
+    CheckRender(err, format, source, r.output, shadow, s, place);
   }
 
   void RawCommand(std::int32_t selector) {
-    switch (static_cast<std::uint32_t>(selector)) {
-      case PF_Cmd_ABOUT:
-        return About();
-      case PF_Cmd_GLOBAL_SETUP:
-        return GlobalSetup();
-      case PF_Cmd_PARAMS_SETUP:
-        return ParamsSetup();
-      case PF_Cmd_RENDER:
-        return LegacyRender();
-      case PF_Cmd_USER_CHANGED_PARAM:
-        return UserChanged(kPreset);
-      case PF_Cmd_UPDATE_PARAMS_UI:
-        return UpdateUI();
-      case PF_Cmd_SMART_PRE_RENDER:
-        return PreRender();
-      case PF_Cmd_SMART_RENDER:
-        return SmartRender(0);
-      default:
-        break;
+    // The handled selectors as their steps would send them: a change of the preset.
+    static constexpr std::pair<PF_Cmd, Op> kHandled[] = {{PF_Cmd_ABOUT, kAbout},
+                                                         {PF_Cmd_GLOBAL_SETUP, kGlobalSetup},
+                                                         {PF_Cmd_PARAMS_SETUP, kParamsSetup},
+                                                         {PF_Cmd_RENDER, kLegacyRender},
+                                                         {PF_Cmd_USER_CHANGED_PARAM, kUserChanged},
+                                                         {PF_Cmd_UPDATE_PARAMS_UI, kUpdateUI},
+                                                         {PF_Cmd_SMART_PRE_RENDER, kSmartPreRender},
+                                                         {PF_Cmd_SMART_RENDER, kSmartRender}};
+    for (const auto& [cmd, op] : kHandled) {
+      if (cmd == selector) return Command(op, op == kUserChanged ? kPreset : 0);
     }
     // Every other selector is answered with success and touches nothing.
-    Records r;
-    Prepare(r);
+    CommandRecords r(host_, nulls_, nullParams_);
     std::array<std::uint8_t, 256> extra{};
     extra.fill(0x5C);
     const std::array<std::uint8_t, 256> extraBefore = extra;
-    PF_LayerDef output = *host_.Output().def();
-    const PF_OutData outBefore = r.out;
-    const PF_Err err = Send(selector, r, &output, &extra);
+    const PF_Err err = Send(selector, r, host_.Output().def(), &extra);
     SESSION_CHECK_EQ(err, PF_Err_NONE);
-    CheckNoCalls();
-    SESSION_CHECK(std::memcmp(&r.out, &outBefore, sizeof outBefore) == 0);
+    SESSION_CHECK(CallsOf(log_).empty());
+    SESSION_CHECK(std::memcmp(&r.out, &outBefore_, sizeof outBefore_) == 0);
     SESSION_CHECK(extra == extraBefore);
     CheckParamsUnchanged(r, {});
     CheckWorldsUntouched();
-    Consumed();
   }
 
   mutable MiniHost host_;  // its accessors are not const
+  CallLog log_;            // of the last command
   bool widerPixels_ = false;
-  std::size_t guardsJudged_ = 0;
   std::vector<Fault> faults_;
   std::vector<PendingFrame> frames_;
   std::uint32_t nulls_ = 0;
   std::uint32_t nullParams_ = 0;
   int renders_ = 0;
   PF_RenderRequest request_{
-      PF_LRect{0, 0, 160, 90}, PF_Field_FRAME, PF_ChannelMask_ARGB, 0, {}, {}};
+      PF_LRect{0, 0, kSmallSides, kSmallSides / 2}, PF_Field_FRAME, PF_ChannelMask_ARGB, 0, {}, {}};
   bool checkoutRectsSet_ = false;
   PF_LRect checkoutMax_{};
-  std::int64_t acquiresBefore_ = 0;
-  std::size_t mark_ = 0, uiMark_ = 0, paramMark_ = 0, layerMark_ = 0, addMark_ = 0;
-  std::vector<std::uint8_t> layerBefore_, outputBefore_;
+  std::vector<std::byte> layerBefore_, outputBefore_;  // reused: no allocation per command
+  PF_OutData outBefore_{};
+  PF_PreRenderOutput preOutputBefore_{};
 };
 
 }  // namespace

@@ -139,10 +139,10 @@ class Seed {
     return *this;
   }
   void Size(std::uint16_t v) {
-    if (v < 48)
+    if (v < kSmallSides)
       w_.U8(std::uint8_t(v));
     else
-      w_.U8(0xC0).U16(std::uint16_t(v - 48));
+      w_.U8(kLargeSide).U16(std::uint16_t(v - kSmallSides));
   }
 
   ScriptWriter w_;
@@ -161,7 +161,7 @@ std::vector<NamedSeed> Seeds() {
   seeds.push_back({"frame-16bit-padded",
                    Seed().Frame(k16, 61, 33, 61 * 8 + 24).Integer(kXCount, 40).Render().Legacy()});
   seeds.push_back({"frame-float-flipped",
-                   Seed().Frame(kFloat, 37, 29, -(37 * 16 + 16)).Double(kLineWidth, 3.5).Render()});
+                   Seed().Frame(kFloat, 29, 23, -(29 * 16 + 16)).Double(kLineWidth, 3.5).Render()});
   seeds.push_back({"mismatched-worlds", Seed()
                                             .Layer(k8, 40, 20, 40 * 4 + 12)
                                             .Output(k8, 70, 50, 0)
@@ -297,16 +297,16 @@ std::vector<NamedSeed> Seeds() {
                                                  .Request(PF_LRect{0, 0, 34, 48})
                                                  .Render()});
   seeds.push_back({"tiles-in-windows", Seed()
-                                           .Frame(k16, 60, 40)
+                                           .Frame(k16, 48, 32)
                                            .Fill(kFillAny, 2)
                                            .OutputWindow(WorldMargins{3, 1, 2, 4}, 0)
                                            .Request(PF_LRect{10, 5, 40, 25})
                                            .Render()
                                            .Request(PF_LRect{0, 0, 0, 0})
                                            .Render()
-                                           .Request(PF_LRect{50, 30, 90, 60})
+                                           .Request(PF_LRect{40, 24, 80, 60})
                                            .Render()
-                                           .OutputWindow(WorldMargins{0, 2, 5, 0}, -(70 * 8 + 24))
+                                           .OutputWindow(WorldMargins{0, 2, 5, 0}, -(56 * 8 + 24))
                                            .Legacy()});
   seeds.push_back({"straight-alpha", Seed()
                                          .Frame(kFloat, 33, 21)
@@ -362,6 +362,16 @@ std::vector<NamedSeed> Seeds() {
                                                    .Op(kGlobalSetup)
                                                    .OutputWindow(WorldMargins{2, 0, 0, 0}, 0)
                                                    .Render()});
+  // A window told of wider pixels reaches past the image from its last row.
+  seeds.push_back(
+      {"regression-deep-flag-on-window", Seed()
+                                             .Frame(k8, 20, 9, 176)
+                                             .OutputWindow(WorldMargins{5, 2, 0, 0}, 170)
+                                             .Render()
+                                             .Suites(2)
+                                             .WorldFlags(0, PF_WorldFlag_DEEP)
+                                             .Legacy()
+                                             .Op(kAbout)});
   seeds.push_back({"regression-empty-output-missing-record",
                    Seed().Frame(k8, 0, 0).NullParams(1u << kOpacity).Legacy()});
   return seeds;

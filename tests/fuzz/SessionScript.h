@@ -8,14 +8,13 @@
 //   kAbout..kLegacy     none (kSmartRender: the frame slot; kUserChanged: the index)
 //   kRawCommand         selector (i32): any value, handled ones included
 //   kSetControl         index (u8), value (see ControlValue)
-//   kSetLayer/Output    depth (u8), width, height (u8 below 0xC0: that % 48; else
-//                       48 + u16 % 272), rowbytes (i32 % 4097; widened by the host)
+//   kSetLayer/Output    depth (u8), width, height (sides, kMaxWorldPixels), rowbytes (Stride)
 //   kSetLayerSize       width (i32), height (i32) of in_data: the layer at full resolution
 //   kSetDownsample      x num (i32), x den (u32), y num (i32), y den (u32)
 //   kSetTime            current_time (i32), time_step (i32), time_scale (u32)
 //   kAddFault           call (u8), nth (u8), effect (u8), error (see Error), arg (i32), repeat (u8)
 //   kSetSuites          bits: 1 no basic suite, 2 no world suite, 4 no param utils suite
-//   kSetNulls           null mask for the next command (u32, NullBit)
+//   kSetNulls           null mask for the next command (u32, test::Record)
 //   kSetNullParams      params entries left null in the next command (u32, bit per index)
 //   kSetFormat          world (u8: 0 output, 1 layer), pixel format reported (i32)
 //   kSetWorldFlags      world (u8), world_flags (i32)
@@ -23,13 +22,15 @@
 //   kSetCheckoutRects   result_rect, max_result_rect (8 x i32) that checkout_layer reports
 //   kSetInputOrigin     x, y (2 x i16): where the input layer's pixel (0, 0) lies in the layer
 //   kSetOutputWindow    margins left, top, right, bottom (4 x u8 % kMaxMargin), rowbytes
-//                       (i32 % 4097): outputs from now on are windows into a larger image
+//                       (Stride): outputs from now on are windows into a larger image
 //   kFillLayer          kind (u8, FillKind), seed (u8): every pixel of the input layer
 //   kSetEmptyInput      u8: 0 an input without pixels comes as an empty world, 1 as null
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <vector>
+
+#include "tests/support/HostRules.h"
 
 namespace tessaline::fuzz {
 
@@ -66,6 +67,17 @@ enum Op : std::uint8_t {
   kOpCount
 };
 
+// A world's side: a byte below kLargeSide, that % kSmallSides; else kSmallSides
+// + u16 % kLargeSides. Mostly small, now and then a few hundred pixels.
+inline constexpr std::uint8_t kLargeSide = 0xFC;
+inline constexpr std::int32_t kSmallSides = 24;
+inline constexpr std::int32_t kLargeSides = 296;
+// A world's height is cut so that it holds at most this many pixels: long
+// rows or tall columns, never both.
+inline constexpr std::int64_t kMaxWorldPixels = std::int64_t{1} << 14;
+// A stride: i32 % kStrides, widened by the host when short, negative bottom-up.
+inline constexpr std::int32_t kStrides = 513;
+
 // Foreign pixels on each side of a window output, below this many.
 inline constexpr std::uint8_t kMaxMargin = 16;
 
@@ -78,26 +90,8 @@ enum FillKind : std::uint8_t {
   kFillKindCount
 };
 
-// Records and callbacks the next command receives as null.
-enum NullBit : std::uint32_t {
-  kNullInData = 1u << 0,
-  kNullOutData = 1u << 1,
-  kNullParams = 1u << 2,
-  kNullOutput = 1u << 3,  // the legacy render's output world
-  kNullExtra = 1u << 4,
-  kNullExtraInput = 1u << 5,      // extra->input
-  kNullExtraOutput = 1u << 6,     // extra->output of the pre-render
-  kNullExtraCb = 1u << 7,         // extra->cb
-  kNullLayerCallback = 1u << 8,   // checkout_layer / checkout_layer_pixels
-  kNullOutputCallback = 1u << 9,  // checkout_output
-  kNullCheckoutParam = 1u << 10,
-  kNullCheckinParam = 1u << 11,
-  kNullAddParam = 1u << 12,
-  kNullBasicSuite = 1u << 13,     // in_data->pica_basicP
-  kNullOutputData = 1u << 14,     // the legacy output world's data
-  kNullLayerData = 1u << 15,      // the legacy input layer's data
-  kNullPreRenderData = 1u << 16,  // the smart render's pre_render_data
-};
+// Records and callbacks the next command receives as null: test::Record bits.
+using namespace test::records;
 
 // How a control value's operand is spelled: a kind byte, then its payload.
 enum ValueKind : std::uint8_t {

@@ -23,6 +23,7 @@
 #include "core/ParamIndex.h"
 #include "host/EffectMain.h"
 #include "tests/support/PluginHost.h"
+#include "tests/support/PopupValues.h"
 #include "tests/support/ReferenceSettings.h"
 #include "tests/support/WorldReference.h"
 
@@ -36,7 +37,6 @@ using test::WholeRows;
 constexpr int kThreads = 4;
 constexpr int kFramesPerThread = 50;
 constexpr std::int32_t kWidth = 160, kHeight = 90;
-constexpr std::int32_t kBalancedGrid = 3;
 
 std::int32_t Stride(PixelDepth depth) {
   return kWidth * PixelSize(depth) + 24;
@@ -184,7 +184,7 @@ class ConcurrentRender : public ::testing::TestWithParam<PixelDepth> {
  protected:
   void SetUp() override {
     const PixelDepth depth = GetParam();
-    ASSERT_EQ(host_.SetValue(kPreset, kBalancedGrid), PF_Err_NONE);
+    ASSERT_EQ(host_.SetValue(kPreset, test::Preset("Balanced Grid")), PF_Err_NONE);
     host_.SetValue(kOpacity, 70.0);
     host_.SetValue(kXSpacing, 9.0);
     host_.SetValue(kYSpacing, 7.5);

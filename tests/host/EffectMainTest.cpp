@@ -4,11 +4,14 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/PluginVersion.h"
+#include "tests/support/CommandRecords.h"
 #include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
+#include "tests/support/PopupValues.h"
 
 namespace tessaline {
 namespace {
@@ -51,7 +54,6 @@ TEST(EffectMain, AboutWritesTheTextTerminated) {
   EXPECT_EQ(std::memcmp(out.return_msg, test::kAboutText, sizeof(test::kAboutText)), 0);
   EXPECT_EQ(std::strlen(out.return_msg), 41u);
   EXPECT_EQ(out.return_msg[42], 'x');  // nothing written past the terminator
-  EXPECT_EQ(host.Send(PF_Cmd_ABOUT, nullptr, nullptr, nullptr, nullptr, nullptr), 516);
 }
 
 TEST(EffectMain, GlobalSetupAssignsVersionAndFlagsAndNothingElse) {
@@ -63,27 +65,45 @@ TEST(EffectMain, GlobalSetupAssignsVersionAndFlagsAndNothingElse) {
   for (int call = 0; call < 3; ++call) {
     ASSERT_EQ(host.Send(PF_Cmd_GLOBAL_SETUP, nullptr, &out, nullptr, nullptr, nullptr),
               PF_Err_NONE);
-    EXPECT_EQ(out.my_version, 0x8001u);
-    EXPECT_EQ(out.out_flags, 0x06000400);
-    EXPECT_EQ(out.out_flags2, 0x08001408);
+    EXPECT_EQ(out.my_version, test::kGlobalSetupOut.my_version);
+    EXPECT_EQ(out.out_flags, test::kGlobalSetupOut.out_flags);
+    EXPECT_EQ(out.out_flags2, test::kGlobalSetupOut.out_flags2);
     EXPECT_EQ(out.num_params, 77);
     EXPECT_STREQ(out.return_msg, "kept");
   }
   EXPECT_EQ(out.my_version, std::uint32_t(TESSALINE_VERSION));
-  EXPECT_EQ(host.Send(PF_Cmd_GLOBAL_SETUP, nullptr, nullptr, nullptr, nullptr, nullptr), 516);
 }
 
+// Each record a command needs, missing alone: the answer the contract gives,
+// no call into the host, and no record written.
 TEST(EffectMain, MissingRecordsPerCommand) {
-  PluginHost host;
-  PF_InData in = host.MakeInData();
-  PF_OutData out = host.MakeOutData();
-  EXPECT_EQ(host.Send(PF_Cmd_PARAMS_SETUP, &in, nullptr, nullptr, nullptr, nullptr), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_PARAMS_SETUP, nullptr, &out, nullptr, nullptr, nullptr), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_UPDATE_PARAMS_UI, &in, &out, nullptr, nullptr, nullptr), 0);
-  EXPECT_EQ(host.Send(PF_Cmd_USER_CHANGED_PARAM, &in, &out, nullptr, nullptr, nullptr), 0);
-  EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, nullptr, nullptr, nullptr), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, &out, nullptr, nullptr, nullptr), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, &out, nullptr, nullptr, nullptr), 516);
+  for (const test::NeededRecords& needs : test::kNeededRecords) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> missing;  // records, entries
+    for (std::uint32_t bit = 1; bit != 0; bit <<= 1)
+      if ((needs.records & bit) != 0) missing.push_back({bit, 0});
+    for (ParamIndex i : needs.entries) missing.push_back({0, 1u << i});
+    for (const auto& [records, entries] : missing) {
+      SCOPED_TRACE(::testing::Message() << "command " << needs.cmd << ", records " << records
+                                        << ", entries " << entries);
+      PluginHost host;
+      test::FillPattern(host.Layer());
+      SmartFrame frame;
+      ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
+      test::CommandRecords r(host, records, entries);
+      r.SetPreRenderData(frame.data());
+      const PF_OutData out = r.out;
+      const PF_PreRenderOutput preOutput = r.preOutput;
+      const std::vector<std::uint8_t> layer = host.Layer().PackedPixels();
+      const std::vector<std::uint8_t> output = host.Output().PackedPixels();
+      host.ClearLog();
+      EXPECT_EQ(r.Send(needs.cmd), needs.answer);
+      EXPECT_EQ(test::CallsOf(host.Log()).size(), 0u);
+      EXPECT_EQ(std::memcmp(&r.out, &out, sizeof out), 0);
+      EXPECT_EQ(std::memcmp(&r.preOutput, &preOutput, sizeof preOutput), 0);
+      EXPECT_EQ(host.Layer().PackedPixels(), layer);
+      EXPECT_EQ(host.Output().PackedPixels(), output);
+    }
+  }
 }
 
 // A user's session: apply the effect, pick "Margin Frame", switch the
@@ -95,14 +115,14 @@ TEST(EffectMain, WholeSessionAsAUserPlaysIt) {
   host.Configure({.input = {PixelDepth::k8, 1920, 1080}});
   host.SetValue(kBlendMode, kBlendGridOnly);
 
-  ASSERT_EQ(host.SetValue(kPreset, 12), PF_Err_NONE);  // "Margin Frame" on "Current Size"
+  ASSERT_EQ(host.SetValue(kPreset, test::Preset("Margin Frame")), PF_Err_NONE);  // "Current Size"
   EXPECT_EQ(host.Value(kXSpacing), 96.0);
   EXPECT_EQ(host.Value(kOuterColorCount), 2);
   EXPECT_FALSE(host.IsDisabled(kColor2));
   EXPECT_TRUE(host.IsDisabled(kUseColor3));
   EXPECT_TRUE(host.IsDisabled(kColor4));
 
-  ASSERT_EQ(host.SetValue(kResolution, 2), PF_Err_NONE);  // "1280x720 HD"
+  ASSERT_EQ(host.SetValue(kResolution, test::Resolution("1280x720 HD")), PF_Err_NONE);
   EXPECT_EQ(host.Value(kXSpacing), 64.0);
   EXPECT_EQ(host.Value(kYSpacing), 36.0);
 

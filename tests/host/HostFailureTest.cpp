@@ -10,15 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
 #include "core/ParamIndex.h"
 #include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
+#include "tests/support/PopupValues.h"
 #include "tests/support/Reconfigure.h"
 #include "tests/support/ReferenceSettings.h"
 #include "tests/support/WorldReference.h"
@@ -29,14 +28,12 @@ namespace {
 using test::ExpectedPixelFormat;
 using test::FillPattern;
 using test::kPresetOutFlags;
-using test::kRenderCheckoutOrder;
 using test::PluginHost;
 using test::Reconfigure;
 using test::ReferenceRender;
+using test::Verdict;
 using test::WholeRows;
 using test::WorldCopy;
-
-constexpr std::int32_t kThirds = 6;
 
 enum class StepKind {
   kGlobalSetup,
@@ -73,18 +70,18 @@ constexpr std::size_t kStepCount = std::size(kSession);
 struct StepResult {
   bool ran = false;
   PF_Err err = PF_Err_NONE;
-  std::size_t firstCall = 0;  // log position of the step's command
+  std::size_t firstCall = 0;  // position of the step's command in the session's calls
   std::size_t endCall = 0;
+  CallLog log;  // of the step's command
+  bool judged = false;
+  Verdict verdict;                         // of the host rules that judge the step's command
   std::vector<std::uint8_t> output;        // renders: the output world's rows after
   std::vector<std::uint8_t> outputBefore;  // and before
-  int referenceErr = 0;                    // renders: the reference pass's result
-  bool asReference = false;                // and whether the output is its frame
+  bool asReference = false;                // renders: whether the output is the reference frame
   std::vector<bool> disabled;              // UI steps: the host's view of 12 to 19 after
   std::vector<bool> disabledBefore;
   std::vector<double> values;  // every control's value after
   PF_OutFlags outFlags = 0;
-  PF_PreRenderOutput preRender{};
-  bool pending = false;
   PF_PixelFormat format = PF_PixelFormat_INVALID;  // renders: the depth drawn
 };
 
@@ -94,53 +91,38 @@ std::vector<bool> DisabledSlots(const MiniHost& host) {
   return out;
 }
 
-// Each control's value by its type (the layer and group markers as 0).
+// Each control's value (0 for the layer and the group markers).
 std::vector<double> Values(const MiniHost& host) {
   std::vector<double> values;
-  for (std::int32_t p = 0; p < host.ParamCount(); ++p) {
-    switch (const_cast<MiniHost&>(host).Param(p)->param_type) {
-      case PF_Param_FLOAT_SLIDER:
-        values.push_back(host.Value(p));
-        break;
-      case PF_Param_COLOR:
-        values.push_back(host.Value(p));
-        break;
-      case PF_Param_SLIDER:
-      case PF_Param_POPUP:
-      case PF_Param_CHECKBOX:
-        values.push_back(host.Value(p));
-        break;
-      default:
-        values.push_back(0.0);
-        break;
-    }
-  }
+  for (std::int32_t p = 0; p < host.ParamCount(); ++p) values.push_back(host.Value(p));
   return values;
 }
 
 void SetFrame(MiniHost& host, PixelDepth depth) {
   const std::int32_t width = 48, height = 27;
   const std::int32_t rowbytes = width * PixelSize(depth) + 16;
-  Reconfigure(host, [&](auto& c) { c.input = {depth, width, height, rowbytes}; });
-  Reconfigure(host, [&](auto& c) { c.output = c.input; });
+  Reconfigure(host, [&](HostConfig& c) { c.output = c.input = {depth, width, height, rowbytes}; });
   FillPattern(host.Layer());
 }
 
 // Runs the session; stops after a failed parameter setup, and skips the
 // render of a frame whose pre-render failed, as a host does. A fault that
-// withholds the input's pixels leaves the frame of its step without a source.
-std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false) {
+// withholds the input's pixels leaves the frame of its step without a
+// source; one that withholds the output, its render without an output.
+std::vector<StepResult> RunSession(PluginHost& host, const Fault& fault = {}) {
   std::vector<StepResult> results(kStepCount);
   SmartFrame frame;
   GridSettings frameSettings;
   bool frameReady = false;
   std::int64_t fired = 0;
+  std::size_t calls = 0;
   for (std::size_t i = 0; i < kStepCount; ++i) {
     const Step& step = kSession[i];
     StepResult& r = results[i];
     if (step.kind == StepKind::kRender && !frameReady) continue;
     r.ran = true;
-    r.firstCall = host.Log().calls.size();
+    r.firstCall = calls;
+    host.ClearLog();
     r.disabledBefore = DisabledSlots(host);
     std::unique_ptr<WorldCopy> shadow;
     GridSettings settings = frameSettings;
@@ -152,7 +134,7 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
         r.err = host.ParamsSetup();
         break;
       case StepKind::kChangePreset:
-        r.err = host.SetValue(kPreset, kThirds);
+        r.err = host.SetValue(kPreset, test::Preset("Thirds"));
         break;
       case StepKind::kUpdateUI:
         r.err = host.UpdateParamsUI();
@@ -161,15 +143,12 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
         SetFrame(host, step.depth);
         frameSettings = reference::ResolveSettings(host.Params());
         r.err = host.SmartPreRender(&frame);
-        r.preRender = frame.preRenderOutput();
-        r.pending = frame.pending();
         frameReady = r.err == PF_Err_NONE;
         break;
       case StepKind::kRender:
         r.outputBefore = WholeRows(host.Output());
         shadow = std::make_unique<WorldCopy>(host.Output());
         r.err = host.SmartRender(frame);
-        frame.Release();
         frameReady = false;
         break;
       case StepKind::kLegacyRender:
@@ -180,30 +159,54 @@ std::vector<StepResult> RunSession(PluginHost& host, bool withholdsInput = false
         r.err = host.RenderLegacy();
         break;
     }
-    r.endCall = host.Log().calls.size();
-    const bool withheld = withholdsInput && host.FaultsFired() > 0 && fired == 0;
+    r.log = host.Log();
+    if (step.kind == StepKind::kRender) {  // the host's release, after the command
+      frame.Release();
+      r.log.preRenderDeleted = host.Log().preRenderDeleted;
+    }
+    r.endCall = calls += r.log.calls.size();
+    const bool firedHere = host.FaultsFired() > fired;
     fired = host.FaultsFired();
+    const bool withheld = firedHere && fault.call == HostCall::kCheckoutLayerPixels &&
+                          fault.effect != FaultEffect::kFail;
+    const bool noOutput = firedHere && fault.call == HostCall::kCheckoutOutput &&
+                          fault.effect == FaultEffect::kNullResult;
+    const PF_InData in = host.MakeInData();
+    r.judged = true;
+    switch (step.kind) {
+      case StepKind::kParamsSetup:
+        r.verdict = test::JudgeParamsSetup(r.log);
+        break;
+      case StepKind::kChangePreset:
+      case StepKind::kUpdateUI:
+        r.verdict = test::JudgeColorSlotUI(r.log, in, host.Params());
+        break;
+      case StepKind::kPreRender:
+        r.verdict = test::JudgePreRender(r.log, in, frame.preRenderInput().output_request);
+        break;
+      case StepKind::kRender:
+        r.verdict = test::JudgeSmartRender(r.log, settings.blendMode != kBlendGridOnly, !noOutput);
+        r.judged = r.verdict.expected != PF_Err_NONE;  // else the frame judges it
+        break;
+      default:
+        r.judged = false;
+        break;
+    }
     r.outFlags = host.Log().lastOut.out_flags;
     r.disabled = DisabledSlots(host);
     r.values = Values(host);
     if (shadow != nullptr) {
       r.output = WholeRows(host.Output());
-      const std::vector<CallRecord> log = host.Log().calls;
-      r.format = ExpectedPixelFormat(std::span(log).subspan(r.firstCall, r.endCall - r.firstCall),
-                                     *host.Output().def(), host.Output().pixelFormat());
+      r.format =
+          ExpectedPixelFormat(r.log.calls, *host.Output().def(), host.Output().pixelFormat());
       const PixelBuffer source = test::BufferOf(*host.Layer().def());
-      r.referenceErr =
-          ReferenceRender(r.format, withheld ? nullptr : &source, shadow->buffer(), settings);
+      ReferenceRender(r.format, withheld ? nullptr : &source, shadow->buffer(), settings);
       r.asReference = shadow->Matches(host.Output());
     }
     if (step.kind == StepKind::kParamsSetup && r.err != PF_Err_NONE) break;
   }
   frame.Release();
   return results;
-}
-
-bool SameValues(const std::vector<double>& a, const std::vector<double>& b) {
-  return a == b;
 }
 
 // The step whose command made log entry `call`.
@@ -213,10 +216,26 @@ std::size_t StepOf(const std::vector<StepResult>& results, std::size_t call) {
   return results.size();
 }
 
-std::int64_t CountIn(const std::vector<CallRecord>& log, const StepResult& r, HostCall call) {
-  std::int64_t n = 0;
-  for (std::size_t i = r.firstCall; i < r.endCall && i < log.size(); ++i) n += log[i].call == call;
-  return n;
+// Every step keeps the host rules that judge its command, and leaves nothing
+// checked out, acquired or written outside its worlds.
+void ExpectRulesKept(const std::vector<StepResult>& results) {
+  std::int64_t kept = 0, deleted = 0;
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    const StepResult& r = results[i];
+    if (!r.ran) continue;
+    SCOPED_TRACE(::testing::Message() << "step " << i);
+    EXPECT_EQ(r.verdict.breach, "");
+    if (r.judged) {
+      EXPECT_EQ(r.err, r.verdict.expected);
+    }
+    EXPECT_EQ(r.log.CheckoutBalance(), 0);
+    EXPECT_EQ(r.log.SuiteImbalance(), 0);
+    EXPECT_EQ(r.log.badEffectRefs, 0);
+    EXPECT_TRUE(r.log.guardFailures.empty());
+    kept += r.log.preRenderKept;
+    deleted += r.log.preRenderDeleted;
+  }
+  EXPECT_EQ(kept, deleted);
 }
 
 struct Injection {
@@ -236,15 +255,17 @@ class HostFailure : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     PluginHost host;
-    host.ClearLog();
     clean_ = RunSession(host);
-    cleanLog_ = host.Log().calls;
+    for (const StepResult& r : clean_) {
+      cleanLog_.insert(cleanLog_.end(), r.log.calls.begin(), r.log.calls.end());
+    }
   }
   static inline std::vector<StepResult> clean_;
   static inline std::vector<CallRecord> cleanLog_;
 };
 
 TEST_F(HostFailure, CleanSessionDrawsTheReferenceFrames) {
+  ExpectRulesKept(clean_);
   for (std::size_t i = 0; i < kStepCount; ++i) {
     SCOPED_TRACE(i);
     ASSERT_TRUE(clean_[i].ran);
@@ -286,11 +307,9 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
     SCOPED_TRACE(std::string(HostCallName(inj.call)) + " #" + std::to_string(inj.nth) + " " +
                  EffectName(inj.effect));
     PluginHost host;
-    host.ClearLog();
-    host.AddFault(Fault{.call = inj.call, .nth = inj.nth, .effect = inj.effect, .error = error});
-    const std::vector<StepResult> results = RunSession(
-        host, inj.call == HostCall::kCheckoutLayerPixels && inj.effect != FaultEffect::kFail);
-    const std::vector<CallRecord> log = host.Log().calls;
+    const Fault fault{.call = inj.call, .nth = inj.nth, .effect = inj.effect, .error = error};
+    host.AddFault(fault);
+    const std::vector<StepResult> results = RunSession(host, fault);
     ASSERT_EQ(host.FaultsFired(), 1);
     ++perKind[std::size_t(inj.call)];
 
@@ -300,12 +319,8 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
     const StepResult& hit = results[at];
     const StepResult& ref = clean_[at];
 
-    // Nothing is left behind, whatever failed.
-    EXPECT_EQ(host.Log().CheckoutBalance(), 0);
-    EXPECT_EQ(host.Log().SuiteImbalance(), 0);
-    EXPECT_EQ(host.Log().preRenderKept, host.Log().preRenderDeleted);
-    EXPECT_EQ(host.Log().badEffectRefs, 0);
-    EXPECT_TRUE(host.Log().guardFailures.empty());
+    // The host rules hold, and nothing is left behind, whatever failed.
+    ExpectRulesKept(results);
 
     // Before the fault, the session is the clean one.
     for (std::size_t i = 0; i < at; ++i) {
@@ -313,39 +328,20 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
       EXPECT_EQ(results[i].output, clean_[i].output) << "step " << i;
     }
 
-    // The faulted command, by the plug-in's failure handling.
+    // The faulted command, by the plug-in's failure handling (the rules of
+    // its calls judged above).
     bool skipsNextRender = false;
     bool stops = false;
     switch (inj.call) {
       case HostCall::kAddParam:
         EXPECT_EQ(hit.err, error);
-        EXPECT_EQ(CountIn(log, hit, HostCall::kAddParam), inj.nth);  // none after the failure
         stops = true;
         break;
       case HostCall::kCheckoutParam:
-      case HostCall::kCheckoutLayer: {
+      case HostCall::kCheckoutLayer:
         EXPECT_EQ(hit.err, error);
-        EXPECT_FALSE(hit.pending);
-        EXPECT_EQ(hit.preRender.pre_render_data, nullptr);
-        EXPECT_EQ(hit.preRender.delete_pre_render_data_func, nullptr);
-        const PF_PreRenderOutput untouched{};
-        EXPECT_EQ(std::memcmp(&hit.preRender.result_rect, &untouched.result_rect,
-                              2 * sizeof untouched.result_rect),
-                  0);
-        EXPECT_EQ(hit.preRender.solid, 0);
-        if (inj.call == HostCall::kCheckoutParam) {
-          // Attempts stop at the failure; what was checked out is checked in.
-          const std::int64_t failing = (inj.nth - 1) % std::int64_t(kRenderCheckoutOrder.size());
-          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckoutParam), failing + 1);
-          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckinParam), failing);
-          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckoutLayer), 0);
-        } else {
-          EXPECT_EQ(CountIn(log, hit, HostCall::kCheckinParam),
-                    std::int64_t(kRenderCheckoutOrder.size()));
-        }
         skipsNextRender = true;
         break;
-      }
       case HostCall::kCheckoutLayerPixels:
         if (inj.effect != FaultEffect::kFail) {
           // An input without pixels is an ordinary frame: the grid over transparency.
@@ -357,40 +353,26 @@ TEST_F(HostFailure, EveryHostCallFailingInTurn) {
       case HostCall::kCheckoutOutput:
         EXPECT_EQ(hit.err, inj.effect == FaultEffect::kFail ? error : PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(hit.output, hit.outputBefore);  // nothing drawn
-        if (inj.effect == FaultEffect::kFail || inj.call == HostCall::kCheckoutOutput) {
-          // Returned at once: neither the output nor the depth is asked for.
-          if (inj.call == HostCall::kCheckoutLayerPixels) {
-            EXPECT_EQ(CountIn(log, hit, HostCall::kCheckoutOutput), 0);
-          }
-          EXPECT_EQ(CountIn(log, hit, HostCall::kAcquireSuite), 0);
-        }
         break;
       case HostCall::kAcquireSuite:
         // A missing suite is no error: the UI stays as it was, the depth
         // falls back to world_flags. Nothing is released.
         EXPECT_EQ(hit.err, PF_Err_NONE);
-        EXPECT_EQ(CountIn(log, hit, HostCall::kReleaseSuite), 0);
-        EXPECT_EQ(CountIn(log, hit, HostCall::kUpdateParamUI), 0);
-        EXPECT_EQ(CountIn(log, hit, HostCall::kGetPixelFormat), 0);
+        EXPECT_EQ(hit.log.Count(HostCall::kReleaseSuite), 0);
+        EXPECT_EQ(hit.log.Count(HostCall::kGetPixelFormat), 0);
         if (kind == StepKind::kChangePreset || kind == StepKind::kUpdateUI) {
           EXPECT_EQ(hit.disabled, hit.disabledBefore);
-          EXPECT_TRUE(SameValues(hit.values, ref.values));  // the preset still applied
+          EXPECT_EQ(hit.values, ref.values);  // the preset still applied
         }
         break;
       case HostCall::kGetPixelFormat:
         EXPECT_EQ(hit.err, PF_Err_NONE);
-        EXPECT_EQ(CountIn(log, hit, HostCall::kReleaseSuite), 1);
+        EXPECT_EQ(hit.log.Count(HostCall::kReleaseSuite), 1);
         break;
       case HostCall::kUpdateParamUI: {
-        // The error comes back; the updates after it are not made; the suite is
-        // released; a preset already written stays written.
+        // The error comes back; a preset already written stays written.
         EXPECT_EQ(hit.err, error);
-        std::int64_t before = 0;
-        for (std::size_t i = ref.firstCall; i < inj.position; ++i)
-          before += cleanLog_[i].call == HostCall::kUpdateParamUI;
-        EXPECT_EQ(CountIn(log, hit, HostCall::kUpdateParamUI), before + 1);
-        EXPECT_EQ(CountIn(log, hit, HostCall::kReleaseSuite), 1);
-        EXPECT_TRUE(SameValues(hit.values, ref.values));
+        EXPECT_EQ(hit.values, ref.values);
         if (kind == StepKind::kChangePreset) {
           EXPECT_EQ(hit.outFlags & kPresetOutFlags, kPresetOutFlags);
         }
@@ -461,13 +443,13 @@ TEST(HostReportsAnotherDepth, WorldThatCannotHoldThePixelsIsRefused) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     PluginHost host;
-    Reconfigure(host, [&](auto& h) { h.input = {c.depth, 33, 17, c.rowbytes}; });
-    Reconfigure(host, [&](auto& h) { h.output = h.input; });
+    const WorldGeometry world{c.depth, 33, 17, c.rowbytes};
+    host.Configure({.input = world,
+                    .output = world,
+                    .suites = {{c.reported != PF_PixelFormat_INVALID, true}}});
     FillPattern(host.Layer());
     host.Output().setPixelFormat(c.reported);
     host.Output().def()->world_flags = c.flags;
-    if (c.reported == PF_PixelFormat_INVALID)
-      Reconfigure(host, [](auto& h) { h.suites[HostSuite::kWorld] = false; });
     const std::vector<std::uint8_t> before = WholeRows(host.Output());
     for (const bool legacy : {false, true}) {
       const PF_Err err = legacy ? host.RenderLegacy() : host.RenderSmart();

@@ -11,6 +11,7 @@
 #include "minihost/Rects.h"
 #include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
+#include "tests/support/PopupValues.h"
 #include "tests/support/Reconfigure.h"
 
 // The pre-render record is the one allocation of a render; this test binary
@@ -37,82 +38,49 @@ using test::FillPattern;
 using test::PluginHost;
 using test::Reconfigure;
 
-const std::vector<std::int32_t> kSettingsOrder(test::kRenderCheckoutOrder.begin(),
-                                               test::kRenderCheckoutOrder.end());
-
-TEST(SmartPreRender, ChecksOutTheSettingsControlsAtTheFrameTime) {
-  PluginHost host;
-  host.Configure({.times = {2002, 1001, 30000}});
-  ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
-  std::vector<std::int32_t> indices;
-  for (const ParamCheckoutRecord& c : host.Log().paramCheckouts) {
-    indices.push_back(c.index);
-    EXPECT_EQ(c.what_time, 2002);
-    EXPECT_EQ(c.time_step, 1001);
-    EXPECT_EQ(c.time_scale, 30000u);
+// Every pre-render keeps the check-out rules (HostRules.h) whatever fails,
+// and hands the host a frame only when nothing did.
+TEST(SmartPreRender, KeepsTheCheckoutRulesWhateverFails) {
+  struct Case {
+    const char* what;
+    Fault fault;
+    bool failAllocation;
+    PF_Err expected;
+  };
+  const Case cases[] = {
+      {"clean", {.call = HostCall::kCount}, false, PF_Err_NONE},
+      {"a control",
+       {.call = HostCall::kCheckoutParam, .error = 517, .arg = kCenterLineColor},
+       false,
+       517},
+      {"the allocation", {.call = HostCall::kCount}, true, PF_Err_OUT_OF_MEMORY},
+      {"the layer", {.call = HostCall::kCheckoutLayer, .error = 513}, false, 513},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PluginHost host;
+    PF_RenderRequest request{};
+    request.rect = PF_LRect{3, 4, 100, 80};
+    request.field = PF_Field_UPPER;
+    request.channel_mask = 7;
+    host.Configure({.times = {2002, 1001, 30000}, .outputRequest = request});
+    if (c.fault.call != HostCall::kCount) host.AddFault(c.fault);
+    host.ClearLog();
+    SmartFrame frame;
+    gFailNothrowNew = c.failAllocation;
+    const PF_Err err = host.SmartPreRender(&frame);
+    gFailNothrowNew = false;
+    const test::Verdict v = test::JudgePreRender(host.Log(), host.MakeInData(), request);
+    EXPECT_EQ(v.breach, "");
+    EXPECT_EQ(err, v.expected);
+    EXPECT_EQ(err, c.expected);
+    EXPECT_EQ(frame.pending(), err == PF_Err_NONE);
+    if (err != PF_Err_NONE) {
+      EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
+      EXPECT_EQ(frame.preRenderOutput().delete_pre_render_data_func, nullptr);
+    }
+    EXPECT_EQ(host.Log().CheckoutBalance(), 0);
   }
-  EXPECT_EQ(indices, kSettingsOrder);
-  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
-  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
-  EXPECT_EQ(host.Log().preRenderKept, 1);
-  EXPECT_EQ(host.Log().preRenderDeleted, 1);
-}
-
-TEST(SmartPreRender, FailedCheckoutChecksInOnlyWhatWasCheckedOut) {
-  PluginHost host;
-  host.AddFault(Fault{.call = HostCall::kCheckoutParam, .error = 517, .arg = kCenterLineColor});
-  SmartFrame frame;
-  EXPECT_EQ(host.SmartPreRender(&frame), 517);
-  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckoutParam),
-            (std::vector<std::int32_t>{1, 4, 5, 6, 7, 10}));
-  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckinParam), (std::vector<std::int32_t>{1, 4, 5, 6, 7}));
-  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutLayer), 0);
-  EXPECT_FALSE(frame.pending());
-  EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
-}
-
-TEST(SmartPreRender, FailedAllocationChecksInEverythingAndSkipsTheLayer) {
-  PluginHost host;
-  SmartFrame frame;
-  gFailNothrowNew = true;
-  const PF_Err err = host.SmartPreRender(&frame);
-  gFailNothrowNew = false;
-  EXPECT_EQ(err, PF_Err_OUT_OF_MEMORY);
-  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
-  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutLayer), 0);
-  EXPECT_FALSE(frame.pending());
-}
-
-TEST(SmartPreRender, FailedLayerCheckoutFreesTheRecord) {
-  PluginHost host;
-  host.AddFault(Fault{.call = HostCall::kCheckoutLayer, .error = 513});
-  SmartFrame frame;
-  EXPECT_EQ(host.SmartPreRender(&frame), 513);
-  EXPECT_EQ(frame.preRenderOutput().pre_render_data, nullptr);
-  EXPECT_EQ(frame.preRenderOutput().delete_pre_render_data_func, nullptr);
-  EXPECT_EQ(host.Log().CheckoutBalance(), 0);
-  EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckinParam), kSettingsOrder);
-  EXPECT_FALSE(frame.pending());
-}
-
-TEST(SmartPreRender, AsksForTheInputLayerWithTheWholeFrame) {
-  PluginHost host;
-  PF_RenderRequest request{};
-  request.rect = PF_LRect{3, 4, 100, 80};
-  request.field = PF_Field_UPPER;
-  request.channel_mask = 7;
-  host.Configure({.outputRequest = request});
-  SmartFrame frame;
-  ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
-  const std::vector<LayerCheckoutRecord> layers = host.Log().layerCheckouts;
-  ASSERT_EQ(layers.size(), 1u);
-  EXPECT_EQ(layers[0].index, 0);
-  EXPECT_EQ(layers[0].checkout_id, 0);
-  EXPECT_EQ(layers[0].request.field, PF_Field_FRAME);
-  EXPECT_EQ(layers[0].request.preserve_rgb_of_zero_alpha, 1);
-  EXPECT_EQ(layers[0].request.channel_mask, 7);
-  EXPECT_EQ(layers[0].request.rect.right, 100);
-  EXPECT_EQ(layers[0].what_time, 1001);
 }
 
 // max_result_rect: the layer at the render's resolution and whatever the
@@ -177,88 +145,57 @@ TEST(SmartPreRender, ResultRectanglesFollowTheLayerAndTheRequest) {
   }
 }
 
-TEST(SmartPreRender, MissingRecordsAnswerBadCallbackParam) {
-  PluginHost host;
-  PF_InData in = host.MakeInData();
-  PF_PreRenderInput input{};
-  PF_PreRenderOutput output{};
-  PF_PreRenderCallbacks cb = host.MakePreRenderCallbacks();
-  PF_PreRenderExtra extras[] = {
-      {nullptr, &output, &cb}, {&input, nullptr, &cb}, {&input, &output, nullptr}};
-  for (PF_PreRenderExtra& extra : extras) {
-    EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, &extra), 516);
-  }
-  PF_PreRenderExtra extra{&input, &output, &cb};
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, nullptr, nullptr, nullptr, nullptr, &extra), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_PRE_RENDER, &in, nullptr, nullptr, nullptr, nullptr), 516);
-  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutParam), 0);
-}
-
-TEST(SmartRender, GridOnlyNeverFetchesTheInputPixels) {
-  PluginHost host;
-  host.SetValue(kBlendMode, kBlendGridOnly);
-  ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
-  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutLayerPixels), 0);
-  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutOutput), 1);
-}
-
-TEST(SmartRender, EveryCompositingModeFetchesTheInputPixels) {
-  for (std::int32_t mode : {1, 3, 0, -4}) {
-    PluginHost host;
-    FillPattern(host.Layer());
-    host.SetValue(kBlendMode, mode);
-    ASSERT_EQ(host.RenderSmart(), PF_Err_NONE) << mode;
-    EXPECT_EQ(host.Log().ArgsOf(HostCall::kCheckoutLayerPixels), std::vector<std::int32_t>{0});
-    const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
-    host.Output().Clear();
-    ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
-    EXPECT_EQ(host.Output().PackedPixels(), smart) << mode;
-  }
-}
-
-TEST(SmartRender, HostFailuresAreReturnedAndNothingIsDrawn) {
+// Every smart render keeps the call rules (HostRules.h): the input's pixels
+// exactly when compositing, in every mode; a host failure comes back and
+// nothing is drawn; a frame drawn is the legacy render's.
+TEST(SmartRender, KeepsTheCallRulesInEveryModeAndFailure) {
+  constexpr Fault kNone{.call = HostCall::kCount};
   struct Case {
+    std::int32_t mode;
     Fault fault;
     PF_Err expected;
   };
   const Case cases[] = {
-      {{.call = HostCall::kCheckoutLayerPixels, .error = 515}, 515},
-      {{.call = HostCall::kCheckoutOutput, .error = 514}, 514},
-      {{.call = HostCall::kCheckoutOutput, .effect = FaultEffect::kNullResult}, 516},
-      {{.call = HostCall::kCheckoutOutput, .effect = FaultEffect::kNoData}, 516},
+      {kBlendGridOnly, kNone, PF_Err_NONE},
+      {1, kNone, PF_Err_NONE},
+      {3, kNone, PF_Err_NONE},
+      {0, kNone, PF_Err_NONE},
+      {-4, kNone, PF_Err_NONE},
+      {1, {.call = HostCall::kCheckoutLayerPixels, .error = 515}, 515},
+      {1, {.call = HostCall::kCheckoutOutput, .error = 514}, 514},
+      {kBlendGridOnly,
+       {.call = HostCall::kCheckoutOutput, .effect = FaultEffect::kNullResult},
+       516},
+      {1, {.call = HostCall::kCheckoutOutput, .effect = FaultEffect::kNoData}, 516},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "mode " << c.mode << ", fault on " << HostCallName(c.fault.call));
     PluginHost host;
-    host.AddFault(c.fault);
-    EXPECT_EQ(host.RenderSmart(), c.expected);
-    for (std::uint8_t byte : host.Output().PackedPixels()) ASSERT_EQ(byte, 0);
-    if (c.fault.call == HostCall::kCheckoutLayerPixels) {
-      EXPECT_EQ(host.Log().Count(HostCall::kCheckoutOutput), 0);
+    FillPattern(host.Layer());
+    host.SetValue(kBlendMode, c.mode);
+    if (c.fault.call != HostCall::kCount) host.AddFault(c.fault);
+    SmartFrame frame;
+    ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
+    host.ClearLog();
+    const PF_Err err = host.SmartRender(frame);
+    const bool delivered =
+        c.fault.call != HostCall::kCheckoutOutput || c.fault.effect != FaultEffect::kNullResult;
+    const test::Verdict v = test::JudgeSmartRender(host.Log(), c.mode != kBlendGridOnly, delivered);
+    EXPECT_EQ(v.breach, "");
+    if (v.expected != PF_Err_NONE) {
+      EXPECT_EQ(err, v.expected);
     }
-    EXPECT_EQ(host.Log().preRenderDeleted, host.Log().preRenderKept);
+    EXPECT_EQ(err, c.expected);
+    const std::vector<std::uint8_t> smart = host.Output().PackedPixels();
+    if (err != PF_Err_NONE) {
+      for (std::uint8_t byte : smart) ASSERT_EQ(byte, 0);
+      continue;
+    }
+    host.Output().Clear();
+    ASSERT_EQ(host.RenderLegacy(), PF_Err_NONE);
+    EXPECT_EQ(host.Output().PackedPixels(), smart);
   }
-}
-
-TEST(SmartRender, MissingRecordsAnswerBadCallbackParam) {
-  PluginHost host;
-  SmartFrame frame;
-  ASSERT_EQ(host.SmartPreRender(&frame), PF_Err_NONE);
-  PF_InData in = host.MakeInData();
-  PF_OutData out = host.MakeOutData();
-  PF_SmartRenderInput input{};
-  input.pre_render_data = frame.data();
-  PF_SmartRenderInput noData{};
-  PF_SmartRenderCallbacks cb = host.MakeSmartRenderCallbacks();
-  PF_SmartRenderExtra extra{&input, &cb};
-  PF_SmartRenderExtra extras[] = {{nullptr, &cb}, {&input, nullptr}, {&noData, &cb}};
-  for (PF_SmartRenderExtra& e : extras) {
-    EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, &out, nullptr, nullptr, &e), 516);
-  }
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, nullptr, &out, nullptr, nullptr, &extra), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, nullptr, nullptr, nullptr, &extra), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_SMART_RENDER, &in, &out, nullptr, nullptr, nullptr), 516);
-  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutOutput), 0);
-  EXPECT_EQ(host.Log().Count(HostCall::kCheckoutLayerPixels), 0);
 }
 
 // The depth drawn is told by the bytes: an 8-bit pass writes width * 4 bytes
@@ -326,34 +263,13 @@ TEST(LegacyRender, RendersWithoutInDataChoosingTheDepthFromWorldFlags) {
   EXPECT_EQ(host.Log().Count(HostCall::kAcquireSuite), 1);  // only the first render asked
 }
 
-TEST(LegacyRender, MissingRecordsDrawNothing) {
-  PluginHost host;
-  FillPattern(host.Layer());
-  PF_InData in = host.MakeInData();
-  PF_OutData out = host.MakeOutData();
-  World& output = host.Output();
-  EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, nullptr, output.def(), nullptr), 516);
-  EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, host.Params(), nullptr, nullptr), 516);
-  PF_EffectWorld noData = *output.def();
-  noData.data = nullptr;
-  EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, host.Params(), &noData, nullptr), 516);
-  // A params array with any record the render reads missing.
-  for (std::int32_t missing : {0, 1, 10, 13, 25}) {
-    std::vector<PF_ParamDef*> params(host.Params(), host.Params() + host.ParamCount());
-    params[missing] = nullptr;
-    EXPECT_EQ(host.Send(PF_Cmd_RENDER, &in, &out, params.data(), output.def(), nullptr), 516)
-        << missing;
-  }
-  for (std::uint8_t byte : output.PackedPixels()) ASSERT_EQ(byte, 0);
-}
-
 TEST(RenderCommands, SmartAndLegacyFramesAreIdenticalAtEveryDepth) {
   for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
     for (std::int32_t mode : {kBlendCompositeOverSource, kBlendGridOnly}) {
       PluginHost host;
       host.Configure({.input = {depth, 123, 77}});
       FillPattern(host.Layer());
-      host.SetValue(kPreset, 2);  // "Fine Draft"
+      host.SetValue(kPreset, test::Preset("Fine Draft"));
       host.SetValue(kOpacity, 60.0);
       host.SetValue(kColor2, 0x40FF8080u);  // half-transparent
       host.SetValue(kBlendMode, mode);
@@ -375,8 +291,8 @@ TEST(DraftResolution, HalfResolutionKeepsThirdsAtThirds) {
     host.Configure({.input = {PixelDepth::k8, 960, 540},  // the frame at half resolution
                     .layerSize = {{1920, 1080}},
                     .downsample = {{1, 2}, {1, 2}}});
-    host.SetValue(kResolution, 3);  // "1920x1080 Full HD"
-    host.SetValue(kPreset, 6);      // "Thirds"
+    host.SetValue(kResolution, test::Resolution("1920x1080 Full HD"));
+    host.SetValue(kPreset, test::Preset("Thirds"));
     host.SetValue(kBlendMode, kBlendGridOnly);
     ASSERT_EQ(smart ? host.RenderSmart() : host.RenderLegacy(), PF_Err_NONE);
     // Width 3 halved: 1.5 pixels, three quarters of columns 319 and 320 (and
@@ -392,8 +308,8 @@ TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
   host.Configure({.input = {PixelDepth::k8, 480, 270},
                   .layerSize = {{1920, 1080}},
                   .downsample = {{1, 4}, {1, 4}}});
-  host.SetValue(kResolution, 3);
-  host.SetValue(kPreset, 12);  // "Margin Frame"
+  host.SetValue(kResolution, test::Resolution("1920x1080 Full HD"));
+  host.SetValue(kPreset, test::Preset("Margin Frame"));
   host.SetValue(kBlendMode, kBlendGridOnly);
   ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
   // 5 % and 10 % of 480 and 270: 24 / 48 and 13.5 / 27 from each edge.
@@ -401,6 +317,15 @@ TEST(DraftResolution, QuarterResolutionKeepsTheMarginFrames) {
   const std::vector<std::int32_t> rows = DrawnRows(host.Output(), 100);
   EXPECT_EQ(columns, (std::vector<std::int32_t>{23, 24, 47, 48, 431, 432, 455, 456}));
   EXPECT_EQ(rows, (std::vector<std::int32_t>{13, 26, 27, 242, 243, 256}));
+}
+
+// Lines `count` a side at the spacings given, `width` wide.
+void SetGrid(MiniHost& host, double xSpacing, double ySpacing, std::int32_t count, double width) {
+  host.SetValue(kXSpacing, xSpacing);
+  host.SetValue(kYSpacing, ySpacing);
+  host.SetValue(kXCount, count);
+  host.SetValue(kYCount, count);
+  host.SetValue(kLineWidth, width);
 }
 
 TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
@@ -425,11 +350,7 @@ TEST(DraftResolution, EachAxisFollowsItsOwnFactor) {
                     .layerSize = {{c.width, c.height}},
                     .downsample = {c.x, c.y}});
     host.SetValue(kBlendMode, kBlendGridOnly);
-    host.SetValue(kXCount, 1);
-    host.SetValue(kYCount, 1);
-    host.SetValue(kXSpacing, 50);
-    host.SetValue(kYSpacing, 50);
-    host.SetValue(kLineWidth, 2);
+    SetGrid(host, 50, 50, 1, 2);
     host.SetValue(kCenterLineWidth, 2);
     ASSERT_EQ(host.RenderSmart(), PF_Err_NONE);
     EXPECT_EQ(DrawnColumns(host.Output(), 10), c.columns) << c.x.num << "/" << c.x.den;
@@ -458,11 +379,7 @@ void SetScene(MiniHost& host, PixelDepth depth, std::int32_t mode) {
   Reconfigure(host, [&](auto& c) { c.input = {depth, 64, 40}; });
   FillPattern(host.Layer());
   host.SetValue(kBlendMode, mode);
-  host.SetValue(kXSpacing, 9.5);
-  host.SetValue(kYSpacing, 7.25);
-  host.SetValue(kXCount, 8);
-  host.SetValue(kYCount, 8);
-  host.SetValue(kLineWidth, 2.5);
+  SetGrid(host, 9.5, 7.25, 8, 2.5);
   host.SetValue(kOpacity, 70);
 }
 
@@ -508,12 +425,11 @@ TEST(LayerPlacement, AnEarlierEffectGrowingTheBufferMovesNothing) {
 }
 
 // A host that leaves in_data's sizes out (width, height and both downsample
-// factors 0): the layer is what the command holds, the output world in
-// legacy render and the input's max_result_rect in smart render, each taken
-// to reach as far past the layer on the far side as on the near side. Such a
-// host renders through the legacy command only; the smart pair sees the
-// sizes left out by an otherwise full host. With no grown buffer, or one
-// grown alike on both sides, and full resolution, its frame is the full host's.
+// factors 0) renders through the legacy command only; the smart pair sees the
+// sizes left out by an otherwise full host. The layer is then what the command
+// holds (the output world, or the input's max_result_rect), reaching as far
+// past the layer on the far side as on the near side: with no grown buffer, or
+// one grown alike on both sides, the frame is the full host's.
 TEST(LayerPlacement, AHostLeavingTheSizesOutGetsTheFullHostsFrame) {
   for (PixelDepth depth : {PixelDepth::k8, PixelDepth::k16, PixelDepth::kFloat}) {
     for (bool smart : {true, false}) {

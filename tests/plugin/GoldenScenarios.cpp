@@ -10,24 +10,15 @@
 
 #include "core/ParamIndex.h"
 #include "presets/PopupLabels.h"
+#include "tests/support/PopupValues.h"
 
 namespace tessaline::test {
 namespace {
 
-// The 1-based popup value of `label`; not a constant expression when absent.
-template <std::size_t N>
-consteval std::int32_t PopupValue(const std::array<std::string_view, N>& labels,
-                                  std::string_view label) {
-  for (std::size_t i = 0; i < N; ++i) {
-    if (labels[i] == label) return std::int32_t(i) + 1;
-  }
-  throw "no such popup entry";
-}
-
-constexpr std::int32_t kThirds = PopupValue(kPresetLabels, "Thirds");
-constexpr std::int32_t kMarginFrame = PopupValue(kPresetLabels, "Margin Frame");
-constexpr std::int32_t kFineDraft = PopupValue(kPresetLabels, "Fine Draft");
-constexpr std::int32_t kFullHd = PopupValue(kResolutionLabels, "1920x1080 Full HD");
+constexpr std::int32_t kThirds = Preset("Thirds");
+constexpr std::int32_t kMarginFrame = Preset("Margin Frame");
+constexpr std::int32_t kFineDraft = Preset("Fine Draft");
+constexpr std::int32_t kFullHd = Resolution("1920x1080 Full HD");
 constexpr std::int32_t kTwoColors = PopupValue(kOuterColorCountLabels, "2 Colors");
 constexpr std::int32_t kThreeColors = PopupValue(kOuterColorCountLabels, "3 Colors");
 constexpr std::int32_t kGridOnly = PopupValue(kBlendModeLabels, "Grid Only");
@@ -168,16 +159,9 @@ void FillPattern(World& world, std::uint32_t seed) {
   }
 }
 
+// As GoldenFrames.h spells it.
 const char* DepthName(PixelDepth depth) {
-  switch (depth) {
-    case PixelDepth::k8:
-      return "k8";
-    case PixelDepth::k16:
-      return "k16";
-    case PixelDepth::kFloat:
-      return "kFloat";
-  }
-  return "?";
+  return depth == PixelDepth::k8 ? "k8" : depth == PixelDepth::k16 ? "k16" : "kFloat";
 }
 
 void ExpectHostBalanced(const MiniHost& host) {

@@ -27,6 +27,7 @@
 #include "presets/ReferenceFrameSize.h"
 #include "tests/plugin/GoldenScenarios.h"
 #include "tests/support/HostRules.h"
+#include "tests/support/PopupValues.h"
 
 namespace tessaline::test {
 namespace {
@@ -553,22 +554,12 @@ TEST_F(PluginLibrary, SessionThroughTheLoadedEntryPoint) {
     std::int32_t preset;
     std::int32_t resolution;
   };
-  const auto presetValue = [](std::string_view label) {
-    return std::int32_t(std::find(kPresetLabels.begin(), kPresetLabels.end(), label) -
-                        kPresetLabels.begin()) +
-           1;
-  };
-  const auto resolutionValue = [](std::string_view label) {
-    return std::int32_t(std::find(kResolutionLabels.begin(), kResolutionLabels.end(), label) -
-                        kResolutionLabels.begin()) +
-           1;
-  };
   const PresetStep steps[] = {
-      {kPreset, "Thirds", presetValue("Thirds"), 1},
-      {kPreset, "Margin Frame", presetValue("Margin Frame"), 1},
-      {kPreset, "Fine Draft", presetValue("Fine Draft"), 1},
-      {kResolution, "1920x1080 Full HD", presetValue("Fine Draft"),
-       resolutionValue("1920x1080 Full HD")},
+      {kPreset, "Thirds", test::Preset("Thirds"), 1},
+      {kPreset, "Margin Frame", test::Preset("Margin Frame"), 1},
+      {kPreset, "Fine Draft", test::Preset("Fine Draft"), 1},
+      {kResolution, "1920x1080 Full HD", test::Preset("Fine Draft"),
+       test::Resolution("1920x1080 Full HD")},
   };
   for (const PresetStep& step : steps) {
     SCOPED_TRACE(std::string(step.label));

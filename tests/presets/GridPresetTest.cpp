@@ -8,32 +8,17 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/PopupValues.h"
+
 namespace tessaline {
 namespace {
+
+using test::Preset;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr std::int32_t kIntMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kIntMax = std::numeric_limits<std::int32_t>::max();
-
-enum Preset : std::int32_t {
-  kFineDraft = 2,
-  kBalancedGrid = 3,
-  kCoarseGrid = 4,
-  kModularGrid = 5,
-  kThirds = 6,
-  kFifths = 7,
-  kGoldenGuide = 8,
-  kQuadrants = 9,
-  kSafeArea90 = 10,
-  kSafeArea80 = 11,
-  kMarginFrame = 12,
-  kBlueprint = 13,
-  kCinematic = 14,
-  kSocialLayout = 15,
-  kCenterCross = 16,
-  kPresentation = 17,
-};
 
 struct PresetCase {
   double width;
@@ -51,57 +36,58 @@ struct PresetCase {
 // they are compared to the bit.
 const PresetCase kCases[] = {
     // Square grids at common sizes.
-    {1920, 1080, kBalancedGrid, 100, 100, 10, 6, 2.0, 2.0},
-    {1920, 1080, kFineDraft, 32, 32, 30, 17, 1.0, 1.5},
-    {1920, 1080, kBlueprint, 50, 50, 20, 11, 1.0, 2.0},
-    {3840, 2160, kCoarseGrid, 400, 400, 5, 3, 6.0, 8.0},
+    {1920, 1080, Preset("Balanced Grid"), 100, 100, 10, 6, 2.0, 2.0},
+    {1920, 1080, Preset("Fine Draft"), 32, 32, 30, 17, 1.0, 1.5},
+    {1920, 1080, Preset("Blueprint"), 50, 50, 20, 11, 1.0, 2.0},
+    {3840, 2160, Preset("Coarse Grid"), 400, 400, 5, 3, 6.0, 8.0},
     // The scale factor is capped at 3 and raised to 0.6.
-    {7680, 4320, kPresentation, 7680 * 0.125, 4320 * 0.125, 3, 3, 12.0, 15.0},
-    {7680, 4320, kFineDraft, 127, 127, 31, 18, 3.0, 4.5},
-    {640, 480, kFineDraft, 14, 14, 23, 18, 0.6, 0.9},
-    {640, 480, kThirds, 640.0 / 6, 480.0 / 6, 1, 1, 1.8, 1.8},
+    {7680, 4320, Preset("Presentation"), 7680 * 0.125, 4320 * 0.125, 3, 3, 12.0, 15.0},
+    {7680, 4320, Preset("Fine Draft"), 127, 127, 31, 18, 3.0, 4.5},
+    {640, 480, Preset("Fine Draft"), 14, 14, 23, 18, 0.6, 0.9},
+    {640, 480, Preset("Thirds"), 640.0 / 6, 480.0 / 6, 1, 1, 1.8, 1.8},
     // 6.5 tenths round away from zero; 8.5 rounds to 9.
-    {702, 702, kFineDraft, 21, 21, 17, 17, 0.7, 1.0},
-    {289, 289, kFineDraft, 9, 9, 17, 17, 0.6, 0.9},
-    {288, 288, kFineDraft, 8, 8, 18, 18, 0.6, 0.9},
+    {702, 702, Preset("Fine Draft"), 21, 21, 17, 17, 0.7, 1.0},
+    {289, 289, Preset("Fine Draft"), 9, 9, 17, 17, 0.6, 0.9},
+    {288, 288, Preset("Fine Draft"), 8, 8, 18, 18, 0.6, 0.9},
     // Floors: the smaller side just below and at the threshold, and well below.
-    {1920, 254, kFineDraft, 8, 8, 120, 16, 0.6, 0.9},
-    {255, 1920, kFineDraft, 8, 8, 16, 120, 0.6, 0.9},
-    {100, 100, kFineDraft, 8, 8, 7, 7, 0.6, 0.9},
-    {253, 253, kBalancedGrid, 24, 24, 6, 6, 1.2, 1.2},
-    {1920, 254, kBalancedGrid, 24, 24, 40, 6, 1.2, 1.2},
-    {265, 265, kBalancedGrid, 25, 25, 6, 6, 1.2, 1.2},
-    {256, 256, kCoarseGrid, 48, 48, 3, 3, 1.8, 2.4},
-    {257, 257, kCoarseGrid, 48, 48, 3, 3, 1.8, 2.4},
-    {262, 262, kCoarseGrid, 49, 49, 3, 3, 1.8, 2.4},
-    {248, 248, kBlueprint, 12, 12, 11, 11, 0.6, 1.2},
-    {249, 249, kBlueprint, 12, 12, 11, 11, 0.6, 1.2},
-    {270, 270, kBlueprint, 13, 13, 11, 11, 0.6, 1.2},
+    {1920, 254, Preset("Fine Draft"), 8, 8, 120, 16, 0.6, 0.9},
+    {255, 1920, Preset("Fine Draft"), 8, 8, 16, 120, 0.6, 0.9},
+    {100, 100, Preset("Fine Draft"), 8, 8, 7, 7, 0.6, 0.9},
+    {253, 253, Preset("Balanced Grid"), 24, 24, 6, 6, 1.2, 1.2},
+    {1920, 254, Preset("Balanced Grid"), 24, 24, 40, 6, 1.2, 1.2},
+    {265, 265, Preset("Balanced Grid"), 25, 25, 6, 6, 1.2, 1.2},
+    {256, 256, Preset("Coarse Grid"), 48, 48, 3, 3, 1.8, 2.4},
+    {257, 257, Preset("Coarse Grid"), 48, 48, 3, 3, 1.8, 2.4},
+    {262, 262, Preset("Coarse Grid"), 49, 49, 3, 3, 1.8, 2.4},
+    {248, 248, Preset("Blueprint"), 12, 12, 11, 11, 0.6, 1.2},
+    {249, 249, Preset("Blueprint"), 12, 12, 11, 11, 0.6, 1.2},
+    {270, 270, Preset("Blueprint"), 13, 13, 11, 11, 0.6, 1.2},
     // Counts are capped at 200 for extreme aspect ratios.
-    {100000, 100, kFineDraft, 8, 8, 200, 7, 0.6, 0.9},
-    {100, 100000, kFineDraft, 8, 8, 7, 200, 0.6, 0.9},
+    {100000, 100, Preset("Fine Draft"), 8, 8, 200, 7, 0.6, 0.9},
+    {100, 100000, Preset("Fine Draft"), 8, 8, 7, 200, 0.6, 0.9},
     // Sizes at or below 1, and sizes that are not numbers, count as 1.
-    {0, 0, kBalancedGrid, 24, 24, 1, 1, 1.2, 1.2},
-    {-1920, -1080, kBalancedGrid, 24, 24, 1, 1, 1.2, 1.2},
-    {0.5, 0.25, kBalancedGrid, 24, 24, 1, 1, 1.2, 1.2},
-    {kNaN, kNaN, kBalancedGrid, 24, 24, 1, 1, 1.2, 1.2},
-    {1, 1, kCoarseGrid, 48, 48, 1, 1, 1.8, 2.4},
-    {0, 0, kMarginFrame, 0.05, 0.05, 9, 9, 1.8, 2.4},
-    {-5, 0.5, kThirds, 1.0 / 6, 1.0 / 6, 1, 1, 1.8, 1.8},
-    {0, 1080, kCenterCross, 1.0 / 9, 1.0 / 9, 0, 0, 1.2, 1.8},
+    {0, 0, Preset("Balanced Grid"), 24, 24, 1, 1, 1.2, 1.2},
+    {-1920, -1080, Preset("Balanced Grid"), 24, 24, 1, 1, 1.2, 1.2},
+    {0.5, 0.25, Preset("Balanced Grid"), 24, 24, 1, 1, 1.2, 1.2},
+    {kNaN, kNaN, Preset("Balanced Grid"), 24, 24, 1, 1, 1.2, 1.2},
+    {1, 1, Preset("Coarse Grid"), 48, 48, 1, 1, 1.8, 2.4},
+    {0, 0, Preset("Margin Frame"), 0.05, 0.05, 9, 9, 1.8, 2.4},
+    {-5, 0.5, Preset("Thirds"), 1.0 / 6, 1.0 / 6, 1, 1, 1.8, 1.8},
+    {0, 1080, Preset("Center Cross"), 1.0 / 9, 1.0 / 9, 0, 0, 1.2, 1.8},
     // Proportional presets at 1920 x 1080: widths equal the factors.
-    {1920, 1080, kGoldenGuide, 1920 * 0.11803398875, 1080 * 0.11803398875, 1, 1, 3.0, 3.0},
-    {1920, 1080, kCenterCross, 120, 120, 0, 0, 2.0, 3.0},
-    {1920, 1080, kModularGrid, 1920 * 0.125, 1080 * 0.125, 3, 3, 2.5, 3.5},
-    {1920, 1080, kFifths, 1920.0 / 10, 1080.0 / 10, 2, 2, 2.5, 3.0},
-    {1920, 1080, kQuadrants, 1920 * 0.25, 1080 * 0.25, 1, 1, 3.0, 4.0},
-    {1920, 1080, kSafeArea90, 1920 * 0.45, 1080 * 0.45, 1, 1, 3.0, 4.0},
-    {1920, 1080, kSafeArea80, 1920 * 0.4, 1080 * 0.4, 1, 1, 3.5, 4.5},
-    {1920, 1080, kMarginFrame, 1920 * 0.05, 1080 * 0.05, 9, 9, 3.0, 4.0},
-    {1920, 1080, kCinematic, 1920.0 / 6, 1080 * 0.4, 1, 1, 3.5, 5.0},
-    {1080, 1920, kSocialLayout, 1080.0 / 6, 1920 * 0.125, 2, 3, 3.0, 4.0},
-    {1080, 1920, kCenterCross, 120, 120, 0, 0, 2.0, 3.0},
-    {2560, 1440, kPresentation, 2560 * 0.125, 1440 * 0.125, 3, 3, 5.3, 6.7},
+    {1920, 1080, Preset("Golden Guide"), 1920 * 0.11803398875, 1080 * 0.11803398875, 1, 1, 3.0,
+     3.0},
+    {1920, 1080, Preset("Center Cross"), 120, 120, 0, 0, 2.0, 3.0},
+    {1920, 1080, Preset("Modular Grid"), 1920 * 0.125, 1080 * 0.125, 3, 3, 2.5, 3.5},
+    {1920, 1080, Preset("Fifths"), 1920.0 / 10, 1080.0 / 10, 2, 2, 2.5, 3.0},
+    {1920, 1080, Preset("Quadrants"), 1920 * 0.25, 1080 * 0.25, 1, 1, 3.0, 4.0},
+    {1920, 1080, Preset("Safe Area 90"), 1920 * 0.45, 1080 * 0.45, 1, 1, 3.0, 4.0},
+    {1920, 1080, Preset("Safe Area 80"), 1920 * 0.4, 1080 * 0.4, 1, 1, 3.5, 4.5},
+    {1920, 1080, Preset("Margin Frame"), 1920 * 0.05, 1080 * 0.05, 9, 9, 3.0, 4.0},
+    {1920, 1080, Preset("Cinematic"), 1920.0 / 6, 1080 * 0.4, 1, 1, 3.5, 5.0},
+    {1080, 1920, Preset("Social Layout"), 1080.0 / 6, 1920 * 0.125, 2, 3, 3.0, 4.0},
+    {1080, 1920, Preset("Center Cross"), 120, 120, 0, 0, 2.0, 3.0},
+    {2560, 1440, Preset("Presentation"), 2560 * 0.125, 1440 * 0.125, 3, 3, 5.3, 6.7},
 };
 
 TEST(GridPreset, ComputesSpacingCountsAndWidths) {
@@ -119,7 +105,7 @@ TEST(GridPreset, ComputesSpacingCountsAndWidths) {
 }
 
 TEST(GridPreset, BalancedGridRecordIsComplete) {
-  const GridPreset p = ComputeGridPreset(kBalancedGrid, 1920, 1080);
+  const GridPreset p = ComputeGridPreset(Preset("Balanced Grid"), 1920, 1080);
   EXPECT_EQ(p.outerColorCount, 4);
   const PackedColor colors[] = {0x4040FFFF, 0xFF8040FF, 0x78DC40FF, 0x40DCFFFF};
   for (int slot = 0; slot < kColorSlotCount; ++slot) {
@@ -149,8 +135,9 @@ void ExpectSameRecord(const GridPreset& a, const GridPreset& b) {
 TEST(GridPreset, NumbersOutsideTheLayoutsGiveBalancedGrid) {
   const double sizes[][2] = {{1920, 1080}, {640, 480}, {1080, 1920}, {0, 0}, {100000, 100}};
   for (const auto& size : sizes) {
-    const GridPreset balanced = ComputeGridPreset(kBalancedGrid, size[0], size[1]);
-    for (std::int32_t preset : {1, 0, -1, 18, 99, kIntMin, kIntMax}) {
+    const GridPreset balanced = ComputeGridPreset(Preset("Balanced Grid"), size[0], size[1]);
+    for (std::int32_t preset :
+         {Preset("Custom"), 0, -1, Preset("Presentation") + 1, 99, kIntMin, kIntMax}) {
       SCOPED_TRACE(::testing::Message()
                    << "preset " << preset << " at " << size[0] << " x " << size[1]);
       ExpectSameRecord(ComputeGridPreset(preset, size[0], size[1]), balanced);
@@ -186,7 +173,7 @@ bool HasOneDecimal(double width) {
 
 TEST(GridPreset, InvariantsHoldForEveryPresetAndSize) {
   for (const auto& [w, h] : SweepSizes()) {
-    for (std::int32_t preset = 1; preset <= 17; ++preset) {
+    for (std::int32_t preset = Preset("Custom"); preset <= Preset("Presentation"); ++preset) {
       SCOPED_TRACE(::testing::Message() << "preset " << preset << " at " << w << " x " << h);
       const GridPreset p = ComputeGridPreset(preset, w, h);
       for (int slot = 0; slot < kColorSlotCount; ++slot) {
@@ -214,8 +201,10 @@ TEST(GridPreset, InvariantsHoldForEveryPresetAndSize) {
 // Square grids: an integer spacing at least the floor, equal on both axes, and
 // the fewest lines that reach the frame edge from the center (capped at 200).
 TEST(GridPreset, SquareGridsReachTheEdges) {
-  const std::pair<std::int32_t, double> floors[] = {
-      {kFineDraft, 8}, {kBalancedGrid, 24}, {kCoarseGrid, 48}, {kBlueprint, 12}};
+  const std::pair<std::int32_t, double> floors[] = {{Preset("Fine Draft"), 8},
+                                                    {Preset("Balanced Grid"), 24},
+                                                    {Preset("Coarse Grid"), 48},
+                                                    {Preset("Blueprint"), 12}};
   for (const auto& [w, h] : SweepSizes()) {
     if (!std::isfinite(w) || !std::isfinite(h) || w < 1 || h < 1) continue;
     for (const auto& [preset, floor] : floors) {
@@ -247,23 +236,23 @@ TEST(GridPreset, SpacingsKeepTheirDivisionOrMultiplicationForm) {
     double (*otherX)(double w, double h);
   };
   const Form forms[] = {
-      {kThirds, [](double w, double) { return w / 6; }, [](double, double h) { return h / 6; },
-       [](double w, double) { return w * (1.0 / 6); }},
-      {kFifths, [](double w, double) { return w / 10; }, [](double, double h) { return h / 10; },
-       [](double w, double) { return w * 0.1; }},
-      {kCenterCross, [](double w, double h) { return (w < h ? w : h) / 9; },
+      {Preset("Thirds"), [](double w, double) { return w / 6; },
+       [](double, double h) { return h / 6; }, [](double w, double) { return w * (1.0 / 6); }},
+      {Preset("Fifths"), [](double w, double) { return w / 10; },
+       [](double, double h) { return h / 10; }, [](double w, double) { return w * 0.1; }},
+      {Preset("Center Cross"), [](double w, double h) { return (w < h ? w : h) / 9; },
        [](double w, double h) { return (w < h ? w : h) / 9; },
        [](double w, double h) { return (w < h ? w : h) * (1.0 / 9); }},
-      {kCinematic, [](double w, double) { return w / 6; }, [](double, double h) { return h * 0.4; },
-       [](double w, double) { return w * (1.0 / 6); }},
-      {kSocialLayout, [](double w, double) { return w / 6; },
+      {Preset("Cinematic"), [](double w, double) { return w / 6; },
+       [](double, double h) { return h * 0.4; }, [](double w, double) { return w * (1.0 / 6); }},
+      {Preset("Social Layout"), [](double w, double) { return w / 6; },
        [](double, double h) { return h * 0.125; }, [](double w, double) { return w * (1.0 / 6); }},
-      {kSafeArea80, [](double w, double) { return w * 0.4; },
+      {Preset("Safe Area 80"), [](double w, double) { return w * 0.4; },
        [](double, double h) { return h * 0.4; }, [](double w, double) { return w / 2.5; }},
-      {kGoldenGuide, [](double w, double) { return w * 0.11803398875; },
+      {Preset("Golden Guide"), [](double w, double) { return w * 0.11803398875; },
        [](double, double h) { return h * 0.11803398875; },
        [](double w, double) { return w / (1 / 0.11803398875); }},
-      {kSafeArea90, [](double w, double) { return w * 0.45; },
+      {Preset("Safe Area 90"), [](double w, double) { return w * 0.45; },
        [](double, double h) { return h * 0.45; }, [](double w, double) { return w / (1 / 0.45); }},
   };
   for (const Form& form : forms) {

@@ -6,11 +6,14 @@
 
 #include "tests/support/HostRules.h"
 #include "tests/support/PluginHost.h"
+#include "tests/support/PopupValues.h"
 
 namespace tessaline {
 namespace {
 
 using test::PluginHost;
+using test::Preset;
+using test::Resolution;
 
 const std::vector<PF_ParamIndex> kWritten(test::kPresetWrites.begin(), test::kPresetWrites.end());
 
@@ -18,8 +21,8 @@ TEST(UserChangedParam, ThirdsAtFullHdWritesTheWholeLayout) {
   PluginHost host;
   host.SetValue(kUseColor3, 0);
   host.SetValue(kCenterLineColor, 0x000000FFu);
-  ASSERT_EQ(host.SetValue(kResolution, 3), PF_Err_NONE);  // "1920x1080 Full HD"
-  ASSERT_EQ(host.SetValue(kPreset, 6), PF_Err_NONE);      // "Thirds"
+  ASSERT_EQ(host.SetValue(kResolution, Resolution("1920x1080 Full HD")), PF_Err_NONE);
+  ASSERT_EQ(host.SetValue(kPreset, Preset("Thirds")), PF_Err_NONE);
   EXPECT_EQ(host.Log().takenOver, kWritten);
   EXPECT_TRUE(host.Log().ignoredWrites.empty());
   EXPECT_EQ(host.Value(kXSpacing), 320.0);
@@ -47,7 +50,7 @@ TEST(UserChangedParam, CustomAndResolutionUnderCustomWriteNothing) {
   EXPECT_TRUE(host.Log().takenOver.empty());
   EXPECT_EQ(host.Log().lastOut.out_flags, 0);
   EXPECT_EQ(host.Log().Count(HostCall::kUpdateParamUI), 8);
-  ASSERT_EQ(host.SetValue(kResolution, 5), PF_Err_NONE);
+  ASSERT_EQ(host.SetValue(kResolution, Resolution("3840x2160 UHD 4K")), PF_Err_NONE);
   EXPECT_TRUE(host.Log().takenOver.empty());
   EXPECT_EQ(host.Value(kXSpacing), 33.0);
   EXPECT_EQ(host.Log().Count(HostCall::kUpdateParamUI), 16);
@@ -55,12 +58,12 @@ TEST(UserChangedParam, CustomAndResolutionUnderCustomWriteNothing) {
 
 TEST(UserChangedParam, ResolutionChangeReappliesThePreset) {
   PluginHost host;
-  host.SetValue(kResolution, 3);
-  host.SetValue(kPreset, 3);  // "Balanced Grid"
+  host.SetValue(kResolution, Resolution("1920x1080 Full HD"));
+  host.SetValue(kPreset, Preset("Balanced Grid"));
   EXPECT_EQ(host.Value(kXSpacing), 100.0);
   EXPECT_EQ(host.Value(kLineWidth), 2.0);
   host.SetValue(kXSpacing, 7.0);  // a manual edit, overwritten by the next application
-  ASSERT_EQ(host.SetValue(kResolution, 5), PF_Err_NONE);  // "3840x2160 UHD 4K"
+  ASSERT_EQ(host.SetValue(kResolution, Resolution("3840x2160 UHD 4K")), PF_Err_NONE);
   EXPECT_EQ(host.Value(kXSpacing), 200.0);
   EXPECT_EQ(host.Value(kYSpacing), 200.0);
   EXPECT_EQ(host.Value(kXCount), 10);
@@ -73,14 +76,14 @@ TEST(UserChangedParam, ResolutionChangeReappliesThePreset) {
 TEST(UserChangedParam, CurrentSizeUsesTheLayer) {
   PluginHost host;
   host.Configure({.input = {PixelDepth::k8, 1000, 500}});
-  host.SetValue(kPreset, 9);  // "Quadrants"
+  host.SetValue(kPreset, Preset("Quadrants"));
   EXPECT_EQ(host.Value(kXSpacing), 250.0);
   EXPECT_EQ(host.Value(kYSpacing), 125.0);
 }
 
 TEST(UserChangedParam, OuterColorCountOnlyUpdatesTheColorSlots) {
   PluginHost host;
-  host.SetValue(kPreset, 2);
+  host.SetValue(kPreset, Preset("Fine Draft"));
   host.SetValue(kXSpacing, 12.0);
   host.ClearLog();
   ASSERT_EQ(host.SetValue(kOuterColorCount, 2), PF_Err_NONE);
@@ -94,7 +97,7 @@ TEST(UserChangedParam, OuterColorCountOnlyUpdatesTheColorSlots) {
 TEST(UserChangedParam, BlendModeSurvivesAnyPreset) {
   PluginHost host;
   host.SetValue(kBlendMode, kBlendGridOnly);
-  for (std::int32_t preset = 2; preset <= 17; ++preset) {
+  for (std::int32_t preset = Preset("Fine Draft"); preset <= Preset("Presentation"); ++preset) {
     host.SetValue(kPreset, preset);
     EXPECT_EQ(host.Value(kBlendMode), kBlendGridOnly) << preset;
   }
@@ -105,44 +108,14 @@ TEST(UserChangedParam, ValuesAreWrittenAsComputedOutsideTheControlRanges) {
     std::int32_t layerWidth, layerHeight, preset;
     double xSpacing;
   };
-  const Case cases[] = {{30000, 100, 10, 13500.0}, {10, 10, 12, 0.5}};
+  const Case cases[] = {{30000, 100, Preset("Safe Area 90"), 13500.0},
+                        {10, 10, Preset("Margin Frame"), 0.5}};
   for (const Case& c : cases) {
     PluginHost host;
     host.Configure({.input = {PixelDepth::k8, c.layerWidth, c.layerHeight}});
     host.SetValue(kPreset, c.preset);
     EXPECT_EQ(host.Value(kXSpacing), c.xSpacing);
   }
-}
-
-TEST(UserChangedParam, ColorSlotErrorIsReturnedAfterTheWrites) {
-  PluginHost host;
-  host.AddFault(Fault{.call = HostCall::kUpdateParamUI, .error = 518});
-  EXPECT_EQ(host.SetValue(kPreset, 6), 518);
-  EXPECT_EQ(host.Value(kXSpacing), 160.0 / 6);  // "Current Size": the 160 x 90 layer
-  EXPECT_EQ(host.Log().lastOut.out_flags & test::kPresetOutFlags, test::kPresetOutFlags);
-}
-
-TEST(UserChangedParam, MissingRecordsAreLeftAlone) {
-  PluginHost host;
-  host.SetValue(kPreset, 6);
-  const double before = host.Value(kXSpacing);
-  PF_InData in = host.MakeInData();
-  PF_OutData out = host.MakeOutData();
-  PF_UserChangedParamExtra extra{kPreset};
-  host.Param(kPreset)->u.pd.value = 3;
-  host.ClearLog();
-  EXPECT_EQ(host.Send(PF_Cmd_USER_CHANGED_PARAM, nullptr, &out, host.Params(), nullptr, &extra), 0);
-  EXPECT_EQ(host.Send(PF_Cmd_USER_CHANGED_PARAM, &in, nullptr, host.Params(), nullptr, &extra), 0);
-  EXPECT_EQ(host.Send(PF_Cmd_USER_CHANGED_PARAM, &in, &out, nullptr, nullptr, &extra), 0);
-  EXPECT_EQ(host.Send(PF_Cmd_USER_CHANGED_PARAM, &in, &out, host.Params(), nullptr, nullptr), 0);
-  for (std::int32_t missing : {1, 2, 4, 13, 19, 24}) {
-    std::vector<PF_ParamDef*> params(host.Params(), host.Params() + host.ParamCount());
-    params[missing] = nullptr;
-    EXPECT_EQ(host.Send(PF_Cmd_USER_CHANGED_PARAM, &in, &out, params.data(), nullptr, &extra), 0);
-  }
-  EXPECT_EQ(host.Param(kXSpacing)->u.fs_d.value, before);
-  EXPECT_EQ(out.out_flags, 0);
-  EXPECT_EQ(host.Log().Count(HostCall::kUpdateParamUI), 0);
 }
 
 }  // namespace

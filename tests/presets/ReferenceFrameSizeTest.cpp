@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <limits>
 
+#include "tests/support/PopupValues.h"
+
 namespace tessaline {
 namespace {
+
+using test::Resolution;
 
 struct SizeCase {
   std::int32_t resolution;
@@ -21,29 +25,29 @@ constexpr std::int32_t kIntMax = std::numeric_limits<std::int32_t>::max();
 
 constexpr SizeCase kCases[] = {
     // "Current Size" follows the layer while both sides are usable.
-    {1, 1000, 500, 1000, 500},
-    {1, 1, 1, 1, 1},
-    {1, 30000, 17, 30000, 17},
-    {1, 0, 500, 1920, 1080},
-    {1, 1000, 0, 1920, 1080},
-    {1, -1000, 500, 1920, 1080},
-    {1, 1000, -500, 1920, 1080},
-    {1, kIntMin, kIntMin, 1920, 1080},
+    {Resolution("Current Size"), 1000, 500, 1000, 500},
+    {Resolution("Current Size"), 1, 1, 1, 1},
+    {Resolution("Current Size"), 30000, 17, 30000, 17},
+    {Resolution("Current Size"), 0, 500, 1920, 1080},
+    {Resolution("Current Size"), 1000, 0, 1920, 1080},
+    {Resolution("Current Size"), -1000, 500, 1920, 1080},
+    {Resolution("Current Size"), 1000, -500, 1920, 1080},
+    {Resolution("Current Size"), kIntMin, kIntMin, 1920, 1080},
     // Fixed entries ignore the layer size and keep width first.
-    {14, 1920, 1080, 640, 480},
-    {14, 0, 0, 640, 480},
-    {2, 1000, 500, 1280, 720},
-    {3, 1000, 500, 1920, 1080},
-    {7, 1000, 500, 7680, 4320},
-    {10, 1000, 500, 4096, 4096},
-    {11, 1000, 500, 720, 1280},
-    {12, 1000, 500, 1080, 1920},
-    {13, 1000, 500, 2160, 3840},
-    {17, 1000, 500, 2160, 1440},
-    {20, 1000, 500, 3840, 1600},
+    {Resolution("640x480 4:3 SD"), 1920, 1080, 640, 480},
+    {Resolution("640x480 4:3 SD"), 0, 0, 640, 480},
+    {Resolution("1280x720 HD"), 1000, 500, 1280, 720},
+    {Resolution("1920x1080 Full HD"), 1000, 500, 1920, 1080},
+    {Resolution("7680x4320 UHD 8K"), 1000, 500, 7680, 4320},
+    {Resolution("4096x4096 Square"), 1000, 500, 4096, 4096},
+    {Resolution("720x1280 Vertical HD"), 1000, 500, 720, 1280},
+    {Resolution("1080x1920 Vertical Full HD"), 1000, 500, 1080, 1920},
+    {Resolution("2160x3840 Vertical UHD 4K"), 1000, 500, 2160, 3840},
+    {Resolution("2160x1440 3:2 Photo"), 1000, 500, 2160, 1440},
+    {Resolution("3840x1600 Ultrawide"), 1000, 500, 3840, 1600},
     // Values outside the popup give the default, whatever the layer.
     {0, 1000, 500, 1920, 1080},
-    {21, 1000, 500, 1920, 1080},
+    {Resolution("3840x1600 Ultrawide") + 1, 1000, 500, 1920, 1080},
     {-1, 1000, 500, 1920, 1080},
     {kIntMin, 1000, 500, 1920, 1080},
     {kIntMax, 1000, 500, 1920, 1080},
