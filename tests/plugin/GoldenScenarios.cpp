@@ -5,7 +5,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
-#include <initializer_list>
 #include <string>
 
 #include "core/ParamIndex.h"
@@ -24,66 +23,37 @@ constexpr std::int32_t kThreeColors = PopupValue(kOuterColorCountLabels, "3 Colo
 constexpr std::int32_t kGridOnly = PopupValue(kBlendModeLabels, "Grid Only");
 static_assert(kMarginFrame == kPresetMarginFrame && kGridOnly == kBlendGridOnly);
 
-// Every step runs, in order; the first error is the result.
-PF_Err FirstError(std::initializer_list<PF_Err> results) {
-  for (PF_Err err : results) {
-    if (err != PF_Err_NONE) return err;
-  }
-  return PF_Err_NONE;
-}
-
 constexpr std::uint32_t Color(A_u_char alpha, A_u_char red, A_u_char green, A_u_char blue) {
   return PackPixel(PF_Pixel{alpha, red, green, blue});
 }
 
 // clang-format off
-constexpr std::array<GoldenScenario, 9> kScenarios = {{
-    {"Custom Composite", 96, 64, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetValue(kXSpacing, 11.25), h.SetValue(kYSpacing, 9.5),
-                          h.SetValue(kXCount, 4), h.SetValue(kYCount, 3),
-                          h.SetValue(kLineWidth, 1.5), h.SetValue(kCenterLineWidth, 3.25)});
-     }},
-    {"Grid Only Odd Size", 101, 67, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetValue(kBlendMode, kGridOnly), h.SetValue(kXSpacing, 17.3),
-                          h.SetValue(kYSpacing, 13.7), h.SetValue(kXCount, 3),
-                          h.SetValue(kYCount, 2), h.SetValue(kLineWidth, 0.7),
-                          h.SetValue(kCenterLineWidth, 2.6)});
-     }},
-    {"Thirds", 120, 68, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
-       return h.SetValue(kPreset, kThirds);
-     }},
-    {"Margin Frame Grid Only", 99, 75, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetValue(kPreset, kMarginFrame), h.SetValue(kBlendMode, kGridOnly)});
-     }},
-    {"Fine Draft Full HD", 192, 108, Stride::kPacked, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetValue(kPreset, kFineDraft), h.SetValue(kResolution, kFullHd),
-                          h.SetValue(kOuterColorCount, kThreeColors),
-                          h.SetValue(kUseColor2, 0)});
-     }},
-    {"Translucent", 80, 80, Stride::kPacked, Source::kTranslucent, false, [](MiniHost& h) {
-       return FirstError({h.SetValue(kOpacity, 37.5),
-                          h.SetValue(kCenterLineColor, Color(128, 255, 200, 0)),
-                          h.SetValue(kColor1, Color(64, 0, 128, 255)),
-                          h.SetValue(kXSpacing, 7), h.SetValue(kYSpacing, 7),
-                          h.SetValue(kXCount, 6), h.SetValue(kYCount, 6),
-                          h.SetValue(kLineWidth, 2.5)});
-     }},
-    {"Padded Stride", 75, 41, Stride::kPadded, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetValue(kXSpacing, 9.75), h.SetValue(kYSpacing, 6.5),
-                          h.SetValue(kXCount, 5), h.SetValue(kYCount, 4),
-                          h.SetValue(kOuterColorCount, kTwoColors)});
-     }},
-    {"Negative Stride", 63, 47, Stride::kNegative, Source::kOpaque, false, [](MiniHost& h) {
-       return FirstError({h.SetValue(kXSpacing, 8), h.SetValue(kYSpacing, 8.5),
-                          h.SetValue(kXCount, 4), h.SetValue(kYCount, 3),
-                          h.SetValue(kLineWidth, 1.25), h.SetValue(kCenterLineWidth, 1.75),
-                          h.SetValue(kOpacity, 80)});
-     }},
-    {"Half Resolution", 120, 68, Stride::kPacked, Source::kOpaque, true, [](MiniHost& h) {
-       return FirstError({h.SetValue(kXSpacing, 20), h.SetValue(kYSpacing, 15),
-                          h.SetValue(kXCount, 4), h.SetValue(kYCount, 3),
-                          h.SetValue(kLineWidth, 3), h.SetValue(kCenterLineWidth, 4.5)});
-     }},
+const std::array<GoldenScenario, 9> kScenarios = {{
+    {"Custom Composite", 96, 64, Stride::kPacked, Source::kOpaque, false,
+     {{kXSpacing, 11.25}, {kYSpacing, 9.5}, {kXCount, 4}, {kYCount, 3}, {kLineWidth, 1.5},
+      {kCenterLineWidth, 3.25}}},
+    {"Grid Only Odd Size", 101, 67, Stride::kPacked, Source::kOpaque, false,
+     {{kBlendMode, kGridOnly}, {kXSpacing, 17.3}, {kYSpacing, 13.7}, {kXCount, 3}, {kYCount, 2},
+      {kLineWidth, 0.7}, {kCenterLineWidth, 2.6}}},
+    {"Thirds", 120, 68, Stride::kPacked, Source::kOpaque, false, {{kPreset, kThirds}}},
+    {"Margin Frame Grid Only", 99, 75, Stride::kPacked, Source::kOpaque, false,
+     {{kPreset, kMarginFrame}, {kBlendMode, kGridOnly}}},
+    {"Fine Draft Full HD", 192, 108, Stride::kPacked, Source::kOpaque, false,
+     {{kPreset, kFineDraft}, {kResolution, kFullHd}, {kOuterColorCount, kThreeColors},
+      {kUseColor2, 0}}},
+    {"Translucent", 80, 80, Stride::kPacked, Source::kTranslucent, false,
+     {{kOpacity, 37.5}, {kCenterLineColor, Color(128, 255, 200, 0)},
+      {kColor1, Color(64, 0, 128, 255)}, {kXSpacing, 7}, {kYSpacing, 7}, {kXCount, 6},
+      {kYCount, 6}, {kLineWidth, 2.5}}},
+    {"Padded Stride", 75, 41, Stride::kPadded, Source::kOpaque, false,
+     {{kXSpacing, 9.75}, {kYSpacing, 6.5}, {kXCount, 5}, {kYCount, 4},
+      {kOuterColorCount, kTwoColors}}},
+    {"Negative Stride", 63, 47, Stride::kNegative, Source::kOpaque, false,
+     {{kXSpacing, 8}, {kYSpacing, 8.5}, {kXCount, 4}, {kYCount, 3}, {kLineWidth, 1.25},
+      {kCenterLineWidth, 1.75}, {kOpacity, 80}}},
+    {"Half Resolution", 120, 68, Stride::kPacked, Source::kOpaque, true,
+     {{kXSpacing, 20}, {kYSpacing, 15}, {kXCount, 4}, {kYCount, 3}, {kLineWidth, 3},
+      {kCenterLineWidth, 4.5}}},
 }};
 // clang-format on
 
@@ -193,7 +163,8 @@ std::vector<RenderedFrame> RenderGoldenScenario(EffectEntry entry, const GoldenS
   EXPECT_EQ(host.GlobalSetup(), PF_Err_NONE);
   EXPECT_EQ(host.ParamsSetup(), PF_Err_NONE);
   EXPECT_EQ(host.ParamCount(), kParamCount);
-  EXPECT_EQ(scenario.changeControls(host), PF_Err_NONE);
+  for (const ControlChange& change : scenario.changes)
+    EXPECT_EQ(host.SetValue(change.index, change.value), PF_Err_NONE) << change.index;
   EXPECT_EQ(host.UpdateParamsUI(), PF_Err_NONE);
 
   std::vector<RenderedFrame> frames;

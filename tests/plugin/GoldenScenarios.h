@@ -23,6 +23,12 @@ enum class Stride : std::int32_t {
 // worlds hold values above it too), or any value.
 enum class Source : std::int32_t { kOpaque, kTranslucent };
 
+// A control the user sets after parameter setup, and its value.
+struct ControlChange {
+  PF_ParamIndex index;
+  double value;
+};
+
 struct GoldenScenario {
   std::string_view name;
   std::int32_t width;
@@ -30,8 +36,7 @@ struct GoldenScenario {
   Stride stride;
   Source source;
   bool halfResolution;  // host downsample 1/2 in x and y
-  // The user's changes after parameter setup; the first error, if any.
-  PF_Err (*changeControls)(MiniHost& host);
+  std::vector<ControlChange> changes;  // in order, after parameter setup
 };
 
 std::span<const GoldenScenario> GoldenScenarios();
