@@ -106,6 +106,7 @@ World::World(PixelDepth depth, std::int32_t width, std::int32_t height, std::int
   rowbytes_ = std::int32_t(rowbytes < 0 ? -stride : stride);
   size_ = 2 * kGuardBytes + stride_ * rows;
   bytes_.reset(new std::byte[std::size_t(size_)]());
+  armed_.reset(new std::byte[std::size_t(size_)]);
   std::byte* lowest = bytes_.get() + kGuardBytes;
   // Allocation row `top` holds window row 0; a window without rows points at
   // the lowest row.
@@ -174,8 +175,28 @@ std::vector<std::uint8_t> World::PackedPixels() const {
   return out;
 }
 
+bool World::OutsideAsArmed() const {
+  const auto same = [&](std::int64_t from, std::int64_t to) {
+    return to <= from ||
+           std::memcmp(bytes_.get() + from, armed_.get() + from, std::size_t(to - from)) == 0;
+  };
+  if (!same(0, kGuardBytes) || !same(size_ - kGuardBytes, size_)) return false;
+  const std::int64_t pixel = pixelSize();
+  const std::int64_t left = std::int64_t{margins_.left} * pixel;
+  const std::int64_t windowEnd = left + std::int64_t{width_} * pixel;
+  for (std::int32_t r = -margins_.top; r < height_ + margins_.bottom; ++r) {
+    const std::int64_t start = AllocationRow(r + margins_.top) - bytes_.get();
+    const bool windowRow = r >= 0 && r < height_;
+    if (!(windowRow ? same(start, start + left) && same(start + windowEnd, start + stride_)
+                    : same(start, start + stride_)))
+      return false;
+  }
+  return true;
+}
+
 GuardReport World::CheckGuards() const {
   GuardReport report;
+  if (OutsideAsArmed()) return report;
   const auto* base = reinterpret_cast<const std::uint8_t*>(bytes_.get());
   const std::int64_t afterStart = size_ - kGuardBytes;
   for (std::int64_t k = 0; k < kGuardBytes; ++k) {
@@ -213,6 +234,7 @@ void World::RearmGuards() {
       [&](std::int32_t r, std::int64_t w, bool padding, std::int64_t o, const std::byte* at) {
         *const_cast<std::byte*>(at) = std::byte(OutsideByte(padding, r, padding ? o : w));
       });
+  std::memcpy(armed_.get(), bytes_.get(), std::size_t(size_));
 }
 
 void World::CheckAccess(std::size_t askedSize, std::int32_t row, std::int32_t col) const {

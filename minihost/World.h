@@ -148,6 +148,10 @@ class World {
   // window's pixel 0, is padding, offset from its allocation row's start, address).
   template <typename F>
   void ForEachOutsideByte(F&& f) const;
+  // Every byte outside the pixels is as the last arming left it: compared
+  // with the copy taken then, so that an intact world is checked at memcmp's
+  // speed and only a changed one byte by byte.
+  bool OutsideAsArmed() const;
 
   PixelDepth depth_;
   PF_PixelFormat format_;
@@ -158,6 +162,7 @@ class World {
   std::int64_t stride_ = 0;  // |rowbytes_|
   std::int64_t size_ = 0;    // whole allocation, guards included
   std::unique_ptr<std::byte[]> bytes_;
+  std::unique_ptr<std::byte[]> armed_;  // bytes_ as the last arming left them
   std::byte* row0_ = nullptr;
   PF_EffectWorld def_{};
 };

@@ -94,6 +94,17 @@ using test::Verdict;
 using test::WorldHoldsFormat;
 using Shadow = test::WorldCopy;
 
+// The copies a session takes of the worlds, kept from one session to the
+// next so that their memory is allocated once per process.
+struct Scratch {
+  std::vector<std::byte> layerBefore, outputBefore;
+  Shadow shadow;  // the output's rows before a render, drawn on by the reference
+};
+Scratch& SessionScratch() {
+  static Scratch scratch;
+  return scratch;
+}
+
 struct PendingFrame {
   void* data;
   PF_DeletePreRenderDataFunc release;
@@ -649,7 +660,7 @@ class Session {
     if (r.smartCb.checkout_layer_pixels != nullptr)
       r.smartCb.checkout_layer_pixels = &SeeLayerPixels;
     if (r.smartCb.checkout_output != nullptr) r.smartCb.checkout_output = &SeeOutput;
-    const Shadow shadow(host_.Output());
+    shadow_.Take(host_.Output());
     const PF_Err err = Send(PF_Cmd_SMART_RENDER, r);
     if (JudgedMissing(PF_Cmd_SMART_RENDER, r, err)) return;
     const GridSettings& s = frame->expected;
@@ -675,15 +686,14 @@ class Session {
       place.sourceX = std::int64_t{source->origin_x} - out.origin_x;
       place.sourceY = std::int64_t{source->origin_y} - out.origin_y;
     }
-    CheckRender(err, format, source, out, shadow, s, place);
+    CheckRender(err, format, source, out, s, place);
   }
 
   // The output equals the reference drawn on the shadow of its rows (the
   // bytes after each row's pixels included, which stay as they were), or is
   // untouched when there is nothing to draw or the render must fail.
   void CheckRender(PF_Err err, PF_PixelFormat format, const PF_EffectWorld* source,
-                   const PF_EffectWorld& out, const Shadow& shadow, const GridSettings& s,
-                   const LayerPlacement& place) {
+                   const PF_EffectWorld& out, const GridSettings& s, const LayerPlacement& place) {
     const bool hasPixels = out.width > 0 && out.height > 0;
     // A source with no pixels is none; one with pixels must hold them at the depth.
     const bool sourcePixels =
@@ -698,15 +708,15 @@ class Session {
     PixelBuffer sourceBuffer;
     if (sourcePixels) sourceBuffer = BufferOf(*source);
     const int want =
-        ReferenceRender(format, sourcePixels ? &sourceBuffer : nullptr, shadow.buffer(), s, place);
+        ReferenceRender(format, sourcePixels ? &sourceBuffer : nullptr, shadow_.buffer(), s, place);
     SESSION_CHECK_EQ(err, want);
-    SESSION_CHECK(shadow.Matches(host_.Output()));
+    SESSION_CHECK(shadow_.Matches(host_.Output()));
     CheckLayerUntouched();
   }
 
   void LegacyRender() {
     CommandRecords r(host_, nulls_, nullParams_);
-    const Shadow shadow(host_.Output());
+    shadow_.Take(host_.Output());
     const PF_Err err = Send(PF_Cmd_RENDER, r);
     if (JudgedMissing(PF_Cmd_RENDER, r, err)) return;
     GridSettings s = reference::ResolveSettings(r.params.data());
@@ -733,7 +743,7 @@ class Session {
     }
     const PF_EffectWorld* source =
         s.blendMode != kBlendGridOnly ? &r.copies[kInputLayer].u.ld : nullptr;
-    CheckRender(err, format, source, r.output, shadow, s, place);
+    CheckRender(err, format, source, r.output, s, place);
   }
 
   void RawCommand(std::int32_t selector) {
@@ -775,7 +785,9 @@ class Session {
       PF_LRect{0, 0, kSmallSides, kSmallSides / 2}, PF_Field_FRAME, PF_ChannelMask_ARGB, 0, {}, {}};
   bool checkoutRectsSet_ = false;
   PF_LRect checkoutMax_{};
-  std::vector<std::byte> layerBefore_, outputBefore_;  // reused: no allocation per command
+  std::vector<std::byte>& layerBefore_ = SessionScratch().layerBefore;
+  std::vector<std::byte>& outputBefore_ = SessionScratch().outputBefore;
+  Shadow& shadow_ = SessionScratch().shadow;
   PF_OutData outBefore_{};
   PF_PreRenderOutput preOutputBefore_{};
 };

@@ -33,10 +33,14 @@ inline PixelBuffer BufferOf(const PF_EffectWorld& w) {
 // rowbytes (negative ones too) serves both.
 class WorldCopy {
  public:
-  explicit WorldCopy(const World& w) : stride_(std::llabs(w.rowbytes())) {
+  WorldCopy() = default;
+  explicit WorldCopy(const World& w) { Take(w); }
+  // Copies w's rows, reusing the memory of the last copy.
+  void Take(const World& w) {
+    stride_ = std::llabs(w.rowbytes());
     const std::int32_t h = w.height();
     // Never empty: an empty world has pixel memory too.
-    bytes_.assign(std::size_t(stride_) * std::size_t(h > 0 ? h : 0) + 1, 0);
+    bytes_.resize(std::size_t(stride_) * std::size_t(h > 0 ? h : 0) + 1);
     const bool flipped = w.rowbytes() < 0 && h > 0;
     for (std::int32_t r = 0; r < h && stride_ > 0; ++r) {
       const std::size_t at = std::size_t(stride_) * std::size_t(flipped ? h - 1 - r : r);
@@ -58,7 +62,7 @@ class WorldCopy {
   }
 
  private:
-  std::int64_t stride_;
+  std::int64_t stride_ = 0;
   std::vector<std::uint8_t> bytes_;
   PixelBuffer buffer_;
 };
