@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <utility>
 #include <variant>
@@ -796,8 +797,10 @@ class Session {
 
 void RunSession(const std::uint8_t* data, std::size_t size) {
   ScriptReader in(data, size);
-  Session session;
-  session.Run(in);
+  // On the heap, so that each session's host has an address of its own: an
+  // effect_ref the plug-in kept from an earlier session then reaches no host.
+  const auto session = std::make_unique<Session>();
+  session->Run(in);
 }
 
 }  // namespace tessaline::fuzz
