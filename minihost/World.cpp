@@ -167,12 +167,17 @@ void World::Clear() {
 }
 
 std::vector<std::uint8_t> World::PackedPixels() const {
+  std::vector<std::uint8_t> packed;
+  PackPixels(packed);
+  return packed;
+}
+
+void World::PackPixels(std::vector<std::uint8_t>& packed) const {
   const std::size_t rowPixels = std::size_t(width_) * std::size_t(pixelSize());
-  std::vector<std::uint8_t> out(rowPixels * std::size_t(height_));
-  for (std::int32_t r = 0; r < height_; ++r) {
-    std::memcpy(out.data() + rowPixels * std::size_t(r), RowAddress(r), rowPixels);
+  packed.resize(rowPixels * std::size_t(height_));
+  for (std::int32_t r = 0; r < height_ && rowPixels > 0; ++r) {
+    std::memcpy(packed.data() + rowPixels * std::size_t(r), RowAddress(r), rowPixels);
   }
-  return out;
 }
 
 bool World::OutsideAsArmed() const {

@@ -134,6 +134,8 @@ class World {
 
   // The pixels only: rows top to bottom, width * pixel size bytes each.
   std::vector<std::uint8_t> PackedPixels() const;
+  // The same into `packed`, reusing its memory.
+  void PackPixels(std::vector<std::uint8_t>& packed) const;
 
   GuardReport CheckGuards() const;
   // Writes the guard, foreign and padding patterns again, after a check has been read.

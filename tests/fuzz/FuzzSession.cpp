@@ -98,7 +98,7 @@ using Shadow = test::WorldCopy;
 // The copies a session takes of the worlds, kept from one session to the
 // next so that their memory is allocated once per process.
 struct Scratch {
-  std::vector<std::byte> layerBefore, outputBefore;
+  std::vector<std::uint8_t> layerBefore, outputBefore;
   Shadow shadow;  // the output's rows before a render, drawn on by the reference
 };
 Scratch& SessionScratch() {
@@ -414,8 +414,8 @@ class Session {
   PF_Err Send(PF_Cmd cmd, CommandRecords& r) { return Send(cmd, r, r.Output(cmd), r.Extra(cmd)); }
   PF_Err Send(PF_Cmd cmd, CommandRecords& r, PF_LayerDef* output, void* extra) {
     host_.ClearLog();
-    KeepPixels(host_.Layer(), layerBefore_);
-    KeepPixels(host_.Output(), outputBefore_);
+    host_.Layer().PackPixels(layerBefore_);
+    host_.Output().PackPixels(outputBefore_);
     outBefore_ = r.out;
     preOutputBefore_ = r.preOutput;
     const PF_Err err = r.Send(cmd, output, extra);
@@ -452,13 +452,7 @@ class Session {
   // The pixels of a world, row after row. The bytes around them (the
   // padding, foreign pixels and guards) are the host's to check, after every
   // command.
-  static void KeepPixels(const World& w, std::vector<std::byte>& kept) {
-    const std::size_t bytes = std::size_t(w.width()) * std::size_t(w.pixelSize());
-    kept.resize(bytes * std::size_t(w.height()));
-    for (std::int32_t r = 0; r < w.height() && bytes > 0; ++r)
-      std::memcpy(kept.data() + bytes * std::size_t(r), w.RowAddress(r), bytes);
-  }
-  static bool SamePixels(const World& w, const std::vector<std::byte>& kept) {
+  static bool SamePixels(const World& w, const std::vector<std::uint8_t>& kept) {
     const std::size_t bytes = std::size_t(w.width()) * std::size_t(w.pixelSize());
     if (kept.size() != bytes * std::size_t(w.height())) return false;
     for (std::int32_t r = 0; r < w.height() && bytes > 0; ++r) {
@@ -786,8 +780,8 @@ class Session {
       PF_LRect{0, 0, kSmallSides, kSmallSides / 2}, PF_Field_FRAME, PF_ChannelMask_ARGB, 0, {}, {}};
   bool checkoutRectsSet_ = false;
   PF_LRect checkoutMax_{};
-  std::vector<std::byte>& layerBefore_ = SessionScratch().layerBefore;
-  std::vector<std::byte>& outputBefore_ = SessionScratch().outputBefore;
+  std::vector<std::uint8_t>& layerBefore_ = SessionScratch().layerBefore;
+  std::vector<std::uint8_t>& outputBefore_ = SessionScratch().outputBefore;
   Shadow& shadow_ = SessionScratch().shadow;
   PF_OutData outBefore_{};
   PF_PreRenderOutput preOutputBefore_{};
